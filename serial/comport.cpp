@@ -1,0 +1,560 @@
+#include "serial/comport.h"
+
+#include <cerrno>
+#include <cctype>
+#include <mutex>
+#include <vector>
+
+#include "serial/comthread.h"
+#include "serial/mainsync.h"
+#include "serial/posix_device.h"
+
+namespace {
+
+// Depth of DispatchEvents on this thread: a Close from inside a handler cannot wait for
+// the event thread, which is blocked until that very handler returns.
+thread_local int dispatchDepth = 0;
+
+// Event threads released by such a Close; they end as soon as their batch returns and
+// are joined here later.
+struct RetiredThreads {
+  std::mutex mutex;
+  std::vector<std::unique_ptr<TComThread>> threads;
+  void Add(std::unique_ptr<TComThread> t) {
+    std::lock_guard<std::mutex> lock(mutex);
+    threads.push_back(std::move(t));
+  }
+  void Sweep() {
+    std::vector<std::unique_ptr<TComThread>> done;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      for (auto it = threads.begin(); it != threads.end();) {
+        if (!(*it)->Running()) {
+          done.push_back(std::move(*it));
+          it = threads.erase(it);
+        } else {
+          ++it;
+        }
+      }
+    }
+  }
+  ~RetiredThreads() {
+    for (auto& t : threads) t->WaitFinished(1000);
+    threads.clear();
+  }
+};
+RetiredThreads& Retired() {
+  static RetiredThreads r;
+  return r;
+}
+
+struct DispatchScope {
+  DispatchScope() { ++dispatchDepth; }
+  ~DispatchScope() { --dispatchDepth; }
+};
+
+bool LineLacksModemLines(int err) { return err == ENOTTY || err == EINVAL || err == ENOSYS; }
+
+constexpr int32_t kMaxInputSize = 262143;  // a quarter of it must fit in 16 bits
+
+}  // namespace
+
+// ---------------------------------------------------------------- settings objects
+
+void TComParity::SetBits(TParityBits v) {
+  if (v == bits_) return;
+  bits_ = v;
+  port_->PushLineSettings();
+}
+void TComParity::SetCheck(bool v) {
+  if (v == check_) return;
+  check_ = v;
+  port_->PushLineSettings();
+}
+void TComParity::SetReplace(bool v) {
+  if (v == replace_) return;
+  replace_ = v;
+  port_->PushLineSettings();
+}
+void TComParity::SetReplaceChar(uint8_t v) {
+  if (v == replaceChar_) return;
+  replaceChar_ = v;
+  port_->PushLineSettings();
+}
+void TComParity::Assign(const TComParity& other) {
+  bits_ = other.bits_;
+  check_ = other.check_;
+  replace_ = other.replace_;
+  replaceChar_ = other.replaceChar_;
+  port_->PushLineSettings();
+}
+
+#define MORVALA_FLOW_SETTER(Name, field, Type)   \
+  void TComFlowControl::Name(Type v) {           \
+    if (v == field) return;                      \
+    field = v;                                   \
+    port_->PushLineSettings();                   \
+  }
+MORVALA_FLOW_SETTER(SetOutCTSFlow, outCTSFlow_, bool)
+MORVALA_FLOW_SETTER(SetOutDSRFlow, outDSRFlow_, bool)
+MORVALA_FLOW_SETTER(SetControlDTR, controlDTR_, TDTRFlowControl)
+MORVALA_FLOW_SETTER(SetControlRTS, controlRTS_, TRTSFlowControl)
+MORVALA_FLOW_SETTER(SetXonXoffOut, xonXoffOut_, bool)
+MORVALA_FLOW_SETTER(SetXonXoffIn, xonXoffIn_, bool)
+MORVALA_FLOW_SETTER(SetDSRSensitivity, dsrSensitivity_, bool)
+MORVALA_FLOW_SETTER(SetTxContinueOnXoff, txContinueOnXoff_, bool)
+MORVALA_FLOW_SETTER(SetXonChar, xonChar_, uint8_t)
+MORVALA_FLOW_SETTER(SetXoffChar, xoffChar_, uint8_t)
+#undef MORVALA_FLOW_SETTER
+
+TFlowControl TComFlowControl::FlowControl() const {
+  if (controlRTS_ == rtsHandshake && outCTSFlow_ && !xonXoffIn_ && !xonXoffOut_) return fcHardware;
+  if (controlRTS_ == rtsDisable && !outCTSFlow_ && xonXoffIn_ && xonXoffOut_) return fcSoftware;
+  if (controlRTS_ == rtsDisable && !outCTSFlow_ && !xonXoffIn_ && !xonXoffOut_) return fcNone;
+  return fcCustom;
+}
+
+void TComFlowControl::SetFlowControl(TFlowControl v) {
+  if (v != fcCustom) {
+    controlRTS_ = rtsDisable;
+    outCTSFlow_ = false;
+    xonXoffIn_ = false;
+    xonXoffOut_ = false;
+    if (v == fcHardware) {
+      controlRTS_ = rtsHandshake;
+      outCTSFlow_ = true;
+    } else if (v == fcSoftware) {
+      xonXoffIn_ = true;
+      xonXoffOut_ = true;
+    }
+  }
+  port_->PushLineSettings();
+}
+
+void TComFlowControl::Assign(const TComFlowControl& other) {
+  outCTSFlow_ = other.outCTSFlow_;
+  outDSRFlow_ = other.outDSRFlow_;
+  controlDTR_ = other.controlDTR_;
+  controlRTS_ = other.controlRTS_;
+  xonXoffOut_ = other.xonXoffOut_;
+  xonXoffIn_ = other.xonXoffIn_;
+  dsrSensitivity_ = other.dsrSensitivity_;
+  txContinueOnXoff_ = other.txContinueOnXoff_;
+  xonChar_ = other.xonChar_;
+  xoffChar_ = other.xoffChar_;
+  port_->PushLineSettings();
+}
+
+#define MORVALA_TIMEOUT_SETTER(Name, field)  \
+  void TComTimeouts::Name(int32_t v) {       \
+    if (v == field) return;                  \
+    field = v;                               \
+    port_->PushTimeouts();                   \
+  }
+MORVALA_TIMEOUT_SETTER(SetReadInterval, readInterval_)
+MORVALA_TIMEOUT_SETTER(SetReadTotalMultiplier, readTotalMultiplier_)
+MORVALA_TIMEOUT_SETTER(SetReadTotalConstant, readTotalConstant_)
+MORVALA_TIMEOUT_SETTER(SetWriteTotalMultiplier, writeTotalMultiplier_)
+MORVALA_TIMEOUT_SETTER(SetWriteTotalConstant, writeTotalConstant_)
+#undef MORVALA_TIMEOUT_SETTER
+
+void TComTimeouts::Assign(const TComTimeouts& other) {
+  readInterval_ = other.readInterval_;
+  readTotalMultiplier_ = other.readTotalMultiplier_;
+  readTotalConstant_ = other.readTotalConstant_;
+  writeTotalMultiplier_ = other.writeTotalMultiplier_;
+  writeTotalConstant_ = other.writeTotalConstant_;
+  port_->PushTimeouts();
+}
+
+void TComBuffer::SetInputSize(int32_t v) {
+  if (v > 0 && (v & 1)) --v;
+  if (v == inputSize_) return;
+  inputSize_ = v;
+  port_->PushQueueSizes();
+}
+void TComBuffer::SetOutputSize(int32_t v) {
+  if (v > 0 && (v & 1)) --v;
+  if (v == outputSize_) return;
+  outputSize_ = v;
+  port_->PushQueueSizes();
+}
+void TComBuffer::Assign(const TComBuffer& other) {
+  inputSize_ = other.inputSize_;
+  outputSize_ = other.outputSize_;
+  port_->PushQueueSizes();
+}
+
+// ---------------------------------------------------------------- the port
+
+TCustomComPort::TCustomComPort(std::string componentName)
+    : name_(std::move(componentName)), sync_(&MainThreadSync::Instance()) {}
+
+TCustomComPort::~TCustomComPort() {
+  try {
+    Close();
+  } catch (...) {
+  }
+}
+
+std::string TCustomComPort::DevicePath(const std::string& port) {
+  if (!port.empty() && port[0] == '/') return port;
+  if (port.size() > 3 && (port[0] == 'C' || port[0] == 'c') && (port[1] == 'O' || port[1] == 'o') &&
+      (port[2] == 'M' || port[2] == 'm')) {
+    bool digits = true;
+    for (size_t i = 3; i < port.size(); ++i)
+      if (!std::isdigit(static_cast<unsigned char>(port[i]))) digits = false;
+    if (digits && port.size() <= 9) {
+      long n = std::stol(port.substr(3));
+      if (n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
+    }
+  }
+  return "/dev/" + port;
+}
+
+void TCustomComPort::SetPort(const std::string& name) {
+  if (name == port_) return;
+  if (connected_) {
+    Close();
+    port_ = name;
+    Open();
+  } else {
+    port_ = name;
+  }
+}
+
+void TCustomComPort::SetBaudRate(TBaudRate v) {
+  if (v == baudRate_) return;
+  baudRate_ = v;
+  PushLineSettings();
+}
+void TCustomComPort::SetCustomBaudRate(int32_t v) {
+  if (v == customBaudRate_) return;
+  customBaudRate_ = v;
+  PushLineSettings();
+}
+void TCustomComPort::SetDataBits(TDataBits v) {
+  if (v == dataBits_) return;
+  dataBits_ = v;
+  PushLineSettings();
+}
+void TCustomComPort::SetStopBits(TStopBits v) {
+  if (v == stopBits_) return;
+  stopBits_ = v;
+  PushLineSettings();
+}
+void TCustomComPort::SetDiscardNull(bool v) {
+  if (v == discardNull_) return;
+  discardNull_ = v;
+  PushLineSettings();
+}
+void TCustomComPort::SetEventChar(uint8_t v) {
+  if (v == eventChar_) return;
+  eventChar_ = v;
+  PushLineSettings();
+}
+void TCustomComPort::SetSyncMethod(TSyncMethod v) {
+  if (v == syncMethod_) return;
+  if (connected_) throw EComPort(14);
+  syncMethod_ = v;
+}
+
+void TCustomComPort::CheckLimits() const {
+  if (buffer_.InputSize() < 0 || buffer_.OutputSize() < 0)
+    throw EComPort(9, "Buffer sizes must be 0 or more (InputSize " + std::to_string(buffer_.InputSize()) +
+                          ", OutputSize " + std::to_string(buffer_.OutputSize()) + ")");
+  if (buffer_.InputSize() > kMaxInputSize)
+    throw EComPort(7, "Buffer.InputSize " + std::to_string(buffer_.InputSize()) +
+                          " is too large: XonLim and XoffLim (InputSize / 4) must fit in 16 bits, "
+                          "so InputSize may be at most 262143");
+  if (customBaudRate_ < 0)
+    throw EComPort(7, "CustomBaudRate must be 0 or more (" + std::to_string(customBaudRate_) + ")");
+  const int32_t values[5] = {timeouts_.ReadInterval(), timeouts_.ReadTotalMultiplier(),
+                             timeouts_.ReadTotalConstant(), timeouts_.WriteTotalMultiplier(),
+                             timeouts_.WriteTotalConstant()};
+  const char* names[5] = {"ReadInterval", "ReadTotalMultiplier", "ReadTotalConstant",
+                          "WriteTotalMultiplier", "WriteTotalConstant"};
+  for (int i = 0; i < 5; ++i)
+    if (values[i] < -1)
+      throw EComPort(8, std::string("Timeouts.") + names[i] + " must be 0 or more, or -1 (" +
+                            std::to_string(values[i]) + ")");
+}
+
+void TCustomComPort::PushSettings() {
+  PushQueueSizes();
+  PushLineSettings();
+  PushTimeouts();
+}
+
+void TCustomComPort::PushQueueSizes() {
+  if (!CanPush() || !device_) return;
+  if (buffer_.InputSize() < 0 || buffer_.OutputSize() < 0)
+    throw EComPort(9, "Buffer sizes must be 0 or more (InputSize " + std::to_string(buffer_.InputSize()) +
+                          ", OutputSize " + std::to_string(buffer_.OutputSize()) + ")");
+  device_->SetQueueSizes(buffer_.InputSize(), buffer_.OutputSize());
+}
+
+void TCustomComPort::PushLineSettings() {
+  if (!CanPush() || !device_) return;
+  if (buffer_.InputSize() < 0 || buffer_.InputSize() > kMaxInputSize)
+    throw EComPort(7, "Buffer.InputSize " + std::to_string(buffer_.InputSize()) +
+                          " is outside 0..262143: XonLim and XoffLim (InputSize / 4) must fit in 16 bits");
+  if (customBaudRate_ < 0)
+    throw EComPort(7, "CustomBaudRate must be 0 or more (" + std::to_string(customBaudRate_) + ")");
+  SerialLineSettings s;
+  s.baudRate = baudRate_ == brCustom ? customBaudRate_ : BaudRateValue(baudRate_);
+  s.dataBits = 5 + static_cast<int>(dataBits_);
+  s.stopBits = static_cast<int>(stopBits_);
+  s.parity = static_cast<int>(parity_.Bits());
+  s.parityCheck = parity_.Check();
+  s.parityReplace = parity_.Check() && parity_.Replace();
+  s.discardNull = discardNull_;
+  s.outCtsFlow = flowControl_.OutCTSFlow();
+  s.outDsrFlow = flowControl_.OutDSRFlow();
+  s.dtrControl = static_cast<int>(flowControl_.ControlDTR());
+  s.rtsControl = static_cast<int>(flowControl_.ControlRTS());
+  s.xonXoffOut = flowControl_.XonXoffOut();
+  s.xonXoffIn = flowControl_.XonXoffIn();
+  s.xonChar = flowControl_.XonChar();
+  s.xoffChar = flowControl_.XoffChar();
+  s.eventChar = eventChar_;
+  s.xonLim = XonLim();
+  s.xoffLim = XoffLim();
+  device_->ApplyLineSettings(s);
+}
+
+void TCustomComPort::PushTimeouts() {
+  if (!CanPush() || !device_) return;
+  SerialTimeouts t;
+  t.readInterval = timeouts_.ReadInterval();
+  t.readTotalMultiplier = timeouts_.ReadTotalMultiplier();
+  t.readTotalConstant = timeouts_.ReadTotalConstant();
+  t.writeTotalMultiplier = timeouts_.WriteTotalMultiplier();
+  t.writeTotalConstant = timeouts_.WriteTotalConstant();
+  const int32_t values[5] = {t.readInterval, t.readTotalMultiplier, t.readTotalConstant,
+                             t.writeTotalMultiplier, t.writeTotalConstant};
+  const char* names[5] = {"ReadInterval", "ReadTotalMultiplier", "ReadTotalConstant",
+                          "WriteTotalMultiplier", "WriteTotalConstant"};
+  for (int i = 0; i < 5; ++i)
+    if (values[i] < -1)
+      throw EComPort(8, std::string("Timeouts.") + names[i] + " must be 0 or more, or -1 (" +
+                            std::to_string(values[i]) + ")");
+  device_->SetTimeouts(t);
+}
+
+void TCustomComPort::LockSettings() { ++lockCount_; }
+
+void TCustomComPort::UnlockSettings() {
+  if (lockCount_ <= 0) return;
+  if (--lockCount_ == 0) PushSettings();
+}
+
+void TCustomComPort::CreateHandle() {
+  auto device = std::make_unique<PosixSerialDevice>(DevicePath(port_));
+  SerialOpenOptions options;
+  options.dropDtr = flowControl_.ControlDTR() == dtrDisable;
+  options.dropRts = flowControl_.ControlRTS() == rtsDisable;
+  int32_t in = buffer_.InputSize();
+  options.inputSize = (in < 0 || in > kMaxInputSize) ? 0 : in;
+  auto clampT = [](int32_t v) { return v < -1 ? 0 : v; };
+  options.timeouts.readInterval = clampT(timeouts_.ReadInterval());
+  options.timeouts.readTotalMultiplier = clampT(timeouts_.ReadTotalMultiplier());
+  options.timeouts.readTotalConstant = clampT(timeouts_.ReadTotalConstant());
+  options.timeouts.writeTotalMultiplier = clampT(timeouts_.WriteTotalMultiplier());
+  options.timeouts.writeTotalConstant = clampT(timeouts_.WriteTotalConstant());
+  device->Open(options);  // EComPort 1
+  device_ = std::move(device);
+}
+
+void TCustomComPort::DestroyHandle() {
+  if (!device_) return;
+  device_->Close();
+  device_.reset();
+}
+
+void TCustomComPort::Open() {
+  if (connected_) return;
+  if (OnBeforeOpen) OnBeforeOpen(this);
+  CreateHandle();
+  connected_ = true;
+  try {
+    PushSettings();
+  } catch (...) {
+    DestroyHandle();
+    connected_ = false;
+    throw;
+  }
+  if (!events_.Empty()) StartEventThread();
+  if (OnAfterOpen) OnAfterOpen(this);
+
+  // The initial states of CTS, DSR and RLSD, read once. A pseudo-terminal has no modem
+  // lines: its "not supported" answer is no failure.
+  if (device_ && (OnCTSChange || OnDSRChange || OnRLSDChange)) {
+    int bits = 0;
+    int err = device_->ModemStatus(bits);
+    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(11, err);
+    if (err == 0) {
+      if (OnCTSChange) OnCTSChange(this, (bits & 0x020) != 0);   // TIOCM_CTS
+      if (OnDSRChange) OnDSRChange(this, (bits & 0x100) != 0);   // TIOCM_DSR
+      if (OnRLSDChange) OnRLSDChange(this, (bits & 0x040) != 0); // TIOCM_CAR
+    }
+  } else if (device_) {
+    int bits = 0;
+    int err = device_->ModemStatus(bits);
+    if (err != 0 && !LineLacksModemLines(err) && err != EIO) throw EComPort(11, err);
+  }
+}
+
+void TCustomComPort::Close() {
+  if (!connected_) return;
+  if (OnCTSChange) OnCTSChange(this, false);
+  if (OnDSRChange) OnDSRChange(this, false);
+  if (OnRLSDChange) OnRLSDChange(this, false);
+  if (OnBeforeClose) OnBeforeClose(this);
+  if (!connected_) return;  // a handler closed it already
+  // No transfer is pending here: every transfer completes within its call.
+  StopEventThread();
+  if (device_) device_->PurgeQuietly();
+  DestroyHandle();
+  connected_ = false;
+  if (OnAfterClose) OnAfterClose(this);
+}
+
+void TCustomComPort::StartEventThread() {
+  Retired().Sweep();
+  thread_ = std::make_unique<TComThread>(*this, *device_, *(sync_ ? sync_ : &MainThreadSync::Instance()),
+                                         events_, syncMethod_);
+}
+
+void TCustomComPort::StopEventThread() {
+  Retired().Sweep();
+  if (!thread_) return;
+  thread_->RequestStop();
+  if (dispatchDepth > 0) {
+    // Closed from inside a handler: the thread waits for this very batch. It ends on its
+    // own once the batch returns, without touching port or device again.
+    Retired().Add(std::move(thread_));
+    return;
+  }
+  MainThreadSync* sync = sync_ ? sync_ : &MainThreadSync::Instance();
+  // Run the batches the thread hands over meanwhile, so that it can see its stop signal.
+  while (!thread_->WaitFinished(2)) sync->RunPending();
+  thread_->Join();
+  thread_.reset();
+}
+
+bool TCustomComPort::EventThreadRunning() const { return thread_ && thread_->Running(); }
+
+int32_t TCustomComPort::PendingInput() {
+  if (!device_) throw EComPort(10, EBADF);
+  return device_->PendingInput();
+}
+
+int32_t TCustomComPort::PendingOutput() {
+  if (!device_) throw EComPort(10, EBADF);
+  return device_->PendingOutput();
+}
+
+void TCustomComPort::PurgeQueues(bool input, bool output) {
+  if (!device_) throw EComPort(5, EBADF);
+  device_->Purge(input, output);
+}
+
+int32_t TCustomComPort::Write(const void* buffer, int32_t count) {
+  if (!device_) throw EComPort(2, EBADF);
+  return device_->Write(buffer, count);
+}
+
+int32_t TCustomComPort::SendText(const std::string& text) {
+  if (text.empty()) return 0;
+  return Write(text.data(), static_cast<int32_t>(text.size()));
+}
+
+int32_t TCustomComPort::Read(void* buffer, int32_t count) {
+  if (!device_) throw EComPort(3, EBADF);
+  return device_->Read(buffer, count);
+}
+
+int32_t TCustomComPort::ReceiveText(std::string& text, int32_t count) {
+  if (count <= 0) {
+    text.clear();
+    return 0;
+  }
+  text.assign(static_cast<size_t>(count), '\0');
+  int32_t got = 0;
+  try {
+    got = Read(text.data(), count);
+  } catch (...) {
+    text.clear();
+    throw;
+  }
+  text.resize(static_cast<size_t>(got));
+  return got;
+}
+
+void TCustomComPort::DispatchEvents(TComEvents batch) {
+  DispatchScope scope;
+  auto open = [this] { return connected_ && device_ != nullptr; };
+  if (!open()) return;
+  if (batch.Has(evError) && OnError) OnError(this);
+  if (!open()) return;
+  if (batch.Has(evRxChar)) {
+    const int32_t count = PendingInput();
+    if (count > 0 && OnRxChar) OnRxChar(this, count);
+  }
+  if (!open()) return;
+  if (batch.Has(evTxEmpty) && OnTxEmpty) OnTxEmpty(this);
+  if (batch.Has(evBreak) && OnBreak) OnBreak(this);
+  if (batch.Has(evRing) && OnRing) OnRing(this);
+  if (!open()) return;
+  if (batch.Has(evCTS) || batch.Has(evDSR)) {
+    int bits = 0;
+    int err = device_->ModemStatus(bits);
+    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(11, err);
+    if (err == 0 && batch.Has(evCTS) && OnCTSChange) OnCTSChange(this, (bits & 0x020) != 0);
+    if (err == 0 && batch.Has(evDSR) && OnDSRChange) OnDSRChange(this, (bits & 0x100) != 0);
+  }
+  if (!open()) return;
+  if (batch.Has(evRxFlag) && OnRxFlag) OnRxFlag(this);
+  if (!open()) return;
+  if (batch.Has(evRLSD)) {
+    int bits = 0;
+    int err = device_->ModemStatus(bits);
+    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(11, err);
+    if (err == 0 && OnRLSDChange) OnRLSDChange(this, (bits & 0x040) != 0);
+  }
+  if (!open()) return;
+  if (batch.Has(evRx80Full) && OnRx80Full) OnRx80Full(this);
+}
+
+void ApplyComPort1Design(TCustomComPort& port) {
+  port.SetPort("COM2");
+  port.SetBaudRate(br38400);
+  port.SetCustomBaudRate(9600);
+  port.SetDataBits(dbEight);
+  port.SetStopBits(sbTwoStopBits);
+  port.Parity().SetBits(prNone);
+  port.Parity().SetCheck(false);
+  port.Parity().SetReplace(false);
+  port.Parity().SetReplaceChar(0);
+  port.FlowControl().SetOutCTSFlow(false);
+  port.FlowControl().SetOutDSRFlow(false);
+  port.FlowControl().SetControlDTR(dtrDisable);
+  port.FlowControl().SetControlRTS(rtsDisable);
+  port.FlowControl().SetXonXoffOut(false);
+  port.FlowControl().SetXonXoffIn(false);
+  port.FlowControl().SetDSRSensitivity(false);
+  port.FlowControl().SetTxContinueOnXoff(false);
+  port.FlowControl().SetXonChar(17);
+  port.FlowControl().SetXoffChar(19);
+  port.Timeouts().SetReadInterval(-1);
+  port.Timeouts().SetReadTotalMultiplier(0);
+  port.Timeouts().SetReadTotalConstant(20);
+  port.Timeouts().SetWriteTotalMultiplier(100);
+  port.Timeouts().SetWriteTotalConstant(1000);
+  port.Buffer().SetInputSize(65536);
+  port.Buffer().SetOutputSize(1024);
+  port.SetEvents(TComEvents::All());
+  port.SetDiscardNull(false);
+  port.SetEventChar(0);
+}

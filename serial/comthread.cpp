@@ -1,0 +1,103 @@
+#include "serial/comthread.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "serial/mainsync.h"
+#include "serial/posix_device.h"
+
+TComThread::TComThread(TCustomComPort& port, PosixSerialDevice& device, MainThreadSync& sync,
+                       TComEvents events, TSyncMethod method)
+    : port_(port), device_(device), sync_(sync), events_(events), method_(method) {
+  stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (stopFd_ < 0) {
+    running_ = false;
+    return;
+  }
+  thread_ = std::thread([this] { Execute(); });
+}
+
+TComThread::~TComThread() {
+  RequestStop();
+  Join();
+  if (stopFd_ >= 0) ::close(stopFd_);
+}
+
+void TComThread::RequestStop() {
+  if (stop_.exchange(true)) return;
+  if (stopFd_ >= 0) {
+    uint64_t one = 1;
+    ssize_t r = ::write(stopFd_, &one, sizeof one);
+    (void)r;
+  }
+}
+
+bool TComThread::WaitFinished(int ms) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return finishedCv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !running_.load(); });
+}
+
+void TComThread::Join() {
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void TComThread::Dispatch(TComEvents batch) {
+  if (method_ == smNone) {
+    port_.DispatchEvents(batch);
+    return;
+  }
+  // smThreadSync, and smWindowSync alike: run the batch on the window's thread.
+  if (!sync_.Synchronize([this, batch] { port_.DispatchEvents(batch); })) RequestStop();
+}
+
+void TComThread::Execute() {
+  bool stoppedByOwner = false;
+  try {
+    for (;;) {
+      struct pollfd fds[3] = {{stopFd_, POLLIN, 0},
+                              {device_.HangupEventFd(), POLLIN, 0},
+                              {device_.RxEventFd(), POLLIN, 0}};
+      int r = ::poll(fds, 3, -1);
+      if (stop_) {
+        stoppedByOwner = true;
+        break;
+      }
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        break;
+      }
+      if (fds[1].revents) break;  // the device has disappeared
+      if (!(fds[2].revents & POLLIN)) continue;
+      uint64_t counter = 0;
+      ssize_t n = ::read(fds[2].fd, &counter, sizeof counter);
+      (void)n;
+
+      TComEvents batch;
+      if (events_.Has(evRxChar)) batch.Include(evRxChar);
+      if (device_.TakeRx80Full() && events_.Has(evRx80Full)) batch.Include(evRx80Full);
+      if (device_.TakeRxFlag() && events_.Has(evRxFlag)) batch.Include(evRxFlag);
+      if (device_.TakeOverruns() > 0 && events_.Has(evError)) batch.Include(evError);
+      if (batch.Empty()) continue;
+      Dispatch(batch);
+      if (stop_) {
+        stoppedByOwner = true;
+        break;
+      }
+    }
+  } catch (...) {
+    // A handler's exception ends the thread; the port stays open and usable.
+    stoppedByOwner = stop_.load();
+  }
+  // On the way out both queues are discarded; when the owner stopped the thread it does
+  // that itself, since the device may already be on its way to being closed.
+  if (!stoppedByOwner) device_.PurgeQuietly();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    running_ = false;
+  }
+  finishedCv_.notify_all();
+}

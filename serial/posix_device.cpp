@@ -1,0 +1,523 @@
+#include "serial/posix_device.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "serial/comport.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+static_assert(sizeof(struct termios) <= 256, "termios does not fit the saved area");
+
+// The kernel's struct termios2 and its two requests (asm/termbits.h clashes with
+// termios.h, so they are spelled out here).
+struct KernelTermios2 {
+  tcflag_t c_iflag;
+  tcflag_t c_oflag;
+  tcflag_t c_cflag;
+  tcflag_t c_lflag;
+  cc_t c_line;
+  cc_t c_cc[19];
+  speed_t c_ispeed;
+  speed_t c_ospeed;
+};
+constexpr unsigned long kTcGets2 = _IOR('T', 0x2A, KernelTermios2);
+constexpr unsigned long kTcSets2 = _IOW('T', 0x2B, KernelTermios2);
+constexpr tcflag_t kBother = 0010000;
+constexpr int kIbShift = 16;
+
+speed_t StandardSpeed(int32_t rate) {
+  switch (rate) {
+    case 50: return B50;
+    case 75: return B75;
+    case 110: return B110;
+    case 134: return B134;
+    case 150: return B150;
+    case 200: return B200;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 1800: return B1800;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 500000: return B500000;
+    case 576000: return B576000;
+    case 921600: return B921600;
+    case 1000000: return B1000000;
+    default: return B0;
+  }
+}
+
+int RemainingMs(Clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  if (left.count() <= 0) return 0;
+  return static_cast<int>(std::min<int64_t>(left.count(), 1 << 30));
+}
+
+// Failures of the modem-line and exclusive-use calls that only mean "this kind of
+// terminal has no such thing" (a pseudo-terminal has no modem lines).
+bool IsNotSupported(int err) { return err == ENOTTY || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP; }
+
+}  // namespace
+
+PosixSerialDevice::PosixSerialDevice(std::string path) : path_(std::move(path)) {}
+
+PosixSerialDevice::~PosixSerialDevice() { Close(); }
+
+void PosixSerialDevice::Open(const SerialOpenOptions& options) {
+  if (fd_ >= 0) return;
+  int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw EComPort(1, errno);
+  // Exclusive use: the advisory lock first (it also holds against root), then TIOCEXCL.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    int err = errno;
+    ::close(fd);
+    throw EComPort(1, err);
+  }
+  struct termios tio;
+  if (::tcgetattr(fd, &tio) != 0) {
+    int err = errno;
+    ::flock(fd, LOCK_UN);
+    ::close(fd);
+    throw EComPort(1, err);
+  }
+  ::ioctl(fd, TIOCEXCL);  // fails harmlessly where the terminal does not know it
+
+  // Linux raises DTR and RTS at every open; take them down before anything is sent.
+  int lines = (options.dropDtr ? TIOCM_DTR : 0) | (options.dropRts ? TIOCM_RTS : 0);
+  if (lines) ::ioctl(fd, TIOCMBIC, &lines);
+
+  std::memcpy(original_, &tio, sizeof tio);
+  haveOriginal_ = true;
+
+  // Raw mode at once, so that nothing is echoed or translated before the line settings.
+  struct termios raw = tio;
+  ::cfmakeraw(&raw);
+  raw.c_cflag |= CLOCAL | CREAD;
+  raw.c_cc[VMIN] = 1;  // a read of 0 bytes then means end of file (device gone)
+  raw.c_cc[VTIME] = 0;
+  ::tcsetattr(fd, TCSANOW, &raw);
+
+  struct stat st;
+  isPty_ = false;
+  if (::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode)) {
+    unsigned maj = major(st.st_rdev);
+    isPty_ = (maj >= 136 && maj <= 143) || maj == 3;
+  }
+
+  rxEventFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  hangupEventFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  stopEventFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (rxEventFd_ < 0 || hangupEventFd_ < 0 || stopEventFd_ < 0) {
+    int err = errno;
+    for (int* e : {&rxEventFd_, &hangupEventFd_, &stopEventFd_})
+      if (*e >= 0) ::close(*e), *e = -1;
+    ::tcsetattr(fd, TCSANOW, &tio);
+    haveOriginal_ = false;
+    ::flock(fd, LOCK_UN);
+    ::close(fd);
+    throw EComPort(1, err);
+  }
+
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.clear();
+    inputSize_ = options.inputSize;
+    timeouts_ = options.timeouts;
+    rx80Armed_ = true;
+    rx80Pending_ = rxFlagPending_ = false;
+    overruns_ = dropped_ = 0;
+  }
+  gone_ = false;
+  goneError_ = 0;
+  fd_ = fd;
+  reader_ = std::thread([this] { ReaderLoop(); });
+}
+
+void PosixSerialDevice::Close() {
+  if (fd_ < 0) return;
+  SignalEventFd(stopEventFd_);
+  if (reader_.joinable()) reader_.join();
+  // Discard what is still queued either way, so that close() does not wait for output
+  // to drain (the kernel may wait up to half a minute for that).
+  ::tcflush(fd_, TCIOFLUSH);
+  if (haveOriginal_) {
+    struct termios tio;
+    std::memcpy(&tio, original_, sizeof tio);
+    ::tcsetattr(fd_, TCSANOW, &tio);
+    haveOriginal_ = false;
+  }
+  ::ioctl(fd_, TIOCNXCL);
+  ::flock(fd_, LOCK_UN);
+  ::close(fd_);
+  fd_ = -1;
+  for (int* e : {&rxEventFd_, &hangupEventFd_, &stopEventFd_})
+    if (*e >= 0) ::close(*e), *e = -1;
+  std::lock_guard<std::mutex> lock(mutex_);
+  queue_.clear();
+}
+
+void PosixSerialDevice::SignalEventFd(int fd) {
+  if (fd < 0) return;
+  uint64_t one = 1;
+  ssize_t r = ::write(fd, &one, sizeof one);
+  (void)r;
+}
+
+void PosixSerialDevice::MarkGone(int err) {
+  goneError_ = err ? err : EIO;
+  gone_ = true;
+  SignalEventFd(hangupEventFd_);
+  std::lock_guard<std::mutex> lock(mutex_);
+  dataCv_.notify_all();
+}
+
+void PosixSerialDevice::StoreBytes(const uint8_t* bytes, size_t n) {
+  bool stored = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const size_t cap = static_cast<size_t>(CapacityLocked());
+    for (size_t i = 0; i < n; ++i) {
+      uint8_t b = bytes[i];
+      if (b == 0 && discardNull_) continue;
+      if (queue_.size() >= cap) {
+        ++overruns_;
+        ++dropped_;
+        continue;
+      }
+      queue_.push_back(b);
+      stored = true;
+      if (b == eventChar_) rxFlagPending_ = true;
+    }
+    const size_t threshold = cap * 8 / 10;
+    if (rx80Armed_ && queue_.size() >= threshold && !queue_.empty()) {
+      rx80Armed_ = false;
+      rx80Pending_ = true;
+    }
+    if (stored) dataCv_.notify_all();
+  }
+  if (stored) SignalEventFd(rxEventFd_);
+}
+
+void PosixSerialDevice::ReaderLoop() {
+  uint8_t buf[4096];
+  for (;;) {
+    struct pollfd fds[2] = {{fd_, POLLIN, 0}, {stopEventFd_, POLLIN, 0}};
+    int r = ::poll(fds, 2, -1);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      MarkGone(errno);
+      return;
+    }
+    if (fds[1].revents) return;
+    if (!fds[0].revents) continue;
+    ssize_t n = ::read(fd_, buf, sizeof buf);
+    if (n > 0) {
+      StoreBytes(buf, static_cast<size_t>(n));
+      continue;
+    }
+    if (n == 0) {  // end of file on a terminal: hung up
+      MarkGone(EIO);
+      return;
+    }
+    int err = errno;
+    if (err == EINTR) continue;
+    if (err == EAGAIN || err == EWOULDBLOCK) {
+      // Nothing to read although poll woke us: only an error or hang-up does that.
+      if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+        MarkGone(EIO);
+        return;
+      }
+      continue;
+    }
+    MarkGone(err);
+    return;
+  }
+}
+
+int32_t PosixSerialDevice::CapacityLocked() const {
+  return inputSize_ > 0 ? inputSize_ : kDefaultInputSize;
+}
+
+void PosixSerialDevice::RearmLocked() {
+  const size_t threshold = static_cast<size_t>(CapacityLocked()) * 8 / 10;
+  if (queue_.size() < threshold) rx80Armed_ = true;
+}
+
+void PosixSerialDevice::ApplyLineSettings(const SerialLineSettings& s) {
+  if (fd_ < 0) throw EComPort(7, EBADF);
+  struct termios tio;
+  if (::tcgetattr(fd_, &tio) != 0) throw EComPort(7, errno);
+  ::cfmakeraw(&tio);
+  tio.c_cflag |= CLOCAL | CREAD;
+  tio.c_cc[VMIN] = 1;
+  tio.c_cc[VTIME] = 0;
+
+  tio.c_cflag &= ~CSIZE;
+  switch (s.dataBits) {
+    case 5: tio.c_cflag |= CS5; break;
+    case 6: tio.c_cflag |= CS6; break;
+    case 7: tio.c_cflag |= CS7; break;
+    default: tio.c_cflag |= CS8; break;
+  }
+  // 1.5 stop bits do not exist on Linux; two come nearest.
+  if (s.stopBits != 0) tio.c_cflag |= CSTOPB;
+  else tio.c_cflag &= ~CSTOPB;
+
+  tio.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+  switch (s.parity) {
+    case 1: tio.c_cflag |= PARENB | PARODD; break;
+    case 2: tio.c_cflag |= PARENB; break;
+    case 3: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
+    case 4: tio.c_cflag |= PARENB | CMSPAR; break;
+    default: break;
+  }
+  tio.c_iflag &= ~(INPCK | IGNPAR | PARMRK | ISTRIP);
+  if (s.parityCheck) tio.c_iflag |= INPCK;  // a byte with an error reads as 0
+
+  if (s.outCtsFlow || s.rtsControl == 2) tio.c_cflag |= CRTSCTS;
+  else tio.c_cflag &= ~CRTSCTS;
+  tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+  if (s.xonXoffOut) tio.c_iflag |= IXON;
+  if (s.xonXoffIn) tio.c_iflag |= IXOFF;
+  tio.c_cc[VSTART] = s.xonChar;
+  tio.c_cc[VSTOP] = s.xoffChar;
+
+  const speed_t speed = StandardSpeed(s.baudRate);
+  const bool standard = speed != B0;
+  if (standard) {
+    ::cfsetispeed(&tio, speed);
+    ::cfsetospeed(&tio, speed);
+  }
+  if (::tcsetattr(fd_, TCSANOW, &tio) != 0) throw EComPort(7, errno);
+
+  if (!standard && s.baudRate > 0) {
+    KernelTermios2 t2;
+    bool ok = ::ioctl(fd_, kTcGets2, &t2) == 0;
+    if (ok) {
+      t2.c_cflag &= ~(CBAUD | (CBAUD << kIbShift));
+      t2.c_cflag |= kBother | (kBother << kIbShift);
+      t2.c_ispeed = static_cast<speed_t>(s.baudRate);
+      t2.c_ospeed = static_cast<speed_t>(s.baudRate);
+      ok = ::ioctl(fd_, kTcSets2, &t2) == 0;
+    }
+    // A pseudo-terminal has no rate; never fail because of one.
+    if (!ok && !isPty_) throw EComPort(7, errno);
+  }
+
+  // Read the settings back: the kernel accepts a request when any part of it worked.
+  struct termios back;
+  if (::tcgetattr(fd_, &back) != 0) throw EComPort(7, errno);
+  const tcflag_t mask = CSIZE | CSTOPB | PARENB | PARODD;
+  if ((back.c_cflag & mask) != (tio.c_cflag & mask)) throw EComPort(7, EINVAL);
+
+  // The modem lines as DTR and RTS control ask; a terminal without them is fine.
+  int set = 0, clear = 0;
+  (s.dtrControl == 0 ? clear : set) |= TIOCM_DTR;
+  if (s.rtsControl == 0) clear |= TIOCM_RTS;
+  else if (s.rtsControl == 1) set |= TIOCM_RTS;
+  if (set && ::ioctl(fd_, TIOCMBIS, &set) != 0 && !IsNotSupported(errno) && !isPty_)
+    throw EComPort(7, errno);
+  if (clear && ::ioctl(fd_, TIOCMBIC, &clear) != 0 && !IsNotSupported(errno) && !isPty_)
+    throw EComPort(7, errno);
+
+  std::lock_guard<std::mutex> lock(mutex_);
+  discardNull_ = s.discardNull;
+  eventChar_ = s.eventChar;
+}
+
+void PosixSerialDevice::SetTimeouts(const SerialTimeouts& timeouts) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  timeouts_ = timeouts;
+}
+
+SerialTimeouts PosixSerialDevice::Timeouts() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return timeouts_;
+}
+
+void PosixSerialDevice::SetQueueSizes(int32_t inputSize, int32_t /*outputSize*/) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  inputSize_ = inputSize;
+  RearmLocked();
+}
+
+int32_t PosixSerialDevice::InputCapacity() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return CapacityLocked();
+}
+
+int32_t PosixSerialDevice::Read(void* buffer, int32_t count) {
+  if (fd_ < 0) throw EComPort(3, EBADF);
+  if (gone_) throw EComPort(3, goneError_.load());
+  if (count <= 0) return 0;
+
+  std::unique_lock<std::mutex> lock(mutex_);
+  const SerialTimeouts t = timeouts_;
+  const auto start = Clock::now();
+  // The all-ones value (-1) of a total counts as 0 here; a multiplier of all ones with
+  // an interval of all ones is the "return at once when something is there" case.
+  const int64_t mult = t.readTotalMultiplier > 0 ? t.readTotalMultiplier : 0;
+  const int64_t cons = t.readTotalConstant > 0 ? t.readTotalConstant : 0;
+  int64_t totalMs = mult * count + cons;
+  const bool intervalOff = t.readInterval == -1;
+  const bool immediate = intervalOff && totalMs == 0;
+  const bool unbounded = !intervalOff && totalMs == 0;
+  if (unbounded) totalMs = kUnboundedWaitMs;
+  const auto deadline = start + std::chrono::milliseconds(std::min<int64_t>(totalMs, 1LL << 40));
+
+  uint8_t* out = static_cast<uint8_t*>(buffer);
+  int32_t got = 0;
+  auto take = [&] {
+    while (got < count && !queue_.empty()) {
+      out[got++] = queue_.front();
+      queue_.pop_front();
+    }
+  };
+
+  take();
+  if (!immediate) {
+    // With the interval switched off the read returns as soon as it has anything; with
+    // an interval it collects until count, the total deadline or a gap between bytes.
+    auto lastByte = Clock::now();
+    while (got < count && !(intervalOff && got > 0)) {
+      if (gone_) break;
+      auto until = deadline;
+      if (!intervalOff && got > 0 && t.readInterval > 0)
+        until = std::min(until, lastByte + std::chrono::milliseconds(t.readInterval));
+      if (Clock::now() >= until) break;
+      dataCv_.wait_until(lock, until);
+      const int32_t before = got;
+      take();
+      if (got > before) lastByte = Clock::now();
+    }
+  }
+  RearmLocked();
+  if (got == 0 && gone_) throw EComPort(3, goneError_.load());
+  return got;
+}
+
+int32_t PosixSerialDevice::Write(const void* buffer, int32_t count) {
+  if (fd_ < 0) throw EComPort(2, EBADF);
+  if (gone_) throw EComPort(2, goneError_.load());
+  if (count <= 0) return 0;
+  const SerialTimeouts t = Timeouts();
+  const int64_t mult = t.writeTotalMultiplier > 0 ? t.writeTotalMultiplier : 0;
+  const int64_t cons = t.writeTotalConstant > 0 ? t.writeTotalConstant : 0;
+  int64_t totalMs = mult * count + cons;
+  if (totalMs == 0) totalMs = kUnboundedWaitMs;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(totalMs);
+
+  const uint8_t* p = static_cast<const uint8_t*>(buffer);
+  int32_t done = 0;
+  while (done < count) {
+    ssize_t n = ::write(fd_, p + done, static_cast<size_t>(count - done));
+    if (n > 0) {
+      done += static_cast<int32_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) throw EComPort(2, errno);
+    int left = RemainingMs(deadline);
+    if (left <= 0) break;
+    struct pollfd pfd = {fd_, POLLOUT, 0};
+    int r = ::poll(&pfd, 1, left);
+    if (r < 0 && errno != EINTR) throw EComPort(2, errno);
+    if (r > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(pfd.revents & POLLOUT))
+      throw EComPort(2, EIO);
+    if (gone_) throw EComPort(2, goneError_.load());
+  }
+  return done;
+}
+
+int32_t PosixSerialDevice::PendingInput() {
+  if (fd_ < 0) throw EComPort(10, EBADF);
+  if (gone_) throw EComPort(10, goneError_.load());
+  std::lock_guard<std::mutex> lock(mutex_);
+  return static_cast<int32_t>(queue_.size());
+}
+
+int32_t PosixSerialDevice::PendingOutput() {
+  if (fd_ < 0) throw EComPort(10, EBADF);
+  if (gone_) throw EComPort(10, goneError_.load());
+  int n = 0;
+  if (::ioctl(fd_, TIOCOUTQ, &n) != 0) throw EComPort(10, errno);
+  return n;
+}
+
+void PosixSerialDevice::Purge(bool input, bool output) {
+  if (fd_ < 0) throw EComPort(5, EBADF);
+  if (gone_) throw EComPort(5, goneError_.load());
+  if (input) {
+    // Kernel buffer first, then the own queue, so that nothing read in between stays.
+    if (::tcflush(fd_, TCIFLUSH) != 0) throw EComPort(5, errno);
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.clear();
+    rx80Armed_ = true;
+    rx80Pending_ = false;
+  }
+  if (output && ::tcflush(fd_, TCOFLUSH) != 0) throw EComPort(5, errno);
+}
+
+void PosixSerialDevice::PurgeQuietly() {
+  if (fd_ >= 0) ::tcflush(fd_, TCIOFLUSH);
+  std::lock_guard<std::mutex> lock(mutex_);
+  queue_.clear();
+  rx80Armed_ = true;
+  rx80Pending_ = false;
+}
+
+int PosixSerialDevice::ModemStatus(int& bits) const {
+  bits = 0;
+  if (fd_ < 0) return EBADF;
+  if (gone_) return goneError_.load();
+  if (::ioctl(fd_, TIOCMGET, &bits) != 0) return errno;
+  return 0;
+}
+
+bool PosixSerialDevice::TakeRx80Full() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  bool r = rx80Pending_;
+  rx80Pending_ = false;
+  return r;
+}
+
+bool PosixSerialDevice::TakeRxFlag() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  bool r = rxFlagPending_;
+  rxFlagPending_ = false;
+  return r;
+}
+
+uint64_t PosixSerialDevice::TakeOverruns() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  uint64_t r = overruns_;
+  overruns_ = 0;
+  return r;
+}
+
+uint64_t PosixSerialDevice::DroppedBytes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return dropped_;
+}

@@ -1,0 +1,150 @@
+// The POSIX side of the port: one terminal device opened for exclusive use, raw mode,
+// line settings through termios (termios2 for the rates termios has no constant for),
+// and a reader thread that keeps the device drained into the port's own input queue of
+// Buffer.InputSize bytes. Reads and writes wait with bounded waits only; a device that
+// disappears is noticed once, and every later transfer fails with the errno it gave.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+// Line settings as the port derives them from its properties.
+struct SerialLineSettings {
+  int32_t baudRate = 9600;
+  int dataBits = 8;        // 5..8
+  int stopBits = 0;        // 0 = one, 1 = one and a half, 2 = two
+  int parity = 0;          // 0 none, 1 odd, 2 even, 3 mark, 4 space
+  bool parityCheck = false;
+  bool parityReplace = false;  // bytes with a parity error read as 0
+  bool discardNull = false;
+  bool outCtsFlow = false;
+  bool outDsrFlow = false;  // no equivalent on Linux; kept for completeness
+  int dtrControl = 0;       // 0 held off, 1 held on, 2 handshake
+  int rtsControl = 0;       // 0 held off, 1 held on, 2 handshake, 3 toggle
+  bool xonXoffOut = false;
+  bool xonXoffIn = false;
+  uint8_t xonChar = 17;
+  uint8_t xoffChar = 19;
+  uint8_t eventChar = 0;
+  int32_t xonLim = 0;
+  int32_t xoffLim = 0;
+};
+
+// The five time-outs in milliseconds; -1 stands for the all-ones value.
+struct SerialTimeouts {
+  int32_t readInterval = -1;
+  int32_t readTotalMultiplier = 0;
+  int32_t readTotalConstant = 0;
+  int32_t writeTotalMultiplier = 100;
+  int32_t writeTotalConstant = 1000;
+};
+
+struct SerialOpenOptions {
+  bool dropDtr = true;
+  bool dropRts = true;
+  int32_t inputSize = 1024;
+  SerialTimeouts timeouts;
+};
+
+class PosixSerialDevice {
+ public:
+  // Input queue size used for Buffer.InputSize 0 (the driver's own choice).
+  static constexpr int32_t kDefaultInputSize = 4096;
+  // Upper bound of any wait that the time-outs leave unbounded.
+  static constexpr int kUnboundedWaitMs = 60000;
+
+  explicit PosixSerialDevice(std::string path);
+  ~PosixSerialDevice();  // runs Close
+  PosixSerialDevice(const PosixSerialDevice&) = delete;
+  PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
+
+  const std::string& Path() const { return path_; }
+
+  // Opens, locks, drops DTR/RTS as asked, sets raw mode and starts the reader.
+  // Raises EComPort 1 with errno.
+  void Open(const SerialOpenOptions& options);
+  // Stops the reader, discards both queues, restores the original terminal settings and
+  // closes. Never blocks on output that does not drain; never fails.
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+  int Fd() const { return fd_; }
+  bool IsPseudoTerminal() const { return isPty_; }
+
+  // Raises EComPort 7 with errno when the device refuses them.
+  void ApplyLineSettings(const SerialLineSettings& settings);
+  void SetTimeouts(const SerialTimeouts& timeouts);
+  SerialTimeouts Timeouts() const;
+  // Input size 0 means kDefaultInputSize; the output queue is the kernel's.
+  void SetQueueSizes(int32_t inputSize, int32_t outputSize);
+  int32_t InputCapacity() const;
+
+  // Transfers. Read raises EComPort 3, Write EComPort 2 (with errno; EBADF when closed).
+  int32_t Read(void* buffer, int32_t count);
+  int32_t Write(const void* buffer, int32_t count);
+  // Queue counts raise EComPort 10, Purge EComPort 5.
+  int32_t PendingInput();
+  int32_t PendingOutput();
+  void Purge(bool input, bool output);
+  // Purge that ignores every failure (used on the way out).
+  void PurgeQuietly();
+
+  // TIOCMGET; 0 and the bits, or the errno of the failure.
+  int ModemStatus(int& bits) const;
+
+  // ---- for the event thread ----
+  // Readable (eventfd) whenever new bytes were put into the input queue.
+  int RxEventFd() const { return rxEventFd_; }
+  // Readable (eventfd) once the device has disappeared.
+  int HangupEventFd() const { return hangupEventFd_; }
+  // True once after the input queue reached 80 % of its size (re-armed when it drops
+  // below again).
+  bool TakeRx80Full();
+  // True once after EventChar was received.
+  bool TakeRxFlag();
+  // Number of bytes dropped because the input queue was full since the last call.
+  uint64_t TakeOverruns();
+
+  bool Gone() const { return gone_.load(); }
+  int GoneError() const { return goneError_.load(); }
+  // Bytes dropped for a full input queue since Open.
+  uint64_t DroppedBytes() const;
+
+ private:
+  void ReaderLoop();
+  void MarkGone(int err);
+  void StoreBytes(const uint8_t* bytes, size_t n);
+  void RearmLocked();
+  int32_t CapacityLocked() const;
+  void SignalEventFd(int fd);
+
+  std::string path_;
+  int fd_ = -1;
+  bool isPty_ = false;
+  bool haveOriginal_ = false;
+  unsigned char original_[256] = {};  // struct termios of the terminal before Open
+
+  int rxEventFd_ = -1;
+  int hangupEventFd_ = -1;
+  int stopEventFd_ = -1;
+  std::thread reader_;
+
+  mutable std::mutex mutex_;
+  std::condition_variable dataCv_;
+  std::deque<uint8_t> queue_;
+  int32_t inputSize_ = 1024;
+  SerialTimeouts timeouts_;
+  bool discardNull_ = false;
+  uint8_t eventChar_ = 0;
+  bool rx80Armed_ = true;
+  bool rx80Pending_ = false;
+  bool rxFlagPending_ = false;
+  uint64_t overruns_ = 0;
+  uint64_t dropped_ = 0;
+  std::atomic<bool> gone_{false};
+  std::atomic<int> goneError_{0};
+};
