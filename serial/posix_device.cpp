@@ -310,7 +310,10 @@ void PosixSerialDevice::ApplyLineSettings(const SerialLineSettings& s) {
     ::cfsetispeed(&tio, speed);
     ::cfsetospeed(&tio, speed);
   }
-  if (::tcsetattr(fd_, TCSANOW, &tio) != 0) throw EComPort(7, errno);
+  // On a pseudo-terminal the C library reports EINVAL when the kernel kept 8 data bits
+  // without parity instead of what was asked; the rest was applied, which is all a
+  // pseudo-terminal can do.
+  if (::tcsetattr(fd_, TCSANOW, &tio) != 0 && !(isPty_ && errno == EINVAL)) throw EComPort(7, errno);
 
   if (!standard && s.baudRate > 0) {
     KernelTermios2 t2;
@@ -330,7 +333,8 @@ void PosixSerialDevice::ApplyLineSettings(const SerialLineSettings& s) {
   struct termios back;
   if (::tcgetattr(fd_, &back) != 0) throw EComPort(7, errno);
   const tcflag_t mask = CSIZE | CSTOPB | PARENB | PARODD;
-  if ((back.c_cflag & mask) != (tio.c_cflag & mask)) throw EComPort(7, EINVAL);
+  // A pseudo-terminal keeps 8 data bits without parity whatever it is asked for.
+  if (!isPty_ && (back.c_cflag & mask) != (tio.c_cflag & mask)) throw EComPort(7, EINVAL);
 
   // The modem lines as DTR and RTS control ask; a terminal without them is fine.
   int set = 0, clear = 0;
