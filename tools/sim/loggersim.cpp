@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -91,6 +92,8 @@ struct LoggerSim::Impl {
     TimePoint paceStart;
     long paceCount = 0;
     bool blocked = false;
+    bool hangPending = false;
+    TimePoint hangDeadline, hangCheckFrom;
     uint32_t garbageState = 0xC0FFEE;
     size_t endlessCursor = 0;
 
@@ -506,7 +509,7 @@ struct LoggerSim::Impl {
     {
         std::lock_guard<std::mutex> lock(mu);
         double period = opt.baud > 0 ? double(opt.bitsPerByte) / opt.baud : 0.0;
-        while (!out.empty() && !blocked && master >= 0) {
+        while (!out.empty() && !blocked && !hangPending && master >= 0) {
             Segment& s = out.front();
             if (s.endless)
                 RefillEndless(s);
@@ -558,7 +561,11 @@ struct LoggerSim::Impl {
                 break;
             }
             if (hang) {
-                HangUp();
+                // The cable goes after the last byte has arrived: wait until
+                // the other side has taken it (bounded), then close.
+                hangPending = true;
+                hangCheckFrom = now + Ms(30);  // the kernel passes the bytes on first
+                hangDeadline = now + Ms(1000);
                 break;
             }
         }
@@ -575,6 +582,14 @@ struct LoggerSim::Impl {
                 break;
             RunTimers(now);
             std::optional<TimePoint> nextByte = Send(now);
+            if (hangPending) {
+                int queued = 0;
+                if (now >= hangDeadline ||
+                    (now >= hangCheckFrom && (::ioctl(slaveKeep, FIONREAD, &queued) != 0 || queued == 0)))
+                    HangUp();
+                else
+                    nextByte = now + Ms(2);
+            }
             if (hungUp)
                 break;
             std::optional<TimePoint> wake;
