@@ -1,5 +1,7 @@
 #include "serial/comport.h"
 
+#include <sys/ioctl.h>
+
 #include <cerrno>
 #include <cctype>
 #include <mutex>
@@ -387,21 +389,18 @@ void TCustomComPort::Open() {
   if (!events_.Empty()) StartEventThread();
   if (OnAfterOpen) OnAfterOpen(this);
 
-  // The initial states of CTS, DSR and RLSD, read once. A pseudo-terminal has no modem
-  // lines: its "not supported" answer is no failure.
-  if (device_ && (OnCTSChange || OnDSRChange || OnRLSDChange)) {
+  // The initial states of CTS, DSR and RLSD, read once (one TIOCMGET serves all three).
+  // A pseudo-terminal has no modem lines and answers ENOTTY or EINVAL: that is no
+  // failure, the lines are simply not reported.
+  if (device_) {
     int bits = 0;
-    int err = device_->ModemStatus(bits);
-    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(11, err);
+    const int err = device_->ModemStatus(bits);
+    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(11, err);  // the port stays open
     if (err == 0) {
-      if (OnCTSChange) OnCTSChange(this, (bits & 0x020) != 0);   // TIOCM_CTS
-      if (OnDSRChange) OnDSRChange(this, (bits & 0x100) != 0);   // TIOCM_DSR
-      if (OnRLSDChange) OnRLSDChange(this, (bits & 0x040) != 0); // TIOCM_CAR
+      if (OnCTSChange) OnCTSChange(this, (bits & TIOCM_CTS) != 0);
+      if (OnDSRChange) OnDSRChange(this, (bits & TIOCM_DSR) != 0);
+      if (OnRLSDChange) OnRLSDChange(this, (bits & TIOCM_CAR) != 0);
     }
-  } else if (device_) {
-    int bits = 0;
-    int err = device_->ModemStatus(bits);
-    if (err != 0 && !LineLacksModemLines(err) && err != EIO) throw EComPort(11, err);
   }
 }
 
@@ -511,8 +510,8 @@ void TCustomComPort::DispatchEvents(TComEvents batch) {
     int bits = 0;
     int err = device_->ModemStatus(bits);
     if (err != 0 && !LineLacksModemLines(err)) throw EComPort(11, err);
-    if (err == 0 && batch.Has(evCTS) && OnCTSChange) OnCTSChange(this, (bits & 0x020) != 0);
-    if (err == 0 && batch.Has(evDSR) && OnDSRChange) OnDSRChange(this, (bits & 0x100) != 0);
+    if (err == 0 && batch.Has(evCTS) && OnCTSChange) OnCTSChange(this, (bits & TIOCM_CTS) != 0);
+    if (err == 0 && batch.Has(evDSR) && OnDSRChange) OnDSRChange(this, (bits & TIOCM_DSR) != 0);
   }
   if (!open()) return;
   if (batch.Has(evRxFlag) && OnRxFlag) OnRxFlag(this);
@@ -521,7 +520,7 @@ void TCustomComPort::DispatchEvents(TComEvents batch) {
     int bits = 0;
     int err = device_->ModemStatus(bits);
     if (err != 0 && !LineLacksModemLines(err)) throw EComPort(11, err);
-    if (err == 0 && OnRLSDChange) OnRLSDChange(this, (bits & 0x040) != 0);
+    if (err == 0 && OnRLSDChange) OnRLSDChange(this, (bits & TIOCM_CAR) != 0);
   }
   if (!open()) return;
   if (batch.Has(evRx80Full) && OnRx80Full) OnRx80Full(this);

@@ -4,6 +4,7 @@
 #include <termios.h>
 
 #include <cerrno>
+#include <vector>
 
 #include "pty_support.h"
 
@@ -120,16 +121,22 @@ TEST_F(ComPortTest, MissingDeviceRaisesOpenErrorWithEnoent) {
 
 TEST_F(ComPortTest, OpenTwiceCloseTwiceAndReopen) {
   int opens = 0;
+  std::vector<bool> lines;
   port.OnAfterOpen = [&](TCustomComPort*) { ++opens; };
+  // A pseudo-terminal has no modem lines: the status read at the end of Open is no error.
+  port.OnCTSChange = [&](TCustomComPort*, bool on) { lines.push_back(on); };
   port.Open();
   ASSERT_TRUE(port.Connected());
   EXPECT_TRUE(port.EventThreadRunning());
+  EXPECT_TRUE(lines.empty());
   port.Open();
   EXPECT_EQ(opens, 1);
   port.Close();
   EXPECT_FALSE(port.Connected());
   EXPECT_FALSE(port.EventThreadRunning());
+  EXPECT_EQ(lines, std::vector<bool>{false});  // reported off at Close
   port.Close();
+  EXPECT_EQ(lines.size(), 1u);
   port.Open();
   EXPECT_EQ(opens, 2);
   pty.Send("abc");
@@ -137,6 +144,8 @@ TEST_F(ComPortTest, OpenTwiceCloseTwiceAndReopen) {
   ASSERT_TRUE(WaitUntil([&] { return port.PendingInput() == 3; }));
   EXPECT_EQ(port.ReceiveText(text, 10), 3);
   EXPECT_EQ(text, "abc");
+  port.Close();  // the handlers refer to this test's locals
+  port.OnCTSChange = nullptr;
 }
 
 TEST_F(ComPortTest, SecondPortObjectCannotTakeAPortInUse) {
