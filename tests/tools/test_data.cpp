@@ -1,6 +1,7 @@
 // The simulator's data: packing, the flight file, the HEX files, the settings
 // given as text.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -15,7 +16,7 @@ namespace {
 
 std::string TempPath(const std::string& name)
 {
-    return std::string(::testing::TempDir()) + "/" + name;
+    return std::string(::testing::TempDir()) + "/sim" + std::to_string(::getpid()) + "_" + name;
 }
 
 SimRecord OddRecord(int i)

@@ -1,6 +1,7 @@
 // The simulated logger on a real pseudo-terminal: the test plays the program
 // and opens the slave side with plain POSIX calls.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <signal.h>
 #include <spawn.h>
@@ -75,7 +76,7 @@ bool WaitFor(Pred pred, int ms)
 
 std::string Tmp(const std::string& name)
 {
-    return std::string(::testing::TempDir()) + "/" + name;
+    return std::string(::testing::TempDir()) + "/sim" + std::to_string(::getpid()) + "_" + name;
 }
 
 Bytes operator+(Bytes a, const Bytes& b)
