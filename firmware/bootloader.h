@@ -1,0 +1,51 @@
+// The firmware update of the second tab: an Intel HEX file is checked, confirmed and
+// sent line by line to the logger's bootloader, which answers each line with one byte.
+//
+// Bootloader protocol: trigger 0x21 ("!") -> ready "r"; each HEX line is sent as stored,
+// without its line end, and answered "." (accepted, next line), "S" (programming
+// finished) or anything else / nothing within 1000 ms (failure).
+#pragma once
+
+#include <string>
+
+#include "serial/comport.h"
+#include "serial/userio.h"
+
+namespace firmware {
+
+// The progress bar ProgressBar1 and the log memo Memo1 of the tab.
+class FirmwareView {
+ public:
+  virtual ~FirmwareView() = default;
+  virtual void SetProgressMax(int) = 0;
+  virtual void SetProgressPosition(int) = 0;
+  virtual int ProgressPosition() const = 0;
+  virtual void SetProgressVisible(bool) = 0;
+  virtual void ClearLog() = 0;
+  virtual void AddLogLine(const std::string&) = 0;
+  virtual void SetLogVisible(bool) = 0;
+};
+
+// Texts of the exchange.
+inline constexpr const char* kTabSheet2Hint =
+    "Bootloader Brücke im Logger setzen, danach Logger einschalten";
+inline constexpr const char* kDrainBoundLogLine =
+    "Logger sendet ununterbrochen - Trigger wird trotzdem gesendet";
+
+// Time-outs of the exchange.
+inline constexpr int kUpdateReadTimeoutMs = 1000;  // one answer byte
+inline constexpr int kNormalReadTimeoutMs = 20;    // the port's usual read time-out
+inline constexpr int kDrainLimitMs = 5000;         // a logger that never falls silent
+
+// The tab is shown: neutral status bar and the hint in panel 1.
+void TabSheet2Show(UserIO& io);
+
+// The click on "HEX-File  auswählen", from the file dialog to the last box.
+// exportFileName receives the dialog's file name. Whatever way it ends (also by an
+// exception of the file or the port, which is passed on), the read time-out is back at
+// 20 ms, the file is closed and the progress bar and log are hidden.
+// drainLimitMs bounds the wait for the line to fall silent before the first trigger.
+void RunFirmwareUpdate(TCustomComPort& port, UserIO& io, FirmwareView& view,
+                       std::string& exportFileName, int drainLimitMs = kDrainLimitMs);
+
+}  // namespace firmware
