@@ -1,0 +1,61 @@
+#include "app/application.h"
+
+#include <QMetaObject>
+#include <cerrno>
+
+#include "app/qtuserio.h"
+#include "serial/comport.h"
+#include "serial/mainsync.h"
+
+namespace {
+std::string& DeviceName() {
+  static std::string device;
+  return device;
+}
+}  // namespace
+
+MorvalaApplication::MorvalaApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool MorvalaApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception& e) {
+    ShowError(e);
+  } catch (...) {
+    QtUserIO::ShowBox(activeWindow(), BoxKind::Error, "Unbekannter Fehler");
+  }
+  return false;
+}
+
+void InstallMainThreadWake() {
+  MainThreadSync::Instance().SetWake([] {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return;
+    QMetaObject::invokeMethod(app, [] { MainThreadSync::Instance().RunPending(); },
+                              Qt::QueuedConnection);
+  });
+}
+
+void SetCurrentDevice(const std::string& device) { DeviceName() = device; }
+
+const std::string& CurrentDevice() { return DeviceName(); }
+
+std::string ErrorText(const std::exception& e) {
+  std::string text = e.what();
+  if (const auto* com = dynamic_cast<const EComPort*>(&e)) {
+    const int code = com->SystemErrorCode();
+    if (code == EACCES || code == EPERM) {
+      text += "\rKeine Berechtigung für " + CurrentDevice() +
+              ". Benutzer zur Gruppe dialout hinzufügen und neu anmelden.";
+    } else if (code == ENOENT) {
+      text += "\rDas Gerät " + CurrentDevice() +
+              " gibt es nicht. Bitte unter \"COM-Schnittstellen-Setup\" eine Schnittstelle "
+              "wählen.";
+    }
+  }
+  return text;
+}
+
+void ShowError(const std::exception& e) {
+  QtUserIO::ShowBox(QApplication::activeWindow(), BoxKind::Error, ErrorText(e));
+}

@@ -1,0 +1,29 @@
+// The application object: an exception that escapes an event handler is shown in an
+// error box and the program goes on. Also wires the hand-over of the serial event
+// thread's work into the window thread's event loop.
+#pragma once
+
+#include <QApplication>
+#include <exception>
+#include <string>
+
+class MorvalaApplication : public QApplication {
+  Q_OBJECT
+ public:
+  MorvalaApplication(int& argc, char** argv);
+  bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// Lets MainThreadSync wake the window's thread: each wake posts a queued call that runs
+// the pending work on the thread of the application object.
+void InstallMainThreadWake();
+
+// The serial device in use, named in the hints for missing rights or a missing device.
+void SetCurrentDevice(const std::string& device);
+const std::string& CurrentDevice();
+
+// The text of the error box for an exception: its message, and for a port that could not
+// be opened for lack of rights or because it does not exist, a line with the remedy.
+std::string ErrorText(const std::exception& e);
+// Shows ErrorText(e) in an error box ("Fehler", OK).
+void ShowError(const std::exception& e);

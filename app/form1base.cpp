@@ -1,0 +1,529 @@
+#include "app/form1base.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QIcon>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTextDocument>
+#include <cmath>
+
+namespace {
+
+constexpr double kDesignPointSize = 8.0;
+constexpr double kSmallestPointSize = 5.0;
+
+// ---- tool-bar icons, 16 x 16, drawn here ----
+
+QPixmap NewIconPixmap() {
+  QPixmap pm(16, 16);
+  pm.fill(Qt::transparent);
+  return pm;
+}
+
+QIcon PrinterIcon() {
+  QPixmap pm = NewIconPixmap();
+  QPainter p(&pm);
+  p.setPen(Qt::black);
+  p.setBrush(Qt::white);
+  p.drawRect(4, 1, 8, 5);                       // paper going in
+  p.setBrush(QColor(192, 192, 192));
+  p.drawRect(1, 6, 14, 6);                      // body
+  p.setBrush(Qt::white);
+  p.drawRect(4, 10, 8, 5);                      // paper coming out
+  p.setPen(QColor(0, 128, 0));
+  p.drawPoint(13, 8);                           // lamp
+  p.setPen(Qt::black);
+  p.drawLine(5, 12, 10, 12);
+  return QIcon(pm);
+}
+
+QIcon DiskIcon() {
+  QPixmap pm = NewIconPixmap();
+  QPainter p(&pm);
+  p.setPen(Qt::black);
+  p.setBrush(QColor(0, 0, 160));
+  p.drawRect(1, 1, 14, 14);                     // case
+  p.setBrush(Qt::white);
+  p.drawRect(3, 1, 10, 6);                      // label
+  p.setBrush(QColor(192, 192, 192));
+  p.drawRect(4, 10, 8, 5);                      // shutter
+  p.fillRect(9, 11, 2, 3, QColor(0, 0, 160));
+  p.setPen(QColor(128, 128, 128));
+  p.drawLine(5, 3, 11, 3);
+  p.drawLine(5, 5, 11, 5);
+  return QIcon(pm);
+}
+
+QIcon PortIcon() {
+  QPixmap pm = NewIconPixmap();
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setPen(Qt::black);
+  p.setBrush(QColor(192, 192, 192));
+  QPolygon shell;                               // a D-shaped serial connector
+  shell << QPoint(1, 4) << QPoint(14, 4) << QPoint(12, 11) << QPoint(3, 11);
+  p.drawPolygon(shell);
+  p.setPen(Qt::NoPen);
+  p.setBrush(Qt::black);
+  for (int i = 0; i < 5; ++i) p.drawRect(3 + 2 * i, 6, 1, 1);
+  for (int i = 0; i < 4; ++i) p.drawRect(4 + 2 * i, 9, 1, 1);
+  p.setPen(QColor(0, 0, 160));
+  p.drawLine(7, 11, 7, 15);                     // cable
+  p.drawLine(8, 11, 8, 15);
+  return QIcon(pm);
+}
+
+QIcon InfoIcon() {
+  QPixmap pm = NewIconPixmap();
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing, true);
+  p.setPen(QColor(0, 0, 128));
+  p.setBrush(QColor(0, 64, 200));
+  p.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+  p.setPen(Qt::NoPen);
+  p.setBrush(Qt::white);
+  p.drawRect(7, 3, 2, 2);                       // the dot of the "i"
+  p.drawRect(7, 6, 2, 7);
+  p.drawRect(6, 6, 1, 1);
+  p.drawRect(6, 12, 4, 1);
+  return QIcon(pm);
+}
+
+QIcon ExitIcon() {
+  QPixmap pm = NewIconPixmap();
+  QPainter p(&pm);
+  p.setPen(Qt::black);
+  p.setBrush(QColor(128, 64, 0));
+  p.drawRect(2, 1, 8, 14);                      // door frame
+  p.setBrush(QColor(200, 120, 40));
+  QPolygon door;                                // the open door leaf
+  door << QPoint(2, 1) << QPoint(7, 3) << QPoint(7, 15) << QPoint(2, 15);
+  p.drawPolygon(door);
+  p.setPen(QColor(255, 220, 0));
+  p.drawPoint(6, 9);                            // door knob
+  p.setPen(QColor(0, 128, 0));
+  p.drawLine(10, 8, 15, 8);                     // arrow out
+  p.drawLine(13, 6, 15, 8);
+  p.drawLine(13, 10, 15, 8);
+  return QIcon(pm);
+}
+
+// The width a control needs for its caption in its current font.
+int CaptionWidth(QWidget* w) {
+  const QFontMetrics fm(w->font());
+  if (auto* cb = qobject_cast<QCheckBox*>(w)) return cb->sizeHint().width();
+  if (auto* rb = qobject_cast<QRadioButton*>(w)) return rb->sizeHint().width();
+  if (auto* pb = qobject_cast<QPushButton*>(w)) return fm.horizontalAdvance(pb->text()) + 8;
+  if (auto* lb = qobject_cast<QLabel*>(w)) return fm.horizontalAdvance(lb->text());
+  if (auto* gb = qobject_cast<QGroupBox*>(w)) return fm.horizontalAdvance(gb->title()) + 14;
+  return 0;
+}
+
+// Shrinks the control's own font in half points until its caption fits.
+void ShrinkToFit(QWidget* w, int available) {
+  QFont f = w->font();
+  while (CaptionWidth(w) > available && f.pointSizeF() > kSmallestPointSize) {
+    f.setPointSizeF(f.pointSizeF() - 0.5);
+    w->setFont(f);
+  }
+}
+
+int Scaled(int v, double factor) { return static_cast<int>(std::lround(v * factor)); }
+
+}  // namespace
+
+QFont TForm1Base::DesignFont() {
+  QFont f(QStringLiteral("MS Sans Serif"));
+  f.setPointSizeF(kDesignPointSize);
+  if (QFontInfo(f).family().compare(QStringLiteral("MS Sans Serif"), Qt::CaseInsensitive) != 0) {
+    f = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    f.setPointSizeF(kDesignPointSize);
+    f.setBold(false);
+    f.setItalic(false);
+  }
+  return f;
+}
+
+QStringList TForm1Base::FirmwareInstructionLines() {
+  return {QStringLiteral("Firmwareupdate-Funktion"),
+          QStringLiteral("===================="),
+          QString(),
+          QStringLiteral("1."),
+          QStringLiteral("Pin 15 des PIC16F876 mit Masse "),
+          QStringLiteral("verbinden."),
+          QStringLiteral("Logger einschalten."),
+          QStringLiteral("LED leuchtet."),
+          QString(),
+          QString(),
+          QStringLiteral("2."),
+          QStringLiteral("'Hex-File-auswählen' - Knopf "),
+          QStringLiteral("anklicken und das zu brennende "),
+          QStringLiteral("HEX-File auswählen."),
+          QString(),
+          QString(),
+          QStringLiteral("3."),
+          QStringLiteral("Das Hex-File wird in den Logger "),
+          QStringLiteral("gebrannt."),
+          QString(),
+          QStringLiteral("4."),
+          QStringLiteral("Brücke von Pin 15 entfernen.")};
+}
+
+template <class T>
+T* TForm1Base::Make(T* w, const char* name, int left, int top, int width, int height) {
+  w->setObjectName(QString::fromLatin1(name));
+  w->setGeometry(left, top, width, height);
+  designed_.push_back(w);
+  return w;
+}
+
+QPushButton* TForm1Base::MakeButton(QWidget* parent, const char* name, int l, int t, int w,
+                                    int h, const QString& caption, const QString& hint) {
+  auto* b = Make(new QPushButton(caption, parent), name, l, t, w, h);
+  if (!hint.isEmpty()) b->setToolTip(hint);
+  b->setAutoDefault(false);
+  return b;
+}
+
+QLabel* TForm1Base::MakeLabel(QWidget* parent, const char* name, int l, int t,
+                              const QString& text, int width) {
+  // Labels size themselves to their text, as an auto-sized label does; the labels whose
+  // text the program sets later get the width their longest text needs.
+  auto* lb = new QLabel(text, parent);
+  const QFontMetrics fm(font());
+  const int w = std::max(width, fm.horizontalAdvance(text));
+  Make(lb, name, l, t, w, 13);
+  lb->setTextFormat(Qt::PlainText);
+  lb->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  return lb;
+}
+
+QToolButton* TForm1Base::MakeToolButton(const char* name, int left, const QIcon& icon,
+                                        const QString& hint) {
+  auto* b = Make(new QToolButton(ToolBar1), name, left, 2, 25, 23);
+  b->setIcon(icon);
+  b->setIconSize(QSize(16, 16));
+  b->setToolTip(hint);
+  b->setAutoRaise(true);
+  b->setFocusPolicy(Qt::NoFocus);
+  return b;
+}
+
+QCheckBox* TForm1Base::MakeCheckBox(QGroupBox* box, const char* name, int l, int t,
+                                    const QString& caption, const QString& hint) {
+  // Column 0 at left 8, column 1 at left 88: each box keeps clear of the other column
+  // and of the group's right edge.
+  auto* cb = Make(new QCheckBox(caption, box), name, l, t, 78, 17);
+  if (!hint.isEmpty()) cb->setToolTip(hint);
+  return cb;
+}
+
+TForm1Base::TForm1Base(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Morvala V3.7 "));
+  setFont(DesignFont());
+  setAutoFillBackground(true);
+  setBackgroundRole(QPalette::Button);
+  setFixedSize(kClientWidth, kClientHeight);
+  setAttribute(Qt::WA_AlwaysShowToolTips);
+
+  BuildToolBar();
+
+  StatusBar1 = Make(new StatusBar(this), "StatusBar1", 0, 400, 641, 28);
+  StatusBar1->SetPanelWidth(0, 70);
+  StatusBar1->SetPanelWidth(1, 50);
+  StatusBar1->SetPanelText(0, QStringLiteral("offline"));
+  StatusBar1->SetPanelText(1, QStringLiteral("loggerstatus"));
+
+  PageControl1 = Make(new QTabWidget(this), "PageControl1", 8, 40, 625, 353);
+  TabSheet1 = new QWidget;
+  TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+  TabSheet2 = new QWidget;
+  TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+  PageControl1->addTab(TabSheet1, QStringLiteral("Logger auslesen und konfigurieren"));
+  PageControl1->addTab(TabSheet2, QStringLiteral("Firmwareupdate"));
+  PageControl1->setCurrentIndex(0);
+  PageControl1->setUsesScrollButtons(false);
+
+  BuildTabSheet1();
+  BuildCheckBoxes();
+  BuildTabSheet2();
+  FitCaptions();
+}
+
+TForm1Base::~TForm1Base() = default;
+
+void TForm1Base::BuildToolBar() {
+  ToolBar1 = Make(new QFrame(this), "ToolBar1", 0, 0, 641, 33);
+  ToolBar1->setFrameShape(QFrame::NoFrame);
+  ToolButton1 = MakeToolButton("ToolButton1", 0, PrinterIcon(),
+                               QStringLiteral("Fenster ausdrucken"));
+  SaveButton = MakeToolButton("SaveButton", 25, DiskIcon(),
+                              QStringLiteral("Daten für Excel speichern"));
+  SaveButton->setEnabled(false);
+  SetupButton = MakeToolButton("SetupButton", 50, PortIcon(),
+                               QStringLiteral("COM-Schnittstellen-Setup"));
+  // The separator only keeps the space between the left and the right buttons.
+  ToolButton2 = Make(new QWidget(ToolBar1), "ToolButton2", 75, 2, 510, 23);
+  ToolButton3 = MakeToolButton("ToolButton3", 585, InfoIcon(), QStringLiteral("Programm-Info"));
+  ExitButton = MakeToolButton("ExitButton", 610, ExitIcon(), QStringLiteral("Ende"));
+}
+
+void TForm1Base::BuildTabSheet1() {
+  QWidget* p = TabSheet1;
+  Startbutton = MakeButton(p, "Startbutton", 8, 48, 105, 25,
+                           QStringLiteral("Konfiguration lesen"),
+                           QStringLiteral("Konfiguration des Loggers auslesen"));
+  LoggerButton = MakeButton(p, "LoggerButton", 8, 88, 105, 25, QStringLiteral("Daten einlesen"),
+                            QStringLiteral("Daten aus dem Speicher des Loggers auslesen"));
+  ResetButton1 = MakeButton(p, "ResetButton1", 8, 128, 105, 25, QStringLiteral("zum Anfang"),
+                            QString());
+  ResetButton1->setVisible(false);
+
+  Label1 = MakeLabel(p, "Label1", 10, 170, QStringLiteral("Label1"), 108);
+  FNLabel = MakeLabel(p, "FNLabel", 10, 190, QStringLiteral("Flugnummer:  ?"), 108);
+  ZeitLabel = MakeLabel(p, "ZeitLabel", 10, 210, QStringLiteral("Loggerzeit  ?"), 108);
+  EEPROMLabel = MakeLabel(p, "EEPROMLabel", 10, 230, QStringLiteral("EEPROM: "), 108);
+
+  WarteLabel = new QLabel(QStringLiteral("Bitte warten. Die Loggerdaten werden gelöscht."), p);
+  {
+    QFont f = font();
+    f.setBold(true);
+    WarteLabel->setFont(f);
+    QPalette pal = WarteLabel->palette();
+    pal.setColor(QPalette::Window, QColor(255, 255, 0));
+    pal.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    WarteLabel->setPalette(pal);
+    WarteLabel->setAutoFillBackground(true);
+    WarteLabel->setTextFormat(Qt::PlainText);
+    const QFontMetrics fm(f);
+    Make(WarteLabel, "WarteLabel", 152, 16, fm.horizontalAdvance(WarteLabel->text()), 13);
+  }
+
+  PaintBox1 = Make(new PaintBox(p), "PaintBox1", 120, 80, 473, 137);
+
+  RadioGroup1 = Make(new RadioGroup(QStringLiteral("Abtastrate"),
+                                    {QStringLiteral("0,02 s"), QStringLiteral("0,06 s"),
+                                     QStringLiteral("0,26 s"), QStringLiteral("0,5 s"),
+                                     QStringLiteral("1 s"), QStringLiteral("5 s")},
+                                    p),
+                     "RadioGroup1", 120, 40, 121, 105);
+  RadioGroup1->setToolTip(QStringLiteral("Zeitabstand zwischen den Messungen"));
+
+  DRadioGroup = Make(new RadioGroup(QStringLiteral("Drucksensor"),
+                                    {QStringLiteral("MPX4100"), QStringLiteral("MS5534A")}, p),
+                     "DRadioGroup", 120, 152, 121, 41);
+  DRadioGroup->SetItemIndex(1);
+  DRadioGroup->setVisible(false);
+
+  LRadioGroup = Make(new RadioGroup(QStringLiteral("Daten löschen"),
+                                    {QStringLiteral("kein"), QStringLiteral("löschen MultiLog"),
+                                     QStringLiteral("löschen SingleLog")},
+                                    p),
+                     "LRadioGroup", 120, 200, 121, 57);
+  LRadioGroup->SetItemIndex(0);
+
+  SchreibButton1 = MakeButton(p, "SchreibButton1", 120, 272, 121, 33,
+                              QStringLiteral("Konfiguration festlegen"),
+                              QStringLiteral("neue Konfiguration in den Logger schreiben"));
+  SchreibButton1->setVisible(false);
+
+  GroupBox1 = Make(new QGroupBox(QStringLiteral("EEPROM-Record-Konfiguration"), p),
+                   "GroupBox1", 248, 40, 169, 217);
+  GroupBox1->setToolTip(QStringLiteral("Im Logger aufgezeichnete Daten"));
+  GroupBox1->setVisible(false);
+  GroupBox2 = Make(new QGroupBox(QStringLiteral("Telemetrie-Konfiguration"), p), "GroupBox2",
+                   424, 40, 169, 217);
+  GroupBox2->setToolTip(QStringLiteral("per Telemetrie gesendete Daten"));
+  GroupBox2->setVisible(false);
+
+  NummernGroupBox = Make(new QGroupBox(QStringLiteral("Nummern"), p), "NummernGroupBox", 248,
+                         264, 345, 41);
+  Label2 = MakeLabel(NummernGroupBox, "Label2", 8, 16, QStringLiteral("Logger-Serialnummer:"), 0);
+  SnMaskEdit = Make(new MaskEdit3(NummernGroupBox), "SnMaskEdit", 120, 12, 31, 21);
+  Label4 = MakeLabel(NummernGroupBox, "Label4", 208, 16, QStringLiteral("ADC3-Offset:"), 0);
+  OffsetMaskEdit = Make(new MaskEdit3(NummernGroupBox), "OffsetMaskEdit", 280, 12, 37, 21);
+}
+
+void TForm1Base::BuildCheckBoxes() {
+  struct Row {
+    QCheckBox** rec;
+    QCheckBox** tele;
+    const char* recName;
+    const char* teleName;
+    int left, top;
+    const char* recCaption;
+    const char* teleCaption;
+    const char* recHint;
+    const char* teleHint;
+  };
+  const Row rows[] = {
+      {&AD16CheckBox, &tAD16CheckBox, "AD16CheckBox", "tAD16CheckBox", 8, 16, "16-Bit-ADC",
+       "16-Bit-ADC", nullptr, nullptr},
+      {&AD0CheckBox, &tAD0CheckBox, "AD0CheckBox", "tAD0CheckBox", 8, 40, "ADC 0", "ADC 0",
+       nullptr, nullptr},
+      {&AD1CheckBox, &tAD1CheckBox, "AD1CheckBox", "tAD1CheckBox", 8, 64, "ADC 1", "ADC 1",
+       nullptr, nullptr},
+      {&AD2CheckBox, &tAD2CheckBox, "AD2CheckBox", "tAD2CheckBox", 8, 88, "ADC 2", "ADC 2",
+       nullptr, nullptr},
+      {&AD3CheckBox, &tAD3CheckBox, "AD3CheckBox", "tAD3CheckBox", 8, 112, "ADC 3", "ADC 3",
+       nullptr, nullptr},
+      {&AD4CheckBox, &tAD4CheckBox, "AD4CheckBox", "tAD4CheckBox", 8, 136, "ADC4", "ADC4",
+       nullptr, nullptr},
+      {&SpeedCheckBox, &tSpeedCheckBox, "SpeedCheckBox", "tSpeedCheckBox", 8, 160, "Frequenz",
+       "Frequenz", nullptr, nullptr},
+      {&FrqCheckBox, &tFrqCheckBox, "FrqCheckBox", "tFrqCheckBox", 8, 184, "Drehzahl",
+       "Drehzahl", nullptr, nullptr},
+      {&RC1CheckBox, &tRC1CheckBox, "RC1CheckBox", "tRC1CheckBox", 88, 16, "RC 1", "RC 1",
+       nullptr, nullptr},
+      {&RC2CheckBox, &tRC2CheckBox, "RC2CheckBox", "tRC2CheckBox", 88, 48, "RC 2", "RC 2",
+       nullptr, nullptr},
+      {&RC3CheckBox, &tRC3CheckBox, "RC3CheckBox", "tRC3CheckBox", 88, 72, "RC 3", "RC 3",
+       nullptr, nullptr},
+      {&E1CheckBox, &tE1CheckBox, "E1CheckBox", "tE1CheckBox", 88, 96, "Temp. int.",
+       "Temp. int", "interner Temperatursensor MS5534A", "interner Temperatursensor MS5534A"},
+      {&E2CheckBox, &tE2CheckBox, "E2CheckBox", "tE2CheckBox", 88, 120, "Temp. ext.",
+       "Temp. ext.", "externer Temperatursensor DS1820", "externer Temperatursensor DS1820"},
+      {&GpsCheckBox, &tGpsCheckBox, "GpsCheckBox", "tGpsCheckBox", 88, 144, "GPS", "GPS",
+       nullptr, nullptr},
+      {&FreiCheckBox, &tFreiCheckBox, "FreiCheckBox", "tFreiCheckBox", 88, 168, "frei",
+       "Manchester", nullptr, nullptr},
+      {&TeleCheckBox, &t4800bpsCheckBox, "TeleCheckBox", "t4800bpsCheckBox", 88, 192,
+       "Telemetrie", "4800 BPS", nullptr, "1200Bps/9600Bps-Umschaltung"},
+  };
+  for (const Row& r : rows) {
+    *r.rec = MakeCheckBox(GroupBox1, r.recName, r.left, r.top, QString::fromUtf8(r.recCaption),
+                          r.recHint ? QString::fromUtf8(r.recHint) : QString());
+    *r.tele = MakeCheckBox(GroupBox2, r.teleName, r.left, r.top,
+                           QString::fromUtf8(r.teleCaption),
+                           r.teleHint ? QString::fromUtf8(r.teleHint) : QString());
+  }
+}
+
+void TForm1Base::BuildTabSheet2() {
+  QWidget* p = TabSheet2;
+  Button1 = MakeButton(p, "Button1", 200, 24, 121, 25, QStringLiteral("HEX-File  auswählen"),
+                       QString());
+
+  ProgressBar1 = Make(new QProgressBar(p), "ProgressBar1", 200, 72, 401, 25);
+  ProgressBar1->setRange(0, 200);
+  ProgressBar1->setValue(0);
+  ProgressBar1->setTextVisible(false);
+  ProgressBar1->setVisible(false);
+
+  Memo1 = Make(new QPlainTextEdit(p), "Memo1", 200, 120, 401, 185);
+  Memo1->setReadOnly(true);
+  {
+    QFont f(QStringLiteral("Courier"));
+    f.setStyleHint(QFont::TypeWriter);
+    f.setPointSizeF(10);
+    Memo1->setFont(f);
+  }
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo1->setVisible(false);
+
+  Memo2 = Make(new QPlainTextEdit(p), "Memo2", 16, 16, 169, 289);
+  Memo2->setReadOnly(true);
+  Memo2->setFrameShape(QFrame::NoFrame);
+  Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo2->setFocusPolicy(Qt::ClickFocus);
+  {
+    QPalette pal = Memo2->palette();
+    const QColor menu = QApplication::palette("QMenu").color(QPalette::Window);
+    pal.setColor(QPalette::Base, menu);
+    pal.setColor(QPalette::Window, menu);
+    pal.setColor(QPalette::Text, QColor(255, 0, 0));
+    Memo2->setPalette(pal);
+  }
+  Memo2->setPlainText(FirmwareInstructionLines().join(QLatin1Char('\n')));
+}
+
+void TForm1Base::FitCaptions() {
+  // Where the window's font is wider than the one the window was designed with, a
+  // control whose caption would be cut gets a smaller font of its own.
+  for (QWidget* w : designed_) {
+    if (qobject_cast<QLabel*>(w) == nullptr && qobject_cast<QAbstractButton*>(w) == nullptr &&
+        qobject_cast<QGroupBox*>(w) == nullptr)
+      continue;
+    int available = w->width();
+    if (w == Label2) available = SnMaskEdit->x() - Label2->x() - 2;
+    if (w == Label4) available = OffsetMaskEdit->x() - Label4->x() - 2;
+    ShrinkToFit(w, available);
+    if (auto* lb = qobject_cast<QLabel*>(w)) {
+      const QFontMetrics fm(lb->font());
+      lb->resize(std::min(available, std::max(lb->width(), fm.horizontalAdvance(lb->text()))),
+                 std::max(lb->height(), fm.height()));
+    }
+  }
+  for (RadioGroup* g : {RadioGroup1, DRadioGroup, LRadioGroup}) {
+    ShrinkToFit(g, g->width());
+    for (int i = 0; i < g->Count(); ++i) {
+      QRadioButton* b = g->button(i);
+      QFont f = g->font();
+      while (b->sizeHint().width() > g->width() - 10 && f.pointSizeF() > kSmallestPointSize) {
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+        b->setFont(f);
+      }
+    }
+    g->Arrange();
+  }
+  // The instruction lines must fit the memo's width without wrapping.
+  QFont f = Memo2->font();
+  auto widest = [this] {
+    const QFontMetrics fm(Memo2->font());
+    int w = 0;
+    for (const QString& line : FirmwareInstructionLines()) w = std::max(w, fm.horizontalAdvance(line));
+    return w;
+  };
+  const int room = Memo2->width() - 2 * static_cast<int>(Memo2->document()->documentMargin()) - 4;
+  while (widest() > room && f.pointSizeF() > kSmallestPointSize) {
+    f.setPointSizeF(f.pointSizeF() - 0.5);
+    Memo2->setFont(f);
+  }
+}
+
+std::vector<QCheckBox*> TForm1Base::RecordBoxes() const {
+  return {AD16CheckBox, AD0CheckBox, AD1CheckBox, AD2CheckBox, AD3CheckBox, AD4CheckBox,
+          SpeedCheckBox, FrqCheckBox, RC1CheckBox, RC2CheckBox, RC3CheckBox, FreiCheckBox,
+          E1CheckBox, E2CheckBox, GpsCheckBox, TeleCheckBox};
+}
+
+std::vector<QCheckBox*> TForm1Base::TeleBoxes() const {
+  return {tAD16CheckBox, tAD0CheckBox, tAD1CheckBox, tAD2CheckBox, tAD3CheckBox, tAD4CheckBox,
+          tSpeedCheckBox, tFrqCheckBox, tRC1CheckBox, tRC2CheckBox, tRC3CheckBox,
+          tFreiCheckBox, tE1CheckBox, tE2CheckBox, tGpsCheckBox, t4800bpsCheckBox};
+}
+
+void TForm1Base::ScaleBy(double factor) {
+  if (factor <= 0 || factor == 1.0) return;
+  auto scaleFont = [factor](QWidget* w) {
+    QFont f = w->font();
+    if (f.pointSizeF() > 0) f.setPointSizeF(std::max(1.0, f.pointSizeF() * factor));
+    w->setFont(f);
+  };
+  // Fonts first: the window's font passes to every control without a font of its own,
+  // the controls with their own font are scaled one by one.
+  scaleFont(this);
+  for (QWidget* w : designed_)
+    if (w->testAttribute(Qt::WA_SetFont)) scaleFont(w);
+  for (RadioGroup* g : {RadioGroup1, DRadioGroup, LRadioGroup})
+    for (int i = 0; i < g->Count(); ++i)
+      if (g->button(i)->testAttribute(Qt::WA_SetFont)) scaleFont(g->button(i));
+  for (QWidget* w : designed_) {
+    const QRect r = w->geometry();
+    w->setGeometry(Scaled(r.x(), factor), Scaled(r.y(), factor), Scaled(r.width(), factor),
+                   Scaled(r.height(), factor));
+  }
+  StatusBar1->SetPanelWidth(0, Scaled(StatusBar1->PanelWidth(0), factor));
+  StatusBar1->SetPanelWidth(1, Scaled(StatusBar1->PanelWidth(1), factor));
+  const QSize s = size();
+  setFixedSize(Scaled(s.width(), factor), Scaled(s.height(), factor));
+  for (RadioGroup* g : {RadioGroup1, DRadioGroup, LRadioGroup}) g->Arrange();
+}

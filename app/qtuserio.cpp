@@ -1,0 +1,139 @@
+#include "app/qtuserio.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <chrono>
+#include <thread>
+
+#include "app/widgets.h"
+
+namespace {
+
+QString Utf8(const std::string& s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QMessageBox::Icon IconOf(BoxKind kind) {
+  switch (kind) {
+    case BoxKind::Warning: return QMessageBox::Warning;
+    case BoxKind::Error: return QMessageBox::Critical;
+    case BoxKind::Information: return QMessageBox::Information;
+    case BoxKind::Confirmation: return QMessageBox::Question;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QtUserIO::QtUserIO(StatusBar* bar, QWidget* window) : bar_(bar), window_(window) {}
+
+QString QtUserIO::BoxText(const std::string& text) {
+  QString s = Utf8(text);
+  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return s;
+}
+
+void QtUserIO::ShowBox(QWidget* parent, BoxKind kind, const std::string& text) {
+  if (TestHook) {
+    TestHook->boxes.push_back({kind, text, false});
+    return;
+  }
+  QMessageBox box(IconOf(kind), Utf8(BoxTitle(kind)), BoxText(text), QMessageBox::NoButton,
+                  parent);
+  box.setTextFormat(Qt::PlainText);
+  QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  box.setDefaultButton(ok);
+  box.setEscapeButton(ok);
+  box.exec();
+}
+
+bool QtUserIO::ConfirmBox(QWidget* parent, const std::string& text) {
+  if (TestHook) {
+    TestHook->boxes.push_back({BoxKind::Confirmation, text, true});
+    if (TestHook->confirmAnswers.empty()) return false;
+    const bool answer = TestHook->confirmAnswers.front();
+    TestHook->confirmAnswers.pop_front();
+    return answer;
+  }
+  QMessageBox box(QMessageBox::Question, Utf8(BoxTitle(BoxKind::Confirmation)), BoxText(text),
+                  QMessageBox::NoButton, parent);
+  box.setTextFormat(Qt::PlainText);
+  QPushButton* yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
+  QPushButton* cancel = box.addButton(QStringLiteral("&Abbrechen"), QMessageBox::RejectRole);
+  box.setDefaultButton(yes);
+  box.setEscapeButton(cancel);
+  box.exec();
+  return box.clickedButton() == yes;
+}
+
+void QtUserIO::SetStatusColor(uint32_t color) {
+  if (bar_) bar_->SetColor(color);
+}
+
+void QtUserIO::SetStatusText(int panel, const std::string& text) {
+  if (bar_) bar_->SetPanelText(panel, Utf8(text));
+}
+
+std::string QtUserIO::StatusText(int panel) const {
+  return bar_ ? bar_->PanelText(panel).toStdString() : std::string();
+}
+
+void QtUserIO::RepaintStatus() {
+  if (bar_) bar_->RepaintNow();
+}
+
+void QtUserIO::RepaintWindow() {
+  if (window_) window_->repaint();
+}
+
+void QtUserIO::ShowMessage(BoxKind kind, const std::string& text) {
+  ShowBox(window_, kind, text);
+}
+
+bool QtUserIO::Confirm(const std::string& text) { return ConfirmBox(window_, text); }
+
+std::optional<std::string> QtUserIO::FileDialog(bool save, const std::string& filter,
+                                                const std::string& initialName) {
+  if (TestHook) {
+    TestHook->fileRequests.push_back({save, filter, initialName});
+    if (TestHook->fileAnswers.empty()) return std::nullopt;
+    auto answer = TestHook->fileAnswers.front();
+    TestHook->fileAnswers.pop_front();
+    return answer;
+  }
+  QFileDialog dialog(window_);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (!filter.empty()) dialog.setNameFilter(Utf8(filter));
+  if (!initialName.empty()) dialog.selectFile(Utf8(initialName));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty()) return std::nullopt;
+  return files.first().toStdString();
+}
+
+std::optional<std::string> QtUserIO::OpenFileName(const std::string& filter,
+                                                  const std::string& initialName) {
+  return FileDialog(false, filter, initialName);
+}
+
+std::optional<std::string> QtUserIO::SaveFileName(const std::string& filter,
+                                                  const std::string& initialName) {
+  return FileDialog(true, filter, initialName);
+}
+
+void QtUserIO::Beep() {
+  if (TestHook) {
+    ++TestHook->beeps;
+    return;
+  }
+  QApplication::beep();
+}
+
+void QtUserIO::SleepMs(int ms) {
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}

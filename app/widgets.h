@@ -1,0 +1,108 @@
+// The small custom controls of the main window: the two-panel status bar, the radio
+// group with a caption, the three-digit masked edit and the paint box with its own
+// screen surface. All geometry is absolute; nothing here uses layouts.
+#pragma once
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <cstdint>
+#include <vector>
+
+// 0x00BBGGRR to a Qt colour; a value with the top bit set (clBtnFace) is the palette's
+// button colour.
+QColor ColorFromBGR(uint32_t value);
+
+// Status bar with two panels: panel 0 has a fixed width, panel 1 runs to the right edge.
+// The colour fills the whole bar.
+class StatusBar : public QWidget {
+  Q_OBJECT
+ public:
+  explicit StatusBar(QWidget* parent = nullptr);
+  static constexpr int kPanelCount = 2;
+  void SetPanelText(int panel, const QString& text);
+  QString PanelText(int panel) const;
+  void SetPanelWidth(int panel, int width);
+  int PanelWidth(int panel) const;
+  void SetColor(uint32_t bgr);
+  uint32_t Color() const { return color_; }
+  // The colour the bar is painted with.
+  QColor BackgroundColor() const { return ColorFromBGR(color_); }
+  QRect PanelRect(int panel) const;
+  void RepaintNow() { repaint(); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+
+ private:
+  QString texts_[kPanelCount];
+  int widths_[kPanelCount] = {70, 50};
+  uint32_t color_ = 0x8000000F;
+};
+
+// A captioned group of radio buttons in one column, spread evenly over the height.
+// Click() is emitted whenever the selected item really changes, whether the user or the
+// program changed it, and never otherwise.
+class RadioGroup : public QGroupBox {
+  Q_OBJECT
+ public:
+  explicit RadioGroup(const QString& caption, const QStringList& items,
+                      QWidget* parent = nullptr);
+  int ItemIndex() const { return index_; }
+  void SetItemIndex(int index);
+  int Count() const { return static_cast<int>(buttons_.size()); }
+  QRadioButton* button(int i) const { return buttons_.at(static_cast<size_t>(i)); }
+  // Places the buttons again (after a change of size or font).
+  void Arrange();
+
+ signals:
+  void Click();
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+  void changeEvent(QEvent* e) override;
+
+ private:
+  void Toggled(int id, bool checked);
+  std::vector<QRadioButton*> buttons_;
+  QButtonGroup group_;
+  int index_ = -1;
+  bool setting_ = false;
+};
+
+// Masked edit with the mask "999;0;0" and at most three characters: digits only.
+// Change() is emitted on every change of the text, by the user or by the program.
+class MaskEdit3 : public QLineEdit {
+  Q_OBJECT
+ public:
+  explicit MaskEdit3(QWidget* parent = nullptr);
+ signals:
+  void Change();
+};
+
+// Paint box: what is drawn goes onto Surface(), the box's screen contents, which the
+// paint event copies to the screen. The surface always has the box's size.
+class PaintBox : public QWidget {
+  Q_OBJECT
+ public:
+  explicit PaintBox(QWidget* parent = nullptr);
+  QImage& Surface() { return surface_; }
+  const QImage& Surface() const { return surface_; }
+  void RepaintNow() { repaint(); }
+
+ signals:
+  void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void resizeEvent(QResizeEvent*) override;
+  void mousePressEvent(QMouseEvent* e) override;
+
+ private:
+  QImage surface_;
+};
