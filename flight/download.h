@@ -1,0 +1,49 @@
+// The data download ("Daten einlesen"): request 0x53, skip to the start marker, read the
+// 23-byte header, decode the records into the sample table while the live graph runs,
+// then complete the degree fields, enable the export and draw the final graph. Runs to
+// the end inside the click handler; every read is one bounded Empfang.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "flight/graph.h"
+#include "flight/sampletable.h"
+
+class TCustomComPort;
+class ReceiveRing;
+class UserIO;
+
+// The controls the download shows, hides and draws on; TForm1 implements it.
+class DownloadView {
+ public:
+  virtual ~DownloadView() = default;
+  // GroupBox1, GroupBox2, RadioGroup1, LRadioGroup, NummernGroupBox, DRadioGroup.
+  virtual void HideConfigGroups() = 0;
+  virtual void ShowPaintBox() = 0;
+  // Copies the graph bitmap to the paint box at (0, 0) and repaints it at once.
+  virtual void ShowLiveGraph() = 0;
+  virtual void EnableSaveButton() = 0;
+  // Startbutton and LoggerButton.
+  virtual void HideStartAndLoggerButtons() = 0;
+  // The paint box's own drawing surface, for the final graph.
+  virtual GraphCanvas& PaintBoxCanvas() = 0;
+};
+
+constexpr uint32_t kSyncedColor = 11730092;
+extern const char* const kTextSynchronised;   // "synchronisiert"
+extern const char* const kTextSwitchOff;      // "Beenden der Datenübertragung ..."
+extern const char* const kTextBlocksRead;     // " Datenblöcke gelesen - Datei nun speichern"
+extern const char* const kTextNoData;         // "keine Daten empfangen !!!"
+
+// How long the start marker may be awaited while bytes keep coming (a real logger sends
+// a handful of 0x55 first); a line that babbles on is given up like a silent one.
+constexpr int kSyncLimitMs = 5000;
+
+// One download. The outcome lands in fd (table, indexes, summary). A record of which no
+// byte came is not a record: the normal end (logger switched off at a record boundary)
+// adds nothing, and a download that got no record leaves LastSampleIndex at -1. When the
+// port fails on the way (device gone), the download ends as on a time-out with what it
+// has, and then the port's error is thrown on to the caller.
+void Datenlesen(TCustomComPort& port, ReceiveRing& ring, UserIO& io, DownloadView& view,
+                FlightData& fd, int eepromKByte, int32_t graphStep, GraphCanvas& bitmap);
