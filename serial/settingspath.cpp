@@ -1,0 +1,41 @@
+// Location of the settings file.
+#include "serial/settingspath.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace {
+
+std::string HomeDirectory() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') return home;
+  // No HOME (a service, a stripped environment): the password database knows it.
+  if (const struct passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr)
+    return pw->pw_dir;
+  return "/tmp";
+}
+
+}  // namespace
+
+std::string SettingsDirectory() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  std::string base;
+  // The base directory specification asks to ignore a relative XDG_CONFIG_HOME.
+  if (xdg != nullptr && xdg[0] == '/')
+    base = xdg;
+  else
+    base = HomeDirectory() + "/.config";
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  return base + "/morvala";
+}
+
+bool IsBareSettingsName(const std::string& name) {
+  return name.find('/') == std::string::npos;
+}
+
+std::string SettingsFilePath(const std::string& name) {
+  if (!IsBareSettingsName(name)) return name;
+  return SettingsDirectory() + "/" + name;
+}
