@@ -1,0 +1,234 @@
+// The HEX file reader: the line rule, streaming, and the check of whole files.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+#include "firmware/fileerror.h"
+#include "firmware/hexfile.h"
+#include "tempfiles.h"
+
+using firmware::CheckHexFile;
+using firmware::CountLines;
+using firmware::EInOutError;
+using firmware::HexLineReader;
+using firmware::IsHexRecord;
+using firmware::ScanHexFile;
+
+namespace {
+
+// A record from hex text of its length, address, type and data; the checksum is added.
+std::string WithSum(const std::string& body) {
+  unsigned sum = 0;
+  for (size_t i = 0; i + 1 < body.size(); i += 2) sum += std::stoul(body.substr(i, 2), nullptr, 16);
+  char cs[3];
+  std::snprintf(cs, sizeof cs, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
+  return ":" + body + cs;
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+  HexLineReader r(path);
+  std::vector<std::string> out;
+  std::string line;
+  while (r.NextLine(line)) out.push_back(line);
+  return out;
+}
+
+// A classic program image in the usual output of an assembler: LF line ends.
+const char* const kAssemblerOutput =
+    ":020000040000FA\n"
+    ":10010000214601360121470136007EFE09D2190140\n"
+    ":100110002146017E17C20001FF5F16002148011928\n"
+    ":10012000194E79234623965778239EDA3F01B2CAA7\n"
+    ":100130003F0156702B5E712B722B732146013421C7\n"
+    ":00000001FF\n";
+
+class HexFileTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  std::string Put(const std::string& bytes) { return dir.Write("f.hex", bytes); }
+};
+
+TEST_F(HexFileTest, LineEndsCountAlike) {
+  struct Case { const char* what; std::string bytes; int lines; };
+  const std::vector<Case> cases = {
+      {"empty file", "", 0},
+      {"CR only", "a\rb\rc\r", 3},
+      {"CR LF", "a\r\nb\r\n", 2},
+      {"LF only", "a\nb\nc\n", 3},
+      {"mixed", "a\r\nb\nc\rd\r\n", 4},
+      {"last line without end", "a\r\nb", 2},
+      {"single char no end", "x", 1},
+      {"blank lines count", "a\r\n\r\n\nb\r\n", 4},
+      {"only line ends", "\n\r\n\r", 3},
+      {"LF CR is two ends", "a\n\rb", 3},
+      {"0x1A ends the file", std::string("a\r\nb\x1A" "c\r\nd\r\n"), 2},
+      {"0x1A at start", std::string("\x1A" "abc\r\n"), 0},
+      {"0x1A after CR", std::string("a\r\x1A\nb"), 1},
+      {"0x1A after line end", std::string("a\r\n\x1A"), 1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CountLines(Put(c.bytes)), c.lines) << c.what;
+}
+
+TEST_F(HexFileTest, ReaderGivesTextWithoutLineEndsAndStartsAgain) {
+  const std::string p = Put(std::string("one\r\ntwo\nthree\r\rfour\x1A" "five"));
+  EXPECT_THAT(Lines(p), ::testing::ElementsAre("one", "two", "three", "", "four"));
+
+  HexLineReader r(p);
+  std::string line;
+  ASSERT_TRUE(r.NextLine(line));
+  ASSERT_TRUE(r.NextLine(line));
+  EXPECT_EQ(line, "two");
+  r.Reopen();
+  ASSERT_TRUE(r.NextLine(line));
+  EXPECT_EQ(line, "one");
+  EXPECT_EQ(r.LinesRead(), 1);
+  r.Close();
+  EXPECT_FALSE(r.IsOpen());
+  EXPECT_FALSE(r.NextLine(line));
+}
+
+TEST_F(HexFileTest, LongLineIsCappedAndSkipped) {
+  const std::string big(3 * 1000 * 1000, 'A');
+  const std::string p = Put(big + "\nnext\n");
+  HexLineReader r(p);
+  std::string line;
+  ASSERT_TRUE(r.NextLine(line, 10));
+  EXPECT_EQ(line, "AAAAAAAAAA");
+  EXPECT_TRUE(r.Truncated());
+  ASSERT_TRUE(r.NextLine(line, 10));
+  EXPECT_EQ(line, "next");
+  EXPECT_FALSE(r.Truncated());
+  EXPECT_EQ(CountLines(p), 2);
+  EXPECT_EQ(CheckHexFile(p), 1);
+}
+
+TEST_F(HexFileTest, ManyLinesStream) {
+  std::string text;
+  const std::string rec = WithSum("0400000001020304");
+  for (int i = 0; i < 200000; ++i) text += rec + "\n";
+  text += ":00000001FF\n";
+  const std::string p = Put(text);
+  const auto scan = ScanHexFile(p);
+  EXPECT_EQ(scan.lines, 200001);
+  EXPECT_EQ(scan.badLine, 0);
+}
+
+TEST_F(HexFileTest, AssemblerOutputPasses) {
+  const std::string lf = Put(kAssemblerOutput);
+  EXPECT_EQ(CountLines(lf), 6);
+  EXPECT_EQ(CheckHexFile(lf), 0);
+  EXPECT_EQ(Lines(lf)[1], ":10010000214601360121470136007EFE09D2190140");
+
+  // The sample firmware in both line-end styles.
+  for (const char* name : {"/data/sample_firmware.hex", "/data/sample_firmware_crlf.hex"}) {
+    const std::string p = std::string(MORVALA_SOURCE_DIR) + name;
+    const auto scan = ScanHexFile(p);
+    EXPECT_EQ(scan.badLine, 0) << name;
+    EXPECT_EQ(scan.lines, 58) << name;
+    for (const std::string& l : Lines(p)) EXPECT_EQ(l.find_first_of("\r\n"), std::string::npos);
+  }
+}
+
+TEST_F(HexFileTest, SingleRecords) {
+  EXPECT_TRUE(IsHexRecord(":00000001FF"));
+  EXPECT_TRUE(IsHexRecord(":10010000214601360121470136007efe09d2190140"));  // lower case
+  EXPECT_TRUE(IsHexRecord(WithSum("0400000501020304")));                   // type 05
+  EXPECT_FALSE(IsHexRecord(WithSum("0400000601020304")));                  // type 06
+  EXPECT_FALSE(IsHexRecord(":00000001FE"));                                // checksum
+  EXPECT_FALSE(IsHexRecord(WithSum("05000000010203")));                    // length 5, 3 data
+  EXPECT_FALSE(IsHexRecord(WithSum("0200000001020304")));                  // length 2, 4 data
+  EXPECT_FALSE(IsHexRecord("00000001FF"));                                 // no colon
+  EXPECT_FALSE(IsHexRecord(":00000001F"));                                 // odd digits
+  EXPECT_FALSE(IsHexRecord(":000001FF"));                                  // too short
+  EXPECT_FALSE(IsHexRecord(":00000001FF "));                               // trailing blank
+  EXPECT_FALSE(IsHexRecord(" :00000001FF"));
+  EXPECT_FALSE(IsHexRecord(":0000G001FF"));                                // not hex
+  EXPECT_FALSE(IsHexRecord(""));
+  // The longest possible record passes, one pair more does not.
+  const std::string longest = WithSum("FF000000" + std::string(510, '0'));
+  EXPECT_EQ(longest.size(), firmware::kMaxHexLineLength);
+  EXPECT_TRUE(IsHexRecord(longest));
+  EXPECT_FALSE(IsHexRecord(WithSum("FF000000" + std::string(512, '0'))));
+}
+
+TEST_F(HexFileTest, BrokenFilesNameTheirFirstBadLine) {
+  std::vector<std::string> lines;
+  for (const std::string& l : Lines(std::string(MORVALA_SOURCE_DIR) + "/data/sample_firmware.hex"))
+    lines.push_back(l);
+  ASSERT_GT(lines.size(), 20u);
+  auto join = [](const std::vector<std::string>& ls) {
+    std::string s;
+    for (const auto& l : ls) s += l + "\r\n";
+    return s;
+  };
+
+  auto badSum = lines;
+  badSum[16].back() = badSum[16].back() == '0' ? '1' : '0';
+  badSum[18].back() = badSum[18].back() == '0' ? '1' : '0';  // only the first one counts
+  EXPECT_EQ(CheckHexFile(Put(join(badSum))), 17);
+
+  auto badLength = lines;
+  badLength[4] = WithSum("0F" + badLength[4].substr(3, badLength[4].size() - 5));
+  EXPECT_EQ(CheckHexFile(Put(join(badLength))), 5);
+
+  auto nonHex = lines;
+  nonHex[2][9] = 'x';
+  EXPECT_EQ(CheckHexFile(Put(join(nonHex))), 3);
+
+  auto noEnd = lines;
+  noEnd.pop_back();
+  const auto scan = ScanHexFile(Put(join(noEnd)));
+  EXPECT_EQ(scan.badLine, static_cast<int64_t>(noEnd.size()) + 1);
+  EXPECT_EQ(scan.lines, static_cast<int32_t>(noEnd.size()));
+
+  auto overlong = lines;
+  overlong[7] = ":" + std::string(600, '0');
+  EXPECT_EQ(CheckHexFile(Put(join(overlong))), 8);
+
+  auto blankInside = lines;
+  blankInside.insert(blankInside.begin() + 3, "");
+  EXPECT_EQ(CheckHexFile(Put(join(blankInside))), 4);
+
+  EXPECT_EQ(CheckHexFile(Put("")), 1);
+  EXPECT_EQ(CheckHexFile(Put("\r\n\r\n")), 1);
+}
+
+TEST_F(HexFileTest, AfterTheEndRecordOnlyBlankLines) {
+  EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + "\n  \n\t\n")), 0);
+  EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + "\n; comment\n")), 8);
+  EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + ":00000001FF\n")), 7);
+  // Past a 0x1A nothing counts.
+  EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + "\x1A" "garbage\n")), 0);
+}
+
+TEST_F(HexFileTest, FileErrorsCarryGermanTexts) {
+  EXPECT_EQ(firmware::IoErrorText(ENOENT), "Datei nicht gefunden");
+  EXPECT_EQ(firmware::IoErrorText(EACCES), "Dateizugriff verweigert");
+  EXPECT_EQ(firmware::IoErrorText(EIO), "E/A-Fehler 5");
+
+  try {
+    CountLines(dir.File("missing.hex"));
+    ADD_FAILURE() << "no error for a missing file";
+  } catch (const EInOutError& e) {
+    EXPECT_STREQ(e.what(), "Datei nicht gefunden");
+    EXPECT_EQ(e.ErrorCode(), ENOENT);
+  }
+  EXPECT_THROW(CheckHexFile(dir.Path()), EInOutError);  // a directory
+  if (::geteuid() != 0) {
+    const std::string p = Put(kAssemblerOutput);
+    ::chmod(p.c_str(), 0);
+    try {
+      HexLineReader r(p);
+      ADD_FAILURE() << "no error for an unreadable file";
+    } catch (const EInOutError& e) {
+      EXPECT_STREQ(e.what(), "Dateizugriff verweigert");
+    }
+  }
+}
+
+}  // namespace
