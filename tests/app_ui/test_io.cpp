@@ -1,0 +1,253 @@
+// Message boxes, the error handler, the hand-over to the window thread, printing.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "app/application.h"
+#include "app/form1base.h"
+#include "app/printing.h"
+#include "app/qtuserio.h"
+#include "serial/comport.h"
+#include "serial/mainsync.h"
+
+namespace {
+
+class Hooked : public testing::Test {
+ protected:
+  void SetUp() override { QtUserIO::TestHook = &answers; }
+  void TearDown() override { QtUserIO::TestHook = nullptr; }
+  UiTestAnswers answers;
+};
+
+// Throws from its event handler, as a window handler does when a port operation fails.
+class Thrower : public QObject {
+ public:
+  std::function<void()> fn;
+  bool event(QEvent* e) override {
+    if (e->type() == QEvent::User) fn();
+    return QObject::event(e);
+  }
+};
+
+void SendUserEvent(QObject* o) {
+  QEvent e(QEvent::User);
+  QApplication::sendEvent(o, &e);
+}
+
+}  // namespace
+
+TEST_F(Hooked, BoxesAndDialogsAreRecordedAndAnswered) {
+  StatusBar bar;
+  QWidget window;
+  QtUserIO io(&bar, &window);
+  io.ShowMessage(BoxKind::Warning, "eins\rzwei");
+  EXPECT_FALSE(io.Confirm("weiter?"));  // nothing queued: Abbrechen
+  answers.confirmAnswers = {true, false};
+  EXPECT_TRUE(io.Confirm("a"));
+  EXPECT_FALSE(io.Confirm("b"));
+  ASSERT_EQ(answers.boxes.size(), 4u);
+  EXPECT_EQ(answers.boxes[0].kind, BoxKind::Warning);
+  EXPECT_EQ(answers.boxes[0].text, "eins\rzwei");
+  EXPECT_FALSE(answers.boxes[0].confirm);
+  EXPECT_EQ(answers.boxes[1].kind, BoxKind::Confirmation);
+  EXPECT_TRUE(answers.boxes[1].confirm);
+
+  answers.fileAnswers = {std::string("/tmp/x.csv"), std::nullopt};
+  EXPECT_EQ(io.SaveFileName("*.csv", "flug.csv"), std::optional<std::string>("/tmp/x.csv"));
+  EXPECT_EQ(io.OpenFileName("*.hex", "*.hex"), std::nullopt);
+  EXPECT_EQ(io.OpenFileName("*.hex", ""), std::nullopt);
+  ASSERT_EQ(answers.fileRequests.size(), 3u);
+  EXPECT_TRUE(answers.fileRequests[0].save);
+  EXPECT_EQ(answers.fileRequests[0].filter, "*.csv");
+  EXPECT_EQ(answers.fileRequests[0].initialName, "flug.csv");
+  EXPECT_FALSE(answers.fileRequests[1].save);
+
+  io.SetStatusText(1, "Daten einlesen läuft");
+  EXPECT_EQ(io.StatusText(1), "Daten einlesen läuft");
+  EXPECT_EQ(bar.PanelText(1), QString("Daten einlesen läuft"));
+  io.SetStatusColor(StatusColorFailure);
+  EXPECT_EQ(bar.Color(), StatusColorFailure);
+  io.Beep();
+  EXPECT_EQ(answers.beeps, 1);
+
+  const auto t0 = std::chrono::steady_clock::now();
+  io.SleepMs(20);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - t0).count();
+  EXPECT_GE(ms, 15);
+  EXPECT_LT(ms, 500);
+}
+
+TEST(BoxTextTest, LoneCarriageReturnBreaksTheLine) {
+  EXPECT_EQ(QtUserIO::BoxText("Morvala  \r\r       Version 3.7      "),
+            QString("Morvala  \n\n       Version 3.7      "));
+  EXPECT_EQ(QtUserIO::BoxText("a\r\nb"), QString("a\nb"));
+  EXPECT_EQ(QtUserIO::BoxText("Bestätigung"), QString("Bestätigung"));
+}
+
+// Without the hook a real modal box appears; it is read and answered from a timer.
+TEST(RealBoxTest, ConfirmShowsGermanTitleAndButtons) {
+  ASSERT_EQ(QtUserIO::TestHook, nullptr);
+  QString title, text;
+  QStringList buttons;
+  int tries = 0;
+  std::function<void()> look = [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) {
+      if (++tries < 200) QTimer::singleShot(10, look);
+      return;
+    }
+    title = box->windowTitle();
+    text = box->text();
+    QAbstractButton* no = nullptr;
+    for (QAbstractButton* b : box->buttons()) {
+      buttons << b->text();
+      if (b->text() == "&Abbrechen") no = b;
+    }
+    if (no) no->click(); else box->reject();
+  };
+  QTimer::singleShot(10, look);
+  const bool answer = QtUserIO::ConfirmBox(nullptr, "Logger einschalten\rund OK");
+  EXPECT_FALSE(answer);
+  EXPECT_EQ(title, QString("Bestätigung"));
+  EXPECT_EQ(text, QString("Logger einschalten\nund OK"));
+  EXPECT_TRUE(buttons.contains("&Ja"));
+  EXPECT_TRUE(buttons.contains("&Abbrechen"));
+  EXPECT_EQ(buttons.size(), 2);
+
+  tries = 0;
+  buttons.clear();
+  look = [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) {
+      if (++tries < 200) QTimer::singleShot(10, look);
+      return;
+    }
+    title = box->windowTitle();
+    for (QAbstractButton* b : box->buttons()) buttons << b->text();
+    box->buttons().first()->click();
+  };
+  QTimer::singleShot(10, look);
+  QtUserIO::ShowBox(nullptr, BoxKind::Warning, "kein Logger");
+  EXPECT_EQ(title, QString("Warnung"));
+  EXPECT_EQ(buttons, QStringList{"OK"});
+}
+
+TEST_F(Hooked, EscapedExceptionsAreShownAndTheProgramGoesOn) {
+  Thrower t;
+  t.fn = [] { throw std::runtime_error("Datei nicht gefunden"); };
+  SendUserEvent(&t);
+  ASSERT_EQ(answers.boxes.size(), 1u);
+  EXPECT_EQ(answers.boxes[0].kind, BoxKind::Error);
+  EXPECT_EQ(answers.boxes[0].text, "Datei nicht gefunden");
+
+  SetCurrentDevice("/dev/ttyUSB0");
+  t.fn = [] { throw EComPort(2, EACCES); };
+  SendUserEvent(&t);
+  ASSERT_EQ(answers.boxes.size(), 2u);
+  const std::string plain = EComPort(2, EACCES).what();
+  EXPECT_EQ(answers.boxes[1].text,
+            plain + "\rKeine Berechtigung für /dev/ttyUSB0. Benutzer zur Gruppe dialout "
+                    "hinzufügen und neu anmelden.");
+
+  t.fn = [] { throw EComPort(2, ENOENT); };
+  SendUserEvent(&t);
+  ASSERT_EQ(answers.boxes.size(), 3u);
+  EXPECT_EQ(answers.boxes[2].text,
+            std::string(EComPort(2, ENOENT).what()) +
+                "\rDas Gerät /dev/ttyUSB0 gibt es nicht. Bitte unter "
+                "\"COM-Schnittstellen-Setup\" eine Schnittstelle wählen.");
+
+  // Other system errors and errors without one keep their message alone.
+  EXPECT_EQ(ErrorText(EComPort(2, EBUSY)), std::string(EComPort(2, EBUSY).what()));
+  EXPECT_EQ(ErrorText(EComPort(1)), std::string(EComPort(1).what()));
+
+  t.fn = [] {};
+  SendUserEvent(&t);
+  EXPECT_EQ(answers.boxes.size(), 3u);
+}
+
+TEST(MainThreadWakeTest, WorkOfAnotherThreadRunsInTheEventLoop) {
+  InstallMainThreadWake();
+  std::atomic<bool> ran{false};
+  std::atomic<bool> onMain{false};
+  std::atomic<bool> finished{false};
+  const auto mainId = std::this_thread::get_id();
+  std::thread worker([&] {
+    MainThreadSync::Instance().Synchronize([&] {
+      ran = true;
+      onMain = std::this_thread::get_id() == mainId;
+    });
+    finished = true;
+  });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!finished && std::chrono::steady_clock::now() < deadline)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  if (!finished) MainThreadSync::Instance().CancelAll();
+  worker.join();
+  EXPECT_TRUE(ran);
+  EXPECT_TRUE(onMain);
+}
+
+TEST(PrintTest, CancelledDialogPrintsNothingConfirmedPrintsOnePage) {
+  TForm1Base form;
+  form.show();
+  QApplication::processEvents();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString pdf = dir.filePath("fenster.pdf");
+
+  SetPrintDialogStandIn([&](QPrinter& p) {
+    p.setOutputFormat(QPrinter::PdfFormat);
+    p.setOutputFileName(pdf);
+    return false;
+  });
+  EXPECT_FALSE(PrintWindow(&form));
+  EXPECT_FALSE(QFile::exists(pdf));
+
+  SetPrintDialogStandIn([&](QPrinter& p) {
+    p.setOutputFormat(QPrinter::PdfFormat);
+    p.setOutputFileName(pdf);
+    return true;
+  });
+  EXPECT_TRUE(PrintWindow(&form));
+  SetPrintDialogStandIn({});
+  QFile f(pdf);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(f.read(4) == "%PDF");
+  EXPECT_GT(f.size(), 1000);
+}
+
+TEST(PrintTest, PageImageIsScaledByResolutionOver96) {
+  TForm1Base form;
+  form.StatusBar1->SetColor(StatusColorSuccess);
+  form.show();
+  QApplication::processEvents();
+  QImage page(1400, 1000, QImage::Format_RGB32);
+  page.setDotsPerMeterX(qRound(192 / 0.0254));
+  page.setDotsPerMeterY(qRound(192 / 0.0254));
+  ASSERT_EQ(page.logicalDpiX(), 192);
+  page.fill(QColor(255, 0, 255));
+  RenderWindowOnPage(&form, page);
+  const QColor magenta(255, 0, 255);
+  // 641 x 428 at 96 DPI covers 1282 x 856 at 192 DPI, from the top-left corner.
+  EXPECT_NE(QColor(page.pixel(0, 0)), magenta);
+  EXPECT_NE(QColor(page.pixel(1281, 855)), magenta);
+  EXPECT_EQ(QColor(page.pixel(1283, 100)), magenta);
+  EXPECT_EQ(QColor(page.pixel(100, 857)), magenta);
+  // The status bar (y 400..427 on screen) lands at y 800..855 on the page.
+  EXPECT_EQ(QColor(page.pixel(1200, 830)), QColor(172, 252, 178));
+  EXPECT_NE(QColor(page.pixel(1200, 790)), QColor(172, 252, 178));
+}
