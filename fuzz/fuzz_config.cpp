@@ -1,0 +1,181 @@
+// Fuzz target: the configuration read over the line. The input is what the logger sends
+// after it is switched on (wake byte, 0x55 sync run, lead byte, count, configuration
+// bytes, and whatever follows); it goes into the receive ring, the port is a
+// pseudo-terminal that has nothing more to read, and ReadConfiguration runs to the end.
+//
+// The outcome is checked against the message rules worked out independently here:
+// a complete message sets ConfigRead, fills the block (30 bytes at most, the rest read
+// and dropped), sends 31 acknowledgement bytes and leaves the rest of the input unread;
+// anything else sets NoLoggerFound, keeps the block at zero and sends nothing. The
+// loaded controls must pack back into the same bytes.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "config/configread.h"
+#include "config/loggerconfig.h"
+#include "fuzz/ptyline.h"
+#include "serial/userio.h"
+
+namespace {
+
+[[noreturn]] void Fail(const char* what) {
+  std::fprintf(stderr, "config model check failed: %s\n", what);
+  std::abort();
+}
+
+class QuietIO : public UserIO {
+ public:
+  void SetStatusColor(uint32_t c) override { color = c; }
+  void SetStatusText(int panel, const std::string& t) override {
+    if (panel == 0 || panel == 1) text[panel] = t;
+  }
+  std::string StatusText(int panel) const override {
+    return panel == 0 || panel == 1 ? text[panel] : std::string();
+  }
+  void RepaintStatus() override {}
+  void RepaintWindow() override {}
+  void ShowMessage(BoxKind, const std::string&) override { ++boxes; }
+  bool Confirm(const std::string&) override { return false; }
+  std::optional<std::string> OpenFileName(const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> SaveFileName(const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  void Beep() override {}
+  void SleepMs(int) override {}  // the polls cost no time here
+
+  uint32_t color = 0;
+  std::string text[2];
+  int boxes = 0;
+};
+
+// What loading the controls does, checked on the way: the controls the block gives must
+// pack back into the same flag bytes and numbers, and the estimate must be computable.
+class CheckingView : public ConfigReadView {
+ public:
+  void ZeroFirstSampleRecords() override {}
+  void ShowStartbuttonFocused() override {}
+  void ShowResetButton() override {}
+  void SetWarteLabelVisible(bool) override {}
+  void ShowConfigControls() override {}
+  void FinishRead() override {}
+  void LoadControls(const LoggerConfig& cfg) override {
+    ++loads;
+    const ConfigControls c = ControlsFromConfig(cfg);
+    if (c.rateItem < 0 || c.rateItem >= SampleRateItemCount) Fail("rate item out of range");
+    if (SampleRateItemForCode(CodeForItem(c.rateItem)) != c.rateItem) Fail("rate code does not read back");
+    if (c.serialText.size() != 3 || c.offsetText.size() != 3) Fail("number texts not three digits");
+    if (c.sensorItem != 0 && c.sensorItem != 1) Fail("sensor item out of range");
+    LoggerConfig packed;
+    PackControls(c, packed);
+    if (packed.RecordFlags1 != cfg.RecordFlags1 || packed.RecordFlags2 != cfg.RecordFlags2)
+      Fail("record flags do not pack back");
+    if (packed.TeleFlags1 != cfg.TeleFlags1 || packed.TeleFlags2 != cfg.TeleFlags2)
+      Fail("telemetry flags do not pack back");
+    if (packed.Adc3Offset != cfg.Adc3Offset || packed.SerialSensor != cfg.SerialSensor)
+      Fail("offset or serial/sensor do not pack back");
+    const RecordingEstimate e = EstimateRecordingTime(c, cfg.EepromKByte);
+    if (e.text.empty()) Fail("empty recording-time text");
+    (void)FlightNumberText(cfg.FlightNumber());
+    (void)DataCountText(cfg.DataCount);
+  }
+  int loads = 0;
+};
+
+struct Expectation {
+  bool ok = false;
+  uint8_t lead = 0;
+  uint8_t count = 0;
+  std::vector<uint8_t> kept;  // at most 30
+  size_t consumed = 0;
+};
+
+Expectation Expect(const uint8_t* s, size_t n) {
+  Expectation e;
+  if (n == 0) return e;  // nobody switched on
+  size_t p = 1;          // the byte that ends the wait is consumed
+  while (p < n && s[p] != SyncByte) ++p;
+  if (p == n) return e;
+  while (p < n && s[p] == SyncByte) ++p;
+  if (p == n) return e;
+  e.lead = s[p++];
+  if (p == n) return e;
+  e.count = s[p++];
+  if (n - p < e.count) return e;
+  for (size_t i = 0; i < e.count; ++i)
+    if (i < LoggerConfig::kBytes) e.kept.push_back(s[p + i]);
+  e.consumed = p + e.count;
+  e.ok = true;
+  return e;
+}
+
+PtyLine& Line() {
+  static PtyLine* line = new PtyLine;
+  return *line;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  PtyLine& line = Line();
+  line.Reset();
+  line.Feed(data, size);
+
+  QuietIO io;
+  CheckingView view;
+  LoggerConfig cfg;
+  cfg.EepromKByte = 32;
+  ConfigFlags flags;
+  flags.SkipDrain = true;  // the bytes in the ring are the message, not an old one
+  flags.DeleteInProgress = size % 2 == 1;
+  ConfigReadLimits limits;
+  limits.syncMs = 2;  // the ring is all there is: the wait for the first 0x55 can be short
+  limits.syncRunMs = 10000;
+
+  const auto t0 = std::chrono::steady_clock::now();
+  ReadConfiguration(line.Port(), line.Ring(), io, view, cfg, flags, limits);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - t0).count();
+
+  if (flags.SkipDrain || flags.DeleteInProgress) Fail("read flags not cleared");
+  if (flags.ConfigRead == flags.NoLoggerFound) Fail("neither or both of ConfigRead and NoLoggerFound");
+  const Expectation e = Expect(data, size);
+  // The only clock in the way is the short wait for the first 0x55: a machine that
+  // stalled longer than that may give up early, which is fine.
+  if (e.ok != flags.ConfigRead && !(e.ok && ms >= limits.syncMs)) Fail("outcome differs from the message rules");
+
+  if (flags.ConfigRead) {
+    if (cfg.LeadByte != e.lead || cfg.ByteCount != e.count) Fail("lead byte or count");
+    for (int i = 1; i <= LoggerConfig::kBytes; ++i) {
+      const uint8_t want = static_cast<size_t>(i) <= e.kept.size() ? e.kept[i - 1] : 0;
+      if (cfg.Bytes[i] != want) Fail("configuration byte");
+    }
+    if (cfg.RecordFlags1 != cfg.Bytes[1] || cfg.SampleRateCode != cfg.Bytes[3] ||
+        cfg.TeleFlags2 != cfg.Bytes[7] || cfg.FlightNumberLow != cfg.Bytes[11])
+      Fail("named fields");
+    if (cfg.DataCount != cfg.Bytes[4] * 256 + cfg.Bytes[5]) Fail("DataCount");
+    if (cfg.EepromKByte != (cfg.Bytes[12] ? cfg.Bytes[12] * 32 : 32)) Fail("EepromKByte");
+    if (view.loads != 1) Fail("controls not loaded once");
+    if (io.color != StatusColorSuccess) Fail("status colour after a read");
+    if (io.text[1] != ConfigReceivedText(e.lead, e.kept)) Fail("status text after a read");
+    if (line.Ring().Unread() != static_cast<int32_t>(size - e.consumed)) Fail("consumed more than the message");
+    const std::vector<uint8_t> sent = line.Sent(AckLength, 2000);
+    if (sent.size() != static_cast<size_t>(AckLength)) Fail("acknowledgement length");
+    for (uint8_t b : sent)
+      if (b != AckByte) Fail("acknowledgement byte");
+  } else {
+    for (uint8_t b : cfg.Bytes)
+      if (b != 0) Fail("block not zero after a failed read");
+    if (io.color != StatusColorFailure) Fail("status colour after a failed read");
+    if (view.loads != 0) Fail("controls loaded after a failed read");
+    if (!line.Sent(0, 0).empty()) Fail("sent something after a failed read");
+  }
+  return 0;
+}
