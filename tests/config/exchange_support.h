@@ -188,3 +188,9 @@ class RecordingView : public ConfigReadView, public ConfigWriteView {
     return s;
   }
 };
+
+inline bool PanelHas(const RecordingIO& io, const std::string& text) {
+  for (const auto& t : io.panel1History)
+    if (t == text) return true;
+  return false;
+}
