@@ -110,6 +110,8 @@ def hexfile():
     write("hexfile", "valid_cr_no_end.hex", "\r".join(lines))
     write("hexfile", "bad_checksum.hex", ":0400000001020304F0\r\n:00000001FF\r\n")
     write("hexfile", "eof_mark.hex", ":00000001FF\r\n\x1a:10000000garbage\r\n")
+    write("hexfile", "long_lines.hex", lines[0] + "\r\n" + lines[-1] + "\n" + " \t" * 270 + "\n"
+          + ":" + "0" * 600 + "\r\n")
     write("hexfile", "blank_and_junk.hex", "\r\n\r\n:02000004ZZ00\r\n;comment\r\n:0\r\n")
 
 

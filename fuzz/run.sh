@@ -37,6 +37,11 @@ if [ ${#build_targets[@]} -gt 0 ]; then
   done
 fi
 
+# A small quarantine keeps the resident size close to what the code itself holds, so the
+# RSS limit catches real growth rather than freed blocks kept for use-after-free checks.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16:detect_leaks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
 WORK=$(mktemp -d /tmp/morvala-fuzz.XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
 CRASHES="$ROOT/fuzz/crashes"
