@@ -306,6 +306,7 @@ void TForm1Base::BuildTabSheet1() {
   }
 
   PaintBox1 = Make(new PaintBox(p), "PaintBox1", 120, 80, 473, 137);
+  PaintBox1->SyncSurface();
 
   RadioGroup1 = Make(new RadioGroup(QStringLiteral("Abtastrate"),
                                     {QStringLiteral("0,02 s"), QStringLiteral("0,06 s"),
@@ -526,4 +527,5 @@ void TForm1Base::ScaleBy(double factor) {
   const QSize s = size();
   setFixedSize(Scaled(s.width(), factor), Scaled(s.height(), factor));
   for (RadioGroup* g : {RadioGroup1, DRadioGroup, LRadioGroup}) g->Arrange();
+  PaintBox1->SyncSurface();
 }

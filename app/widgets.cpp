@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QRegularExpressionValidator>
 #include <QResizeEvent>
+#include <QShowEvent>
 #include <algorithm>
 #include <qdrawutil.h>
 
@@ -158,13 +159,23 @@ PaintBox::PaintBox(QWidget* parent) : QWidget(parent) {
 }
 
 void PaintBox::paintEvent(QPaintEvent* e) {
+  SyncSurface();
   QPainter p(this);
   p.drawImage(e->rect(), surface_, e->rect());
 }
 
 void PaintBox::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
-  if (surface_.size() == size()) return;
+  SyncSurface();
+}
+
+void PaintBox::showEvent(QShowEvent* e) {
+  QWidget::showEvent(e);
+  SyncSurface();
+}
+
+void PaintBox::SyncSurface() {
+  if (surface_.size() == size() || width() <= 0 || height() <= 0) return;
   QImage next(std::max(1, width()), std::max(1, height()), QImage::Format_RGB32);
   next.fill(palette().color(QPalette::Window));
   QPainter p(&next);

@@ -91,8 +91,13 @@ class PaintBox : public QWidget {
   Q_OBJECT
  public:
   explicit PaintBox(QWidget* parent = nullptr);
-  QImage& Surface() { return surface_; }
-  const QImage& Surface() const { return surface_; }
+  // The surface follows the box's size also while the box is hidden (a hidden widget
+  // gets its resize event only when shown): asking for it brings it up to date.
+  QImage& Surface() {
+    SyncSurface();
+    return surface_;
+  }
+  void SyncSurface();
   void RepaintNow() { repaint(); }
 
  signals:
@@ -101,6 +106,7 @@ class PaintBox : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
+  void showEvent(QShowEvent*) override;
   void mousePressEvent(QMouseEvent* e) override;
 
  private:
