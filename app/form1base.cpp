@@ -227,8 +227,14 @@ TForm1Base::TForm1Base(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Morvala V3.7 "));
   setFont(DesignFont());
+  // The window's colour is the system's button face. (Setting the background role
+  // instead would pass on to every control and turn their text roles into button text.)
+  {
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+    setPalette(pal);
+  }
   setAutoFillBackground(true);
-  setBackgroundRole(QPalette::Button);
   setFixedSize(kClientWidth, kClientHeight);
   setAttribute(Qt::WA_AlwaysShowToolTips);
 

@@ -224,6 +224,19 @@ TEST_F(Form1BaseTest, WaitingNoticeColours) {
   EXPECT_EQ(form.WarteLabel->palette().color(QPalette::WindowText), QColor(255, 0, 0));
   EXPECT_EQ(form.WarteLabel->palette().color(QPalette::Window), QColor(255, 255, 0));
   EXPECT_TRUE(form.WarteLabel->autoFillBackground());
+  // And it shows them: a yellow field with red writing.
+  form.show();
+  QApplication::processEvents();
+  const QImage img = form.WarteLabel->grab().toImage();
+  int yellow = 0, red = 0;
+  for (int x = 0; x < img.width(); ++x)
+    for (int y = 0; y < img.height(); ++y) {
+      const QColor c(img.pixel(x, y));
+      if (c == QColor(255, 255, 0)) ++yellow;
+      if (c.red() > 200 && c.green() < 60 && c.blue() < 60) ++red;
+    }
+  EXPECT_GT(yellow, img.width() * img.height() / 2);
+  EXPECT_GT(red, 50);
 }
 
 TEST_F(Form1BaseTest, FirmwareInstructionsHoldTheFixedLines) {
