@@ -92,9 +92,10 @@ void TComThread::Execute() {
     // A handler's exception ends the thread; the port stays open and usable.
     stoppedByOwner = stop_.load();
   }
-  // On the way out both queues are discarded; when the owner stopped the thread it does
-  // that itself, since the device may already be on its way to being closed.
-  if (!stoppedByOwner) device_.PurgeQuietly();
+  // When the owner stops the thread, Close discards both queues itself. A thread that
+  // ends on its own (a handler's exception, the device gone) leaves the received bytes
+  // where they are: they were already received, and Read still hands them out.
+  (void)stoppedByOwner;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     running_ = false;

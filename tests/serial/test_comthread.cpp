@@ -137,10 +137,11 @@ TEST_F(EventThreadTest, AHandlerThatThrowsEndsTheThreadOnly) {
   ASSERT_TRUE(PumpUntil(sync, [&] { return !port.EventThreadRunning(); }));
   EXPECT_TRUE(port.Connected());
   pty.Send("after");
-  ASSERT_TRUE(WaitUntil([&] { return port.PendingInput() == 5; }));
+  // The byte the failed handler did not read is still there: received data is kept.
+  ASSERT_TRUE(WaitUntil([&] { return port.PendingInput() == 6; }));
   std::string text;
-  EXPECT_EQ(port.ReceiveText(text, 16), 5);
-  EXPECT_EQ(text, "after");
+  EXPECT_EQ(port.ReceiveText(text, 16), 6);
+  EXPECT_EQ(text, "aafter");
   EXPECT_EQ(port.SendText("ok"), 2);
   EXPECT_FALSE(sync.HasPending());
   port.Close();
@@ -233,5 +234,20 @@ TEST_F(EventThreadTest, WithoutSynchronisationHandlersRunOnTheEventThread) {
   ASSERT_TRUE(WaitUntil([&] { return called.load(); }));
   EXPECT_TRUE(otherThread.load());
   EXPECT_FALSE(sync.HasPending());
+  port.Close();
+}
+
+TEST_F(EventThreadTest, BytesReceivedBeforeAHangUpAreStillHandedOut) {
+  readInHandler = false;
+  port.Open();
+  pty.Send("last words");
+  ASSERT_TRUE(WaitUntil([&] { return port.PendingInput() == 10; }));
+  pty.CloseMaster();
+  ASSERT_TRUE(PumpUntil(sync, [&] { return !port.EventThreadRunning(); }));
+  std::string text;
+  EXPECT_EQ(port.ReceiveText(text, 64), 10);
+  EXPECT_EQ(text, "last words");
+  uint8_t buf[4];
+  EXPECT_THROW(port.Read(buf, 4), EComPort);
   port.Close();
 }
