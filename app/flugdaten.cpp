@@ -1,0 +1,490 @@
+#include "app/flugdaten.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <chrono>
+#include <cmath>
+
+#include "app/application.h"
+#include "app/printing.h"
+#include "export/csvexport.h"
+
+namespace {
+
+const char* const kSettingsFile = "logger3.ini";
+
+// The About text: five lines, each separated by a lone CR.
+const char* const kAboutText =
+    "Morvala  \r"
+    "\r"
+    "       Version 3.7      \r"
+    " für Logger ML-3, ML-3G   \r"
+    "      www.morvala.example    ";
+
+FlightData& TheFlightData() {
+  // One static block for the whole run, as the table is program-wide.
+  static FlightData data;
+  return data;
+}
+
+}  // namespace
+
+TForm1::TForm1()
+    : Ring(ComPort1, [this](const std::string& text) { io_.ShowMessage(BoxKind::Warning, text); }),
+      Flight(TheFlightData()),
+      io_(StatusBar1, this) {
+  ApplyComPort1Design(ComPort1);
+  ComPort1.OnRxChar = [this](TCustomComPort*, int32_t count) { Ring.ComPort1RxChar(count); };
+  ComPort1.OnRx80Full = [this](TCustomComPort*) { Ring.ComPort1Rx80Full(); };
+  ConnectHandlers();
+  Run([this] { FormCreate(); });
+  created_ = true;
+}
+
+TForm1::~TForm1() {
+  // FormDestroy: the port is closed when the window goes.
+  try {
+    ComPort1.Close();
+  } catch (...) {
+  }
+}
+
+template <typename F>
+void TForm1::Run(F&& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    ShowError(e);
+  }
+}
+
+void TForm1::ConnectHandlers() {
+  auto on = [this](auto* sender, auto signal, void (TForm1::*handler)()) {
+    connect(sender, signal, this, [this, handler] { Run([this, handler] { (this->*handler)(); }); });
+  };
+  on(ToolButton1, &QToolButton::clicked, &TForm1::ToolButton1Click);
+  on(SaveButton, &QToolButton::clicked, &TForm1::SaveButtonClick);
+  on(SetupButton, &QToolButton::clicked, &TForm1::SetupButtonClick);
+  on(ToolButton3, &QToolButton::clicked, &TForm1::ToolButton3Click);
+  on(ExitButton, &QToolButton::clicked, &TForm1::ExitButtonClick);
+  on(Startbutton, &QPushButton::clicked, &TForm1::StartbuttonClick);
+  on(LoggerButton, &QPushButton::clicked, &TForm1::LoggerButtonClick);
+  on(ResetButton1, &QPushButton::clicked, &TForm1::ResetButton1Click);
+  on(SchreibButton1, &QPushButton::clicked, &TForm1::SchreibButton1Click);
+  on(Button1, &QPushButton::clicked, &TForm1::Button1Click);
+
+  // Change handlers run for the user's and the program's changes alike, but only when
+  // the value really changes: toggled, not clicked.
+  const auto record = RecordBoxes();
+  const auto tele = TeleBoxes();
+  for (QCheckBox* box : record) {
+    if (box == GpsCheckBox)
+      on(box, &QCheckBox::toggled, &TForm1::GpsCheckBoxClick);
+    else if (box == TeleCheckBox)
+      on(box, &QCheckBox::toggled, &TForm1::TeleCheckBoxClick);
+    else
+      on(box, &QCheckBox::toggled, &TForm1::CheckBoxClick);
+  }
+  for (QCheckBox* box : tele) {
+    if (box == tGpsCheckBox || box == t4800bpsCheckBox)
+      on(box, &QCheckBox::toggled, &TForm1::GpsCheckBoxClick);
+    else
+      on(box, &QCheckBox::toggled, &TForm1::CheckBoxClick);
+  }
+  on(RadioGroup1, &RadioGroup::Click, &TForm1::RadioGroup1Click);
+  on(DRadioGroup, &RadioGroup::Click, &TForm1::DRadioGroupClick);
+  on(LRadioGroup, &RadioGroup::Click, &TForm1::LRadioGroupClick);
+  on(SnMaskEdit, &MaskEdit3::Change, &TForm1::SnMaskEditChange);
+  on(OffsetMaskEdit, &MaskEdit3::Change, &TForm1::OffsetMaskEditChange);
+
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+    Run([this, index] { index == 0 ? TabSheet1Show() : TabSheet2Show(); });
+  });
+  connect(PaintBox1, &PaintBox::MouseDown, this,
+          [this](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
+    Run([this, button, x, y] { Image1MouseDown(button, x, y); });
+  });
+}
+
+// ---- start-up and reset ----
+
+void TForm1::FormCreate() {
+  // 1. Resolution correction: the layout is designed at 96 DPI.
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const double dpi = screen ? screen->logicalDotsPerInchX() : 96.0;
+  if (std::lround(dpi) != 96) {
+    ScaleBy(96.0 / dpi);
+    repaint();
+  }
+  // 2. Centre on the screen.
+  if (screen) {
+    const QRect area = screen->geometry();
+    move(area.left() + (area.width() - frameGeometry().width()) / 2,
+         area.top() + (area.height() - frameGeometry().height()) / 2);
+  }
+  // 3.-5.
+  PageControl1->blockSignals(true);
+  PageControl1->setCurrentIndex(0);
+  PageControl1->blockSignals(false);
+  WarteLabel->hide();
+  Config.ResetForWindow();
+  // 6. The off-screen bitmap of the live graph, the size of the paint box.
+  graphBitmap_ = std::make_unique<ImageCanvas>(PaintBox1->width(), PaintBox1->height());
+  paintBoxCanvas_ = std::make_unique<ImageCanvas>(&PaintBox1->Surface(),
+                                                  [this] { PaintBox1->RepaintNow(); });
+  Markers.Reset(PaintBox1->width());
+  // 7.-8.
+  Bremse();
+  FormInit();
+}
+
+void TForm1::Bremse() {
+  PaintBox1->show();
+  const QTime start = QTime::currentTime();
+  ImageCanvas& canvas = *paintBoxCanvas_;
+  canvas.SetPenColor(GraphBlack);
+  for (int i = 0; i <= 1000; ++i) {
+    canvas.LineTo(graph::BremseX(i, PaintBox1->width()), graph::BremseY(i));
+    canvas.Flush();
+  }
+  PaintBox1->hide();
+  const QTime end = QTime::currentTime();
+  GraphStep = graph::GraphStepFromElapsed(graph::BremseElapsed(start.second(), start.msec(), end.second(), end.msec()));
+  repaint();
+}
+
+void TForm1::FormInit() {
+  ComPort1.SetBaudRate(br110);
+  ComPort1.ReadSettings(true, kSettingsFile);
+  if (ComPort1.BaudRate() == br110) {
+    ComPort1.SetBaudRate(br38400);
+    SetupButtonClick();
+  }
+  io_.SetStatusColor(clBtnFace);
+  io_.SetStatusText(1, "Logger ausschalten - danach KONFIGURATION LESEN- oder DATEN-EINLESEN-Taste drücken");
+  Flight.ResetIndexes();
+  Markers.Reset(PaintBox1->width());
+  Flags.SkipDrain = false;
+  Flags.ConfigRead = false;
+  Config.ResetForWindow();
+  for (QWidget* w : std::initializer_list<QWidget*>{GroupBox1, GroupBox2, RadioGroup1, LRadioGroup,
+                                                     NummernGroupBox, DRadioGroup})
+    w->hide();
+  Startbutton->show();
+  Startbutton->setEnabled(true);
+  LoggerButton->show();
+  SchreibButton1->hide();
+  PaintBox1->hide();
+  ResetButton1->hide();
+  ZeitLabel->hide();
+  FNLabel->setText(QString());
+  EEPROMLabel->setText(QString());
+  Label1->setText(QString(12, QChar(' ')));
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  TForm1Base::showEvent(event);
+  // Showing the first page when the window appears runs its show handler.
+  if (firstShow_) {
+    firstShow_ = false;
+    Run([this] { TabSheet1Show(); });
+  }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  Run([this] { ComPort1.Close(); });  // FormClose
+  event->accept();
+}
+
+void TForm1::TabSheet1Show() { FormInit(); }
+
+void TForm1::TabSheet2Show() { firmware::TabSheet2Show(io_); }
+
+void TForm1::ResetButton1Click() {
+  ComPort1.Close();
+  FormInit();
+}
+
+void TForm1::SetupButtonClick() {
+  ComPort1.RunSetupDialog();
+  ComPort1.WriteSettings(true, kSettingsFile);
+}
+
+void TForm1::ToolButton1Click() { PrintWindow(this); }
+
+void TForm1::ToolButton3Click() { io_.ShowMessage(BoxKind::Information, kAboutText); }
+
+void TForm1::ExitButtonClick() {
+  // Ends at once, without the close handler; the port closes when the window goes.
+  QApplication::exit(0);
+}
+
+// ---- the configuration ----
+
+void TForm1::StartbuttonClick() {
+  SetCurrentDevice(TCustomComPort::DevicePath(ComPort1.Port()));
+  ReadConfiguration(ComPort1, Ring, io_, *this, Config, Flags);
+}
+
+void TForm1::ZeroFirstSampleRecords() { Flight.ZeroFirstRecords(); }
+
+void TForm1::ShowStartbuttonFocused() {
+  Startbutton->show();
+  Startbutton->setFocus();
+}
+
+void TForm1::ShowResetButton() { ResetButton1->show(); }
+
+void TForm1::SetWarteLabelVisible(bool visible) {
+  WarteLabel->setVisible(visible);
+  if (visible) WarteLabel->repaint();
+}
+
+void TForm1::ShowConfigControls() {
+  LoggerButton->show();
+  LoggerButton->setFocus();
+  GroupBox1->show();
+  RadioGroup1->show();
+  LRadioGroup->show();
+  LRadioGroup->SetItemIndex(0);
+  NummernGroupBox->show();
+  DRadioGroup->show();
+  PaintBox1->hide();
+}
+
+void TForm1::LoadControls(const LoggerConfig& config) {
+  // In this order, so that every change handler runs as after a user's change.
+  const auto record = RecordBoxes();
+  const auto tele = TeleBoxes();
+  for (int bit = 0; bit < 8; ++bit) record[bit]->setChecked(config.RecordFlags1 & (1 << bit));
+  for (int bit = 0; bit < 8; ++bit) record[8 + bit]->setChecked(config.RecordFlags2 & (1 << bit));
+  if (config.RecordFlags2 & 0x80)
+    TeleOn();
+  else
+    TeleOff();
+  const int code = config.SampleRateCode;
+  RadioGroup1->SetItemIndex(0);
+  if (code > 0) RadioGroup1->SetItemIndex(1);
+  if (code > 3) RadioGroup1->SetItemIndex(2);
+  if (code > 18) RadioGroup1->SetItemIndex(3);
+  if (code > 37) RadioGroup1->SetItemIndex(4);
+  if (code > 225) RadioGroup1->SetItemIndex(5);
+  Label1->setText(QString::fromStdString(DataCountText(config.DataCount)));
+  for (int bit = 0; bit < 8; ++bit) tele[bit]->setChecked(config.TeleFlags1 & (1 << bit));
+  for (int bit = 0; bit < 7; ++bit) tele[8 + bit]->setChecked(config.TeleFlags2 & (1 << bit));
+  tele[15]->setChecked(!(config.TeleFlags2 & 0x80));
+  OffsetMaskEdit->setText(QString::fromStdString(ThreeDigits(config.Adc3Offset)));
+  SnMaskEdit->setText(QString::fromStdString(ThreeDigits(config.SerialSensor & 0x7F)));
+  DRadioGroup->SetItemIndex((config.SerialSensor >> 7) & 1);
+  FNLabel->setText(QString::fromStdString(FlightNumberText(config.FlightNumber())));
+}
+
+void TForm1::SetEepromLabel(const std::string& text) { EEPROMLabel->setText(QString::fromStdString(text)); }
+
+void TForm1::FinishRead() {
+  SchreibButton1->hide();
+  Startbutton->setEnabled(false);
+}
+
+void TForm1::CheckBoxClick() {
+  SchreibButton1->show();
+  Loggerzeit();
+}
+
+void TForm1::GpsCheckBoxClick() {
+  SchreibButton1->show();
+  Loggerzeit();
+}
+
+void TForm1::TeleCheckBoxClick() {
+  if (TeleCheckBox->isChecked())
+    TeleOn();
+  else
+    TeleOff();
+  CheckBoxClick();
+}
+
+void TForm1::RadioGroup1Click() {
+  SchreibButton1->show();
+  Loggerzeit();
+}
+
+void TForm1::DRadioGroupClick() {
+  CheckBoxClick();
+  E1CheckBox->setChecked(false);
+  tE1CheckBox->setChecked(false);
+  const bool ms5534a = DRadioGroup->ItemIndex() == 1;
+  E1CheckBox->setEnabled(ms5534a);
+  tE1CheckBox->setEnabled(ms5534a);
+}
+
+void TForm1::LRadioGroupClick() { CheckBoxClick(); }
+
+void TForm1::NumberFieldRule(MaskEdit3* edit, bool offset) {
+  const std::string current = edit->text().toStdString();
+  const NumberField field = offset ? NormalizeOffsetText(current) : NormalizeSerialText(current);
+  if (offset) Config.Adc3Offset = static_cast<uint8_t>(field.value);
+  const QString text = QString::fromStdString(field.text);
+  // Writing back counts as a change only when the text differs, so this ends.
+  if (edit->text() != text) {
+    const int cursor = edit->cursorPosition();
+    edit->setText(text);
+    edit->setCursorPosition(std::min(cursor, 3));
+  }
+}
+
+void TForm1::SnMaskEditChange() {
+  NumberFieldRule(SnMaskEdit, false);
+  SchreibButton1->show();
+}
+
+void TForm1::OffsetMaskEditChange() {
+  NumberFieldRule(OffsetMaskEdit, true);
+  SchreibButton1->show();
+}
+
+void TForm1::TeleOn() {
+  GroupBox2->show();
+  TeleCheckBox->setChecked(true);
+}
+
+void TForm1::TeleOff() {
+  tAD16CheckBox->setChecked(false);
+  tGpsCheckBox->setChecked(false);
+  tE1CheckBox->setChecked(false);
+  TeleCheckBox->setChecked(false);
+  GroupBox2->hide();
+}
+
+ConfigControls TForm1::ControlsState() const {
+  ConfigControls c;
+  const auto record = RecordBoxes();
+  const auto tele = TeleBoxes();
+  for (int i = 0; i < 16; ++i) {
+    c.record[i] = record[i]->isChecked();
+    c.tele[i] = tele[i]->isChecked();
+  }
+  c.rateItem = RadioGroup1->ItemIndex();
+  c.serialText = SnMaskEdit->text().toStdString();
+  c.offsetText = OffsetMaskEdit->text().toStdString();
+  c.sensorItem = DRadioGroup->ItemIndex();
+  c.deleteItem = LRadioGroup->ItemIndex();
+  return c;
+}
+
+void TForm1::Loggerzeit() {
+  ConfigControls c = ControlsState();
+  const int bytes = BytesPerSample(c.record);
+  // The fastest interval only for the 16-bit ADC and ADC 0 to ADC 4; selecting the
+  // next item runs RadioGroup1Click, which estimates for it.
+  if (NeedsSlowerThanFastest(c)) RadioGroup1->SetItemIndex(1);
+  const double perSecond = SamplesPerSecond(RadioGroup1->ItemIndex());
+  if (bytes == 0) {
+    ZeitLabel->setText(" ");
+    return;
+  }
+  ZeitLabel->show();
+  ZeitLabel->setText(QString::fromStdString(RecordingTimeText(bytes, perSecond, Config.EepromKByte)));
+}
+
+void TForm1::SchreibButton1Click() {
+  WriteConfiguration(ComPort1, Ring, io_, *this, *this, Config, Flags, ControlsState());
+}
+
+void TForm1::HideSchreibButton() { SchreibButton1->hide(); }
+
+void TForm1::HideLoggerAndStartButtons() {
+  LoggerButton->hide();
+  Startbutton->hide();
+}
+
+// ---- the download, the graph and the export ----
+
+void TForm1::LoggerButtonClick() {
+  if (!Flags.ConfigRead) {
+    StartbuttonClick();
+    if (Flags.NoLoggerFound) return;
+  }
+  Datenlesen();
+}
+
+void TForm1::Datenlesen() {
+  ::Datenlesen(ComPort1, Ring, io_, *this, Flight, Config.EepromKByte, GraphStep, *graphBitmap_);
+}
+
+void TForm1::HideConfigGroups() {
+  for (QWidget* w : std::initializer_list<QWidget*>{GroupBox1, GroupBox2, RadioGroup1, LRadioGroup,
+                                                     NummernGroupBox, DRadioGroup})
+    w->hide();
+}
+
+void TForm1::ShowPaintBox() { PaintBox1->show(); }
+
+// The live graph is copied to the paint box after every record, but put on the screen at
+// most about 60 times a second: faster repaints cannot be seen, and at high line rates
+// they would make the screen, not the line, the limit of the download.
+void TForm1::ShowLiveGraph() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastLiveShow_ < std::chrono::milliseconds(16)) {
+    livePending_ = true;
+    return;
+  }
+  FlushLiveGraph();
+}
+
+void TForm1::FlushLiveGraph() {
+  lastLiveShow_ = std::chrono::steady_clock::now();
+  livePending_ = false;
+  PaintBox1->Surface() = graphBitmap_->Image().copy();
+  PaintBox1->RepaintNow();
+}
+
+void TForm1::EnableSaveButton() { SaveButton->setEnabled(true); }
+
+void TForm1::HideStartAndLoggerButtons() {
+  if (livePending_) FlushLiveGraph();
+  Startbutton->hide();
+  LoggerButton->hide();
+}
+
+GraphCanvas& TForm1::PaintBoxCanvas() {
+  if (livePending_) FlushLiveGraph();
+  return *paintBoxCanvas_;
+}
+
+void TForm1::Image1MouseDown(Qt::MouseButton button, int x, int y) {
+  (void)y;
+  TMouseButton which = TMouseButton::mbMiddle;
+  if (button == Qt::LeftButton) which = TMouseButton::mbLeft;
+  if (button == Qt::RightButton) which = TMouseButton::mbRight;
+  Markers.Image1MouseDown(*paintBoxCanvas_, PaintBox1->isVisible(), which, x, Flight);
+  paintBoxCanvas_->Flush();
+}
+
+void TForm1::SaveButtonClick() { SaveCsv(io_, Flight, ExportFileName); }
+
+// ---- the firmware update ----
+
+void TForm1::Button1Click() {
+  SetCurrentDevice(TCustomComPort::DevicePath(ComPort1.Port()));
+  firmware::RunFirmwareUpdate(ComPort1, io_, *this, ExportFileName);
+}
+
+void TForm1::SetProgressMax(int max) { ProgressBar1->setMaximum(max); }
+void TForm1::SetProgressPosition(int position) { ProgressBar1->setValue(position); }
+int TForm1::ProgressPosition() const { return ProgressBar1->value(); }
+void TForm1::SetProgressVisible(bool visible) {
+  ProgressBar1->setVisible(visible);
+  if (visible) ProgressBar1->repaint();
+}
+void TForm1::ClearLog() { Memo1->clear(); }
+void TForm1::AddLogLine(const std::string& line) {
+  Memo1->appendPlainText(QString::fromStdString(line));
+  Memo1->repaint();
+  ProgressBar1->repaint();
+}
+void TForm1::SetLogVisible(bool visible) { Memo1->setVisible(visible); }

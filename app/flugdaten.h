@@ -1,0 +1,138 @@
+// The main window TForm1: the handlers of every control, start-up and reset. The
+// controls themselves are laid out by TForm1Base; the exchanges with the logger live in
+// config/, flight/ and firmware/ and reach the window through the small view interfaces
+// that TForm1 implements here.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "app/form1base.h"
+#include "app/imagecanvas.h"
+#include "app/qtuserio.h"
+#include "config/configread.h"
+#include "config/configwrite.h"
+#include "config/loggerconfig.h"
+#include "firmware/bootloader.h"
+#include "flight/download.h"
+#include "flight/graph.h"
+#include "flight/sampletable.h"
+#include "serial/comport.h"
+#include "serial/rxring.h"
+
+class TForm1 : public TForm1Base,
+               public ConfigReadView,
+               public ConfigWriteView,
+               public DownloadView,
+               public firmware::FirmwareView {
+  Q_OBJECT
+
+ public:
+  TForm1();
+  ~TForm1() override;  // FormDestroy
+
+  // Start-up and reset.
+  void FormCreate();
+  void FormInit();
+  void Bremse();
+
+  // Tool bar and pages.
+  void TabSheet1Show();
+  void TabSheet2Show();
+  void ResetButton1Click();
+  void SetupButtonClick();
+  void ToolButton1Click();
+  void ToolButton3Click();
+  void ExitButtonClick();
+
+  // The exchanges with the logger.
+  void StartbuttonClick();
+  void LoggerButtonClick();
+  void Datenlesen();
+  void SchreibButton1Click();
+  void SaveButtonClick();
+  void Button1Click();
+  void Empfang() { Ring.Empfang(); }
+
+  // Editing the configuration.
+  void CheckBoxClick();
+  void GpsCheckBoxClick();
+  void TeleCheckBoxClick();
+  void RadioGroup1Click();
+  void DRadioGroupClick();
+  void LRadioGroupClick();
+  void SnMaskEditChange();
+  void OffsetMaskEditChange();
+  void TeleOn();
+  void TeleOff();
+  void Loggerzeit();
+
+  // The graph cursor.
+  void Image1MouseDown(Qt::MouseButton button, int x, int y);
+
+  // Program-wide state of the window's module.
+  TComPort ComPort1;
+  ReceiveRing Ring;
+  LoggerConfig Config;
+  ConfigFlags Flags;
+  FlightData& Flight;
+  GraphMarkers Markers;
+  int GraphStep = 1;
+  std::string ExportFileName;
+  QtUserIO& UserIo() { return io_; }
+  ImageCanvas& GraphBitmap() { return *graphBitmap_; }
+  ImageCanvas& PaintBoxImageCanvas() { return *paintBoxCanvas_; }
+
+  // The state of the configuration controls, as the write packs it.
+  ConfigControls ControlsState() const;
+
+  // ConfigReadView
+  void ZeroFirstSampleRecords() override;
+  void ShowStartbuttonFocused() override;
+  void ShowResetButton() override;
+  void SetWarteLabelVisible(bool visible) override;
+  void SetEepromLabel(const std::string& text) override;
+  void ShowConfigControls() override;
+  void LoadControls(const LoggerConfig& config) override;
+  void FinishRead() override;
+  // ConfigWriteView
+  void HideSchreibButton() override;
+  void HideLoggerAndStartButtons() override;
+  // DownloadView
+  void HideConfigGroups() override;
+  void ShowPaintBox() override;
+  void ShowLiveGraph() override;
+  void EnableSaveButton() override;
+  void HideStartAndLoggerButtons() override;
+  GraphCanvas& PaintBoxCanvas() override;
+  // FirmwareView
+  void SetProgressMax(int max) override;
+  void SetProgressPosition(int position) override;
+  int ProgressPosition() const override;
+  void SetProgressVisible(bool visible) override;
+  void ClearLog() override;
+  void AddLogLine(const std::string& line) override;
+  void SetLogVisible(bool visible) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;  // FormClose
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  // Runs a handler; an exception that leaves it is shown in the error box.
+  template <typename F>
+  void Run(F&& handler);
+  void ConnectHandlers();
+  void ShowZeitLabelText(const std::string& text);
+  void NumberFieldRule(MaskEdit3* edit, bool offset);
+
+  QtUserIO io_;
+  std::unique_ptr<ImageCanvas> graphBitmap_;
+  std::unique_ptr<ImageCanvas> paintBoxCanvas_;
+  void FlushLiveGraph();
+  std::chrono::steady_clock::time_point lastLiveShow_{};
+  bool livePending_ = false;
+  bool firstShow_ = true;
+  bool created_ = false;
+};
