@@ -142,7 +142,8 @@ HexScan ScanHexFile(const std::string& path) {
     ++count;
     if (scan.badLine != 0) continue;  // keep counting
     if (endRecordSeen) {
-      if (!IsBlank(line)) scan.badLine = count;
+      // Only blank lines may follow, and a blank line longer than a record is no blank.
+      if (reader.Truncated() || !IsBlank(line)) scan.badLine = count;
       continue;
     }
     const int type = reader.Truncated() ? -1 : RecordType(line);

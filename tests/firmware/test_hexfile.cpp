@@ -202,6 +202,8 @@ TEST_F(HexFileTest, AfterTheEndRecordOnlyBlankLines) {
   EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + "\n  \n\t\n")), 0);
   EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + "\n; comment\n")), 8);
   EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + ":00000001FF\n")), 7);
+  // Text hidden behind a run of blanks longer than any record is still text.
+  EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + std::string(530, ' ') + "x\n")), 7);
   // Past a 0x1A nothing counts.
   EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + "\x1A" "garbage\n")), 0);
 }
