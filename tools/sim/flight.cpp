@@ -72,7 +72,7 @@ SimFlight SampleFlight()
         if (t < 60)
             climb = 0;
         else if (t < 300)
-            climb = 10;                                   // motor climb to about 10600
+            climb = 10;                                   // motor climb
         else if (t < 480)
             climb = -1.5;                                 // glide
         else if (t < 620)
@@ -85,6 +85,9 @@ SimFlight SampleFlight()
             climb = -12.5;                                // final glide and approach
         else if (t < 1112)
             climb = (8200 - alt) / 4;                     // flare and touch-down
+        // The graph shows about 480 counts above the ground reference; the flight keeps
+        // within that, so the whole of it is on the screen.
+        if (t < 1100) climb *= 0.17;
         alt += climb;
         alt = Clamp(alt, 8190, 10990);
 
@@ -107,7 +110,7 @@ SimFlight SampleFlight()
             lonMin += 60000;
 
         SimRecord r;
-        r.adc16 = uint16_t(std::lround(alt + noise(3) + circling * 6 * std::sin(2 * pi * t / 25.0)));
+        r.adc16 = uint16_t(std::lround(alt + noise(3) + circling * 2 * std::sin(2 * pi * t / 25.0)));
         r.adc[0] = uint16_t(Clamp(820 - t / 60.0 - (motor ? 45 : 0) + noise(2), 0, 1023));  // battery
         r.adc[1] = uint16_t(Clamp(512 + climb * 12 + noise(4), 0, 1023));                    // vario
         r.adc[2] = uint16_t(Clamp((motor ? 610 : 4) + noise(motor ? 15 : 2), 0, 1023));       // motor current
