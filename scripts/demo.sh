@@ -21,6 +21,7 @@ echo "Sample firmware for the \"Firmwareupdate\" tab: $PWD/data/sample_firmware.
 export XDG_CONFIG_HOME="$demo/config"
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: running under Xvfb (nothing will be visible)."
-  exec xvfb-run -a build/morvala
+  xvfb-run -a build/morvala
+else
+  build/morvala
 fi
-build/morvala
