@@ -3,8 +3,31 @@
 #include "app/flugdaten.h"
 #include "serial/ui/comsetupfrm.h"
 
+#include <QStyleFactory>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The window is laid out pixel by pixel for the classic look, whose group boxes carry
+// their caption in the frame line; a style chosen by the user still wins.
+bool StyleChosenByUser(int argc, char** argv) {
+  if (std::getenv("QT_STYLE_OVERRIDE")) return true;
+  for (int i = 1; i < argc; ++i)
+    if (std::strncmp(argv[i], "-style", 6) == 0 || std::strncmp(argv[i], "--style", 7) == 0)
+      return true;
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  const bool userStyle = StyleChosenByUser(argc, argv);
   MorvalaApplication app(argc, argv);
+  if (!userStyle) {
+    if (QStyle* classic = QStyleFactory::create("Windows")) QApplication::setStyle(classic);
+  }
   InstallMainThreadWake();
   InstallSetupDialog();
   TForm1 form;
