@@ -31,11 +31,23 @@ void ReceiveRing::ComPort1RxChar(int32_t /*count*/) {
   if (got <= 0) return;
   // The unread bytes are kept; what of this read does not fit is dropped, and the user
   // hears of it once.
-  if (Append(chunk, got) < got && showMessage_) showMessage_(kOverflowText);
+  if (Append(chunk, got) < got) ShowOnce(kOverflowText);
 }
 
-void ReceiveRing::ComPort1Rx80Full() {
-  if (showMessage_) showMessage_(k80FullText);
+void ReceiveRing::ComPort1Rx80Full() { ShowOnce(k80FullText); }
+
+// A modal box lets the next receive notifications run; while one warning is on the
+// screen, further warnings do not pile up boxes on top of it.
+void ReceiveRing::ShowOnce(const char* text) {
+  if (!showMessage_ || showing_) return;
+  showing_ = true;
+  try {
+    showMessage_(text);
+  } catch (...) {
+    showing_ = false;
+    throw;
+  }
+  showing_ = false;
 }
 
 void ReceiveRing::Empfang() {

@@ -37,7 +37,10 @@ class ReceiveRing {
   int32_t Append(const uint8_t* bytes, int32_t count);
 
  private:
+  void ShowOnce(const char* text);
+
   TCustomComPort& port_;
   std::function<void(const std::string&)> showMessage_;
+  bool showing_ = false;
   uint8_t ring_[kSize] = {};
 };

@@ -152,3 +152,20 @@ TEST(RingOnClosedPort, EmptyRingOnAClosedPortRaisesTheReadError) {
   ring.Empfang();  // a byte in the ring needs no port
   EXPECT_EQ(ring.RxByte, 9);
 }
+
+TEST(RingWarnings, AWarningOnScreenDoesNotStackAnother) {
+  TComPort port;  // closed: the warnings need no line
+  int boxes = 0;
+  ReceiveRing* self = nullptr;
+  ReceiveRing ring{port, [&](const std::string&) {
+                     ++boxes;
+                     // The modal box runs the next notifications, which warn again.
+                     self->ComPort1Rx80Full();
+                     self->ComPort1Rx80Full();
+                   }};
+  self = &ring;
+  ring.ComPort1Rx80Full();
+  EXPECT_EQ(boxes, 1);
+  ring.ComPort1Rx80Full();  // once the box is closed, the next warning shows again
+  EXPECT_EQ(boxes, 2);
+}
