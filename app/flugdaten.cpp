@@ -114,8 +114,11 @@ void TForm1::ConnectHandlers() {
 
 void TForm1::FormCreate() {
   // 1. Resolution correction: the layout is designed at 96 DPI.
+  // Qt has already scaled the window up by the screen's pixel ratio, as the classic
+  // toolkit did by the ratio of text heights; scaling by 96 / resolution on top keeps
+  // the layout close to its 96-DPI size.
   const QScreen* screen = QGuiApplication::primaryScreen();
-  const double dpi = screen ? screen->logicalDotsPerInchX() : 96.0;
+  const double dpi = screen ? screen->logicalDotsPerInchX() * screen->devicePixelRatio() : 96.0;
   if (std::lround(dpi) != 96) {
     ScaleBy(96.0 / dpi);
     repaint();
