@@ -140,10 +140,10 @@ TEST_F(Form1BaseTest, EveryControlMatchesTheInventory) {
     ASSERT_NE(w->parentWidget(), nullptr);
     EXPECT_EQ(w->parentWidget()->objectName(), QString::fromUtf8(c.parent));
     EXPECT_EQ(w->x(), c.left);
-    if (c.top >= 0) EXPECT_EQ(w->y(), c.top);
-    if (c.width >= 0) EXPECT_EQ(w->width(), c.width);
-    if (c.height >= 0) EXPECT_EQ(w->height(), c.height);
-    if (c.caption) EXPECT_EQ(CaptionOf(w), QString::fromUtf8(c.caption));
+    if (c.top >= 0) { EXPECT_EQ(w->y(), c.top); }
+    if (c.width >= 0) { EXPECT_EQ(w->width(), c.width); }
+    if (c.height >= 0) { EXPECT_EQ(w->height(), c.height); }
+    if (c.caption) { EXPECT_EQ(CaptionOf(w), QString::fromUtf8(c.caption)); }
     EXPECT_EQ(w->toolTip(), QString::fromUtf8(c.hint));
     EXPECT_EQ(!w->isHidden(), c.visible);
   }
@@ -171,7 +171,7 @@ TEST_F(Form1BaseTest, CheckBoxGridOfBothGroups) {
       EXPECT_FALSE(cb->isHidden());
       // Inside the group, clear of the other column.
       EXPECT_LE(cb->geometry().right(), cb->parentWidget()->width() - 1);
-      if (b.left == 8) EXPECT_LT(cb->geometry().right(), 88);
+      if (b.left == 8) { EXPECT_LT(cb->geometry().right(), 88); }
     }
   }
   const char* order[] = {"AD16", "AD0", "AD1", "AD2", "AD3", "AD4", "Speed", "Frq",
@@ -206,7 +206,7 @@ TEST_F(Form1BaseTest, RadioGroupsAndNumberFields) {
       QRect r = g->button(i)->geometry();
       EXPECT_GE(r.top(), 0);
       EXPECT_LE(r.bottom(), g->height() - 1);
-      if (i > 0) EXPECT_GT(r.top(), g->button(i - 1)->geometry().top());
+      if (i > 0) { EXPECT_GT(r.top(), g->button(i - 1)->geometry().top()); }
     }
   }
   EXPECT_EQ(form.SnMaskEdit->maxLength(), 3);

@@ -20,7 +20,8 @@ std::vector<uint8_t> SimConfig::Bytes() const
         uint8_t(flightNumber & 0xFF),
         eepromSize,
     };
-    b.insert(b.end(), extraBytes.begin(), extraBytes.end());
+    for (uint8_t x : extraBytes)
+        b.push_back(x);
     if (countOverride >= 0)
         b.resize(size_t(countOverride), 0);
     return b;
