@@ -1,0 +1,273 @@
+// Download throughput of the whole download path, in-process on the real window, against
+// the simulated logger. Variants take parts of the path away so that the cost of each
+// shows as a difference of rates in the same run:
+//   window     LoggerButtonClick as the user clicks it (decoder, live graph, status repaint)
+//   throttled  the same download with the status bar repainted at most every 16 ms while
+//              only the record count (panel 0) changed
+//   nostatus   the same download without the per-record status repaint
+//   headless   the download code with no window at all (port, decoder, live bitmap)
+#include <QApplication>
+#include <QEvent>
+#include <cstdio>
+
+#include "app/widgets.h"
+#include "bench/bench.h"
+#include "flight/download.h"
+
+namespace bench {
+namespace {
+
+// Forwards to the window's UserIO; stamps the moment the result text is set, and
+// repaints the status bar per the chosen policy.
+class TimedIO : public UserIO {
+ public:
+  enum class Repaint { Always, Throttled, Never };
+  TimedIO(UserIO& inner, Repaint policy) : inner_(inner), policy_(policy) {}
+  void SetStatusColor(uint32_t c) override { inner_.SetStatusColor(c); }
+  void SetStatusText(int panel, const std::string& text) override {
+    if (panel == 1) panelOneChanged_ = true;
+    if (panel == 1 && text.find(kTextBlocksRead) != std::string::npos && !resultSeen) {
+      resultSeen = true;
+      resultAt = Clock::now();
+    }
+    inner_.SetStatusText(panel, text);
+  }
+  std::string StatusText(int panel) const override { return inner_.StatusText(panel); }
+  void RepaintStatus() override {
+    if (policy_ == Repaint::Never) return;
+    const auto now = Clock::now();
+    if (policy_ == Repaint::Throttled && !panelOneChanged_ &&
+        now - lastRepaint_ < std::chrono::milliseconds(16))
+      return;
+    lastRepaint_ = now;
+    panelOneChanged_ = false;
+    ++repaints;
+    inner_.RepaintStatus();
+  }
+  void RepaintWindow() override { inner_.RepaintWindow(); }
+  void ShowMessage(BoxKind k, const std::string& t) override { inner_.ShowMessage(k, t); }
+  bool Confirm(const std::string& t) override { return inner_.Confirm(t); }
+  std::optional<std::string> OpenFileName(const std::string& f, const std::string& n) override {
+    return inner_.OpenFileName(f, n);
+  }
+  std::optional<std::string> SaveFileName(const std::string& f, const std::string& n) override {
+    return inner_.SaveFileName(f, n);
+  }
+  void Beep() override { inner_.Beep(); }
+  void SleepMs(int ms) override { inner_.SleepMs(ms); }
+
+  bool resultSeen = false;
+  Clock::time_point resultAt{};
+  long repaints = 0;
+
+ private:
+  UserIO& inner_;
+  Repaint policy_;
+  bool panelOneChanged_ = true;
+  Clock::time_point lastRepaint_{};
+};
+
+// No window: status texts are kept, nothing is shown.
+class NullIO : public UserIO {
+ public:
+  void SetStatusColor(uint32_t) override {}
+  void SetStatusText(int panel, const std::string& text) override {
+    if (panel == 1 && text.find(kTextBlocksRead) != std::string::npos && !resultSeen) {
+      resultSeen = true;
+      resultAt = Clock::now();
+    }
+  }
+  std::string StatusText(int) const override { return {}; }
+  void RepaintStatus() override {}
+  void RepaintWindow() override {}
+  void ShowMessage(BoxKind, const std::string& t) override { boxes.push_back(t); }
+  bool Confirm(const std::string&) override { return false; }
+  std::optional<std::string> OpenFileName(const std::string&, const std::string&) override { return {}; }
+  std::optional<std::string> SaveFileName(const std::string&, const std::string&) override { return {}; }
+  void Beep() override {}
+  void SleepMs(int) override {}
+  bool resultSeen = false;
+  Clock::time_point resultAt{};
+  std::vector<std::string> boxes;
+};
+
+class NullCanvas : public GraphCanvas {
+ public:
+  int Width() const override { return 641; }
+  int Height() const override { return 300; }
+  void FillRect(int, int, int, int, uint32_t) override {}
+  void SetPenColor(uint32_t) override {}
+  void SetPenInvert(bool) override {}
+  void MoveTo(int, int) override {}
+  void LineTo(int, int) override {}
+  void TextOut(int, int, const std::string&) override {}
+};
+
+class NullView : public DownloadView {
+ public:
+  void HideConfigGroups() override {}
+  void ShowPaintBox() override {}
+  void ShowLiveGraph() override {}
+  void EnableSaveButton() override {}
+  void HideStartAndLoggerButtons() override {}
+  GraphCanvas& PaintBoxCanvas() override { return canvas_; }
+
+ private:
+  NullCanvas canvas_;
+};
+
+// The first repaint of the status bar that shows the result text.
+class ResultWatcher : public QObject {
+ public:
+  explicit ResultWatcher(StatusBar* bar) : bar_(bar) { bar_->installEventFilter(this); }
+  ~ResultWatcher() override { bar_->removeEventFilter(this); }
+  bool seen = false;
+  Clock::time_point at{};
+  long paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) {
+      ++paints;
+      if (!seen && bar_->PanelText(1).contains(QString::fromUtf8(kTextBlocksRead))) {
+        seen = true;
+        at = Clock::now();
+      }
+    }
+    return false;
+  }
+
+ private:
+  StatusBar* bar_;
+};
+
+int CountOverflowBoxes(const UiTestAnswers& ui) {
+  int n = 0;
+  for (const auto& b : ui.boxes)
+    if (b.text.find("bergelaufen") != std::string::npos) ++n;
+  return n;
+}
+
+}  // namespace
+
+int RunDownload(const Args& args) {
+  const int records = static_cast<int>(args.Int("records", 30000));
+  const uint8_t flags1 = static_cast<uint8_t>(args.Int("flags1", 0x01));
+  const uint8_t flags2 = static_cast<uint8_t>(args.Int("flags2", 0x00));
+  const std::string variant = args.Str("variant", "window");
+  const int reps = static_cast<int>(args.Int("reps", 3));
+  const int baud = static_cast<int>(args.Int("baud", 0));
+  const long queue = args.Int("queue", -1);
+  const std::string externalPort = args.Str("port");
+  const std::string label = args.Str("label", variant);
+
+  Session session;
+  const loggersim::SimFlight flight = MakeFlight(records, flags1, flags2);
+  const int recordBytes = flight.RecordSize();
+  std::unique_ptr<loggersim::LoggerSim> sim;
+  std::function<void()> powerOn;
+  if (externalPort.empty()) {
+    loggersim::SimOptions o;
+    o.baud = baud;
+    o.powerOnDelayMs = 30;
+    o.reannounceDelayMs = 100;
+    o.faults.downloadDelayMs = 0;
+    loggersim::SimConfig c = loggersim::ConfigForFlight(flight);
+    sim = std::make_unique<loggersim::LoggerSim>(o, c, flight);
+    sim->Start();
+    session.WriteIni(sim->SlavePath());
+    powerOn = [&sim] { sim->PowerOn(); };
+  } else {
+    session.WriteIni(externalPort);
+  }
+
+  auto form = ShowWindow();
+  if (queue >= 0) form->ComPort1.Buffer().SetInputSize(static_cast<int32_t>(queue));
+  // The configuration read is not part of the figure: it comes first.
+  if (!ReadConfiguration(*form, powerOn)) {
+    std::printf("download %s: the configuration read failed: %s\n", label.c_str(),
+                form->StatusBar1->PanelText(1).toStdString().c_str());
+    return 1;
+  }
+  Pump(50);
+
+  std::vector<double> msToResult, msToReturn;
+  long got = 0;
+  long statusRepaints = 0;
+  bool allComplete = true;
+  for (int rep = 0; rep < reps; ++rep) {
+    // The logger is off after a download: on again, and its announce taken by a read.
+    if (rep > 0 && !ReadConfiguration(*form, powerOn)) {
+      std::printf("download %s: the configuration read before rep %d failed\n", label.c_str(), rep + 1);
+      return 1;
+    }
+    session.ui.boxes.clear();
+    form->Flight.LastSampleIndex = -1;
+    Clock::time_point t0, tResult, tEnd;
+    bool seen = false;
+    if (variant == "window") {
+      ResultWatcher w(form->StatusBar1);
+      t0 = Clock::now();
+      form->LoggerButtonClick();  // the handler the button's click runs
+      tEnd = Clock::now();
+      seen = w.seen;
+      tResult = w.at;
+      statusRepaints = w.paints;
+    } else if (variant == "headless") {
+      NullIO io;
+      NullView view;
+      t0 = Clock::now();
+      ::Datenlesen(form->ComPort1, form->Ring, io, view, form->Flight, form->Config.EepromKByte,
+                   form->GraphStep, form->GraphBitmap());
+      tEnd = Clock::now();
+      seen = io.resultSeen;
+      tResult = io.resultAt;
+      statusRepaints = 0;
+    } else {
+      TimedIO io(form->UserIo(), variant == "nostatus" ? TimedIO::Repaint::Never
+                                                        : TimedIO::Repaint::Throttled);
+      t0 = Clock::now();
+      ::Datenlesen(form->ComPort1, form->Ring, io, *form, form->Flight, form->Config.EepromKByte,
+                   form->GraphStep, form->GraphBitmap());
+      tEnd = Clock::now();
+      seen = io.resultSeen;
+      tResult = io.resultAt;
+      statusRepaints = io.repaints;
+    }
+    Pump(20);
+    got = form->Flight.LastSampleIndex + 1;
+    if (!seen || got != records) {
+      allComplete = false;
+      std::printf("  %-10s rep %d: %ld of %d records, result text %s, %d overflow boxes\n", label.c_str(),
+                  rep + 1, got, records, seen ? "shown" : "not shown", CountOverflowBoxes(session.ui));
+    }
+    if (seen) msToResult.push_back(MsSince(t0, tResult));
+    msToReturn.push_back(MsSince(t0, tEnd));
+  }
+
+  const double ms = Median(msToResult);
+  const double rate = ms > 0 ? got / (ms / 1000.0) : 0;
+  std::printf("  %-10s %2d B x %5ld rec  %8.1f ms  %8.0f rec/s  %5.1f us/rec  "
+              "ratio 38400: %6.2f  115200: %5.2f  256000: %5.2f  (click to return %.0f ms, "
+              "%ld status repaints%s)\n",
+              label.c_str(), recordBytes, got, ms, rate, ms > 0 ? ms * 1000.0 / got : 0.0,
+              rate / LineRecordsPerSecond(38400, recordBytes),
+              rate / LineRecordsPerSecond(115200, recordBytes),
+              rate / LineRecordsPerSecond(256000, recordBytes), Median(msToReturn), statusRepaints,
+              allComplete ? "" : ", INCOMPLETE");
+  std::printf("DATA download label=%s bytes=%d records=%ld ms=%.2f rate=%.1f complete=%d\n", label.c_str(),
+              recordBytes, got, ms, rate, allComplete ? 1 : 0);
+  form.reset();
+  if (sim) sim->Stop();
+  return allComplete ? 0 : 1;
+}
+
+int WriteFlightFile(const Args& args) {
+  const loggersim::SimFlight flight =
+      MakeFlight(static_cast<int>(args.Int("records", 30000)), static_cast<uint8_t>(args.Int("flags1", 1)),
+                 static_cast<uint8_t>(args.Int("flags2", 0)));
+  loggersim::SaveFlight(flight, args.Str("out", "flight.txt"));
+  return 0;
+}
+
+}  // namespace bench
