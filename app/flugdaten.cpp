@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 
 #include <chrono>
@@ -100,6 +101,8 @@ void TForm1::ConnectHandlers() {
   on(LRadioGroup, &RadioGroup::Click, &TForm1::LRadioGroupClick);
   on(SnMaskEdit, &MaskEdit3::Change, &TForm1::SnMaskEditChange);
   on(OffsetMaskEdit, &MaskEdit3::Change, &TForm1::OffsetMaskEditChange);
+  SnMaskEdit->installEventFilter(this);
+  OffsetMaskEdit->installEventFilter(this);
 
   connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
     Run([this, index] { index == 0 ? TabSheet1Show() : TabSheet2Show(); });
@@ -332,12 +335,37 @@ void TForm1::NumberFieldRule(MaskEdit3* edit, bool offset) {
   const NumberField field = offset ? NormalizeOffsetText(current) : NormalizeSerialText(current);
   if (offset) Config.Adc3Offset = static_cast<uint8_t>(field.value);
   const QString text = QString::fromStdString(field.text);
-  // Writing back counts as a change only when the text differs, so this ends.
+  // Writing back counts as a change only when the text differs, so this ends. The caret
+  // goes behind the last digit, where the next digit typed shifts in.
   if (edit->text() != text) {
-    const int cursor = edit->cursorPosition();
     edit->setText(text);
-    edit->setCursorPosition(std::min(cursor, 3));
+    edit->setCursorPosition(static_cast<int>(text.size()));
   }
+}
+
+// The field always holds three digits, so a typed digit would find it full: with the
+// caret at the end and a leading zero, the digits move one place left and the new digit
+// comes in on the right, as on a calculator. Typing 2, 0, 0 gives 002, 020, 200.
+bool TForm1::NumberFieldKey(MaskEdit3* edit, QKeyEvent* key) {
+  const QString typed = key->text();
+  if (typed.size() != 1 || !typed[0].isDigit()) return false;
+  const QString current = edit->text();
+  if (edit->hasSelectedText() || current.size() < edit->maxLength() ||
+      edit->cursorPosition() != current.size() || !current.startsWith(QLatin1Char('0')))
+    return false;
+  edit->setText(current.mid(1) + typed);
+  edit->setCursorPosition(static_cast<int>(edit->text().size()));
+  return true;
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && (watched == SnMaskEdit || watched == OffsetMaskEdit)) {
+    auto* edit = static_cast<MaskEdit3*>(watched);
+    bool handled = false;
+    Run([&] { handled = NumberFieldKey(edit, static_cast<QKeyEvent*>(event)); });
+    if (handled) return true;
+  }
+  return TForm1Base::eventFilter(watched, event);
 }
 
 void TForm1::SnMaskEditChange() {

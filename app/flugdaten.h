@@ -117,6 +117,8 @@ class TForm1 : public TForm1Base,
 
  protected:
   void closeEvent(QCloseEvent* event) override;  // FormClose
+  // Digits typed into a full number field shift in from the right (see NumberFieldKey).
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
@@ -126,6 +128,7 @@ class TForm1 : public TForm1Base,
   void ConnectHandlers();
   void ShowZeitLabelText(const std::string& text);
   void NumberFieldRule(MaskEdit3* edit, bool offset);
+  bool NumberFieldKey(MaskEdit3* edit, QKeyEvent* key);
 
   QtUserIO io_;
   std::unique_ptr<ImageCanvas> graphBitmap_;

@@ -1,0 +1,353 @@
+// Reading, editing and writing the logger's configuration through the window, against
+// the simulated logger.
+#include "window_support.h"
+
+using namespace wt;
+
+namespace {
+
+std::string ReceivedText(const loggersim::SimConfig& c) {
+  std::string s = "Konfiguration empfangen : " + std::to_string(c.leadByte) + " ";
+  for (uint8_t b : c.Bytes()) s += std::to_string(b) + " ";
+  return s;
+}
+
+int CountByte(const std::vector<uint8_t>& bytes, uint8_t value) {
+  return static_cast<int>(std::count(bytes.begin(), bytes.end(), value));
+}
+
+}  // namespace
+
+TEST_F(WindowTest, ReadShowsEveryFieldInItsControl) {
+  loggersim::SimConfig c;
+  c.leadByte = 7;
+  c.recordFlags1 = 0x4B;   // 16-Bit-ADC, ADC 0, ADC 2, Frequenz
+  c.recordFlags2 = 0xD1;   // RC 1, Temp. int., GPS, Telemetrie
+  c.sampleRateCode = 12;   // "0,26 s"
+  c.dataCount = 300;
+  c.teleFlags1 = 0x03;     // 16-Bit-ADC, ADC 0
+  c.teleFlags2 = 0x08;     // Manchester; bit 7 clear: "4800 BPS"
+  c.adc3Offset = 7;
+  c.serialSensor = 0x80 | 5;
+  c.flightNumber = 12345;
+  c.eepromSize = 8;
+  c.extraBytes = {9};
+  StartSim(QuickOptions(), c);
+  CreateWindow();
+  ReadConfiguration();
+
+  ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
+  EXPECT_EQ(form->StatusBar1->Color(), StatusColorSuccess);
+  EXPECT_EQ(Panel(1), ReceivedText(c));
+  EXPECT_EQ(Panel(0), "verbunden");
+  EXPECT_TRUE(WaitFor([&] { return sim->Acks() == 1; })) << sim->Acks();
+  EXPECT_EQ(form->Label1->text().toStdString(), "Daten: 300");
+  EXPECT_EQ(form->FNLabel->text().toStdString(), "Flugnummer: 12345");
+  EXPECT_EQ(form->EEPROMLabel->text().toStdString(), "EEPROM: 256kByte");
+
+  const auto rec = form->RecordBoxes();
+  const auto tele = form->TeleBoxes();
+  for (int bit = 0; bit < 8; ++bit) {
+    EXPECT_EQ(rec[bit]->isChecked(), bool(c.recordFlags1 & (1 << bit))) << "record bit " << bit;
+    EXPECT_EQ(rec[8 + bit]->isChecked(), bool(c.recordFlags2 & (1 << bit))) << "record2 bit " << bit;
+    EXPECT_EQ(tele[bit]->isChecked(), bool(c.teleFlags1 & (1 << bit))) << "tele bit " << bit;
+  }
+  for (int bit = 0; bit < 7; ++bit)
+    EXPECT_EQ(tele[8 + bit]->isChecked(), bool(c.teleFlags2 & (1 << bit))) << "tele2 bit " << bit;
+  EXPECT_TRUE(form->t4800bpsCheckBox->isChecked());
+  EXPECT_EQ(form->RadioGroup1->ItemIndex(), 2);
+  EXPECT_EQ(form->SnMaskEdit->text().toStdString(), "005");
+  EXPECT_EQ(form->OffsetMaskEdit->text().toStdString(), "007");
+  EXPECT_EQ(form->DRadioGroup->ItemIndex(), 1);
+  EXPECT_TRUE(form->E1CheckBox->isEnabled());
+  EXPECT_EQ(form->LRadioGroup->ItemIndex(), 0);
+  // B = 2 + 1 + 1 + 1 + 2 + 1 + 1 + 6 = 15 at 3.85 per second from 256 kByte: 4539 s.
+  EXPECT_TRUE(form->ZeitLabel->isVisible());
+  EXPECT_EQ(form->ZeitLabel->text().toStdString(), "max. 1h 15m 39s");
+
+  for (QWidget* w : std::initializer_list<QWidget*>{form->GroupBox1, form->GroupBox2, form->RadioGroup1,
+                                                     form->LRadioGroup, form->NummernGroupBox,
+                                                     form->DRadioGroup, form->ResetButton1, form->LoggerButton})
+    EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
+  EXPECT_FALSE(form->SchreibButton1->isVisible());
+  EXPECT_FALSE(form->PaintBox1->isVisible());
+  EXPECT_FALSE(form->Startbutton->isEnabled());
+  EXPECT_TRUE(form->LoggerButton->hasFocus());
+  EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(WindowTest, ByteCountZeroClearsEveryControl) {
+  loggersim::SimConfig c;
+  c.countOverride = 0;
+  StartSim(QuickOptions(), c);
+  CreateWindow();
+  ReadConfiguration();
+  ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
+  EXPECT_EQ(Panel(1), "Konfiguration empfangen : 0 ");
+  for (QCheckBox* b : form->RecordBoxes()) EXPECT_FALSE(b->isChecked()) << b->objectName().toStdString();
+  for (QCheckBox* b : form->TeleBoxes())
+    EXPECT_EQ(b->isChecked(), b == form->t4800bpsCheckBox) << b->objectName().toStdString();
+  EXPECT_EQ(form->RadioGroup1->ItemIndex(), 0);
+  EXPECT_EQ(form->DRadioGroup->ItemIndex(), 0);
+  EXPECT_FALSE(form->E1CheckBox->isEnabled());
+  EXPECT_FALSE(form->tE1CheckBox->isEnabled());
+  EXPECT_EQ(form->SnMaskEdit->text().toStdString(), "000");
+  EXPECT_EQ(form->OffsetMaskEdit->text().toStdString(), "000");
+  EXPECT_EQ(form->Label1->text().toStdString(), "Daten: 0");
+  EXPECT_EQ(form->FNLabel->text().toStdString(), "Flugnummer: 00000");
+  EXPECT_EQ(form->EEPROMLabel->text().toStdString(), "EEPROM: 32kByte");
+  EXPECT_FALSE(form->GroupBox2->isVisible());
+  EXPECT_EQ(form->ZeitLabel->text().toStdString(), " ");
+}
+
+TEST_F(WindowTest, PendingBytesAreDroppedAndTheNextAnnounceIsRead) {
+  StartSim(QuickOptions());
+  // The logger has announced before the user pressed the button.
+  for (int i = 0; i < 200 && sim->Announces() < 1; ++i) QTest::qSleep(10);
+  ASSERT_EQ(sim->Announces(), 1);
+  QTest::qSleep(50);
+  CreateWindow();
+  StatusWatcher w(form->StatusBar1);
+  w.At(2, [this] { sim->PowerOn(); });
+  QTest::mouseClick(form->Startbutton, Qt::LeftButton);
+  ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
+  // Had the stale message been taken, the first poll would have ended the wait.
+  EXPECT_GE(w.maxMarks, 3);
+  EXPECT_EQ(sim->Announces(), 2);
+  EXPECT_TRUE(WaitFor([&] { return sim->Acks() == 1; })) << sim->Acks();
+}
+
+TEST_F(WindowTest, AnswerInThe41stPollComesTooLate) {
+  StartSim(QuickOptions());
+  CreateWindow();
+  StatusWatcher w(form->StatusBar1);
+  // After the 40th poll: the bytes are there for the 41st.
+  w.At(40, [this] { sim->PowerOn(); });
+  QTest::mouseClick(form->Startbutton, Qt::LeftButton);
+  EXPECT_EQ(w.maxMarks, 41);
+  EXPECT_EQ(Panel(1), "kein Logger gefunden - bitte alles prüfen und noch mal versuchen");
+  EXPECT_EQ(form->StatusBar1->Color(), StatusColorFailure);
+  EXPECT_TRUE(form->Flags.NoLoggerFound);
+  EXPECT_FALSE(form->Flags.ConfigRead);
+  Pump(200);
+  EXPECT_EQ(sim->Acks(), 0);
+  EXPECT_FALSE(form->GroupBox1->isVisible());
+  EXPECT_TRUE(form->Startbutton->isEnabled());
+  EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(WindowTest, SilentLoggerFailsAndASecondTryWorks) {
+  StartSim(QuickOptions());
+  CreateWindow();
+  QTest::mouseClick(form->Startbutton, Qt::LeftButton);
+  EXPECT_EQ(Panel(1), "kein Logger gefunden - bitte alles prüfen und noch mal versuchen");
+  EXPECT_EQ(form->StatusBar1->Color(), StatusColorFailure);
+  EXPECT_FALSE(form->Flags.ConfigRead);
+  EXPECT_TRUE(form->Startbutton->isEnabled());
+  EXPECT_TRUE(form->ResetButton1->isVisible());
+  // Switched on this time.
+  ReadConfiguration();
+  EXPECT_TRUE(form->Flags.ConfigRead) << Panel(1);
+  EXPECT_EQ(form->StatusBar1->Color(), StatusColorSuccess);
+  EXPECT_TRUE(WaitFor([&] { return sim->Acks() == 1; })) << sim->Acks();
+}
+
+TEST_F(WindowTest, CutShortMessageIsNotAConfiguration) {
+  loggersim::SimOptions o = QuickOptions();
+  o.faults.configStopAfter = 3 + 2 + 5;  // sync, lead byte, count and five of twelve bytes
+  StartSim(o);
+  CreateWindow();
+  ReadConfiguration();
+  EXPECT_EQ(Panel(1), "Konfiguration unvollständig empfangen - bitte noch mal versuchen");
+  EXPECT_EQ(form->StatusBar1->Color(), StatusColorFailure);
+  EXPECT_FALSE(form->Flags.ConfigRead);
+  EXPECT_TRUE(form->Flags.NoLoggerFound);
+  Pump(200);
+  EXPECT_EQ(CountByte(sim->Received(), 0x0F), 0);
+  EXPECT_FALSE(form->GroupBox1->isVisible());
+  EXPECT_TRUE(form->Startbutton->isEnabled());
+}
+
+TEST_F(WindowTest, NeverEndingStreamIsGivenUpAndTheWindowAnswersAfterwards) {
+  loggersim::SimOptions o = QuickOptions();
+  o.faults.babble = true;
+  StartSim(o);
+  CreateWindow();
+  QElapsedTimer t;
+  t.start();
+  QTest::mouseClick(form->Startbutton, Qt::LeftButton);
+  EXPECT_LT(t.elapsed(), 30000);
+  EXPECT_EQ(form->StatusBar1->Color(), StatusColorFailure);
+  EXPECT_EQ(Panel(1), "kein Logger gefunden - bitte alles prüfen und noch mal versuchen");
+  EXPECT_FALSE(form->Flags.ConfigRead);
+  Pump(200);
+  EXPECT_EQ(sim->Acks(), 0);
+  Pump(100);
+  QTest::mouseClick(form->ToolButton3, Qt::LeftButton);
+  EXPECT_EQ(CountBoxes(BoxKind::Information, ui.boxes.empty() ? "" : ui.boxes.back().text), 1);
+  ASSERT_FALSE(ui.boxes.empty());
+  EXPECT_EQ(ui.boxes.back().kind, BoxKind::Information);
+  QTest::mouseClick(form->ResetButton1, Qt::LeftButton);
+  EXPECT_FALSE(form->ComPort1.Connected());
+}
+
+TEST_F(WindowTest, EditingUpdatesTheRecordingTimeAndEnforcesTheRules) {
+  loggersim::SimConfig c;
+  c.recordFlags1 = 0x01;
+  c.recordFlags2 = 0x80;
+  c.sampleRateCode = 49;
+  c.teleFlags1 = 0;
+  c.teleFlags2 = 0x80;
+  c.serialSensor = 0x80 | 12;
+  c.eepromSize = 1;  // 32 kByte
+  StartSim(QuickOptions(), c);
+  CreateWindow();
+  ReadConfiguration();
+  ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
+  ASSERT_FALSE(form->SchreibButton1->isVisible());
+
+  // Only the 16-bit ADC at 0,02 s: 32768 / 2 / 50 = 327.68 -> 5 m 28 s.
+  form->RadioGroup1->button(0)->click();
+  EXPECT_EQ(form->RadioGroup1->ItemIndex(), 0);
+  EXPECT_TRUE(form->SchreibButton1->isVisible());
+  EXPECT_EQ(form->ZeitLabel->text().toStdString(), "max. 5m 28s");
+  // ADC 2 and the telemetry 16-bit ADC keep the fastest rate.
+  form->AD2CheckBox->click();
+  EXPECT_EQ(form->RadioGroup1->ItemIndex(), 0);
+  EXPECT_EQ(form->ZeitLabel->text().toStdString(), "max. 2m 44s");  // 32768 / 4 / 50
+  form->tAD16CheckBox->click();
+  EXPECT_EQ(form->RadioGroup1->ItemIndex(), 0);
+  // The telemetry "Manchester" does not.
+  form->tFreiCheckBox->click();
+  EXPECT_EQ(form->RadioGroup1->ItemIndex(), 1);
+  EXPECT_EQ(form->ZeitLabel->text().toStdString(), "max. 8m 11s");  // 32768 / 4 / 16.67 = 491.5
+  form->tFreiCheckBox->click();
+  form->AD2CheckBox->click();
+  form->RadioGroup1->button(0)->click();
+  ASSERT_EQ(form->RadioGroup1->ItemIndex(), 0);
+  form->RC1CheckBox->click();
+  EXPECT_EQ(form->RadioGroup1->ItemIndex(), 1);
+
+  // 16-bit ADC, ADC 0, RC 1 at 1 s: B = 5, 6553.6 -> 6554 s.
+  form->AD0CheckBox->click();
+  form->RadioGroup1->button(4)->click();
+  EXPECT_EQ(form->ZeitLabel->text().toStdString(), "max. 1h 49m 14s");
+  // Changing the delete selection recomputes too; no channel left gives one blank.
+  for (QCheckBox* b : form->RecordBoxes())
+    if (b != form->TeleCheckBox && b->isChecked()) b->click();
+  EXPECT_EQ(form->ZeitLabel->text().toStdString(), " ");
+  EXPECT_TRUE(form->ZeitLabel->isVisible());
+
+  // The pressure sensor decides about the internal temperature.
+  form->E1CheckBox->click();
+  form->tE1CheckBox->click();
+  ASSERT_TRUE(form->E1CheckBox->isChecked());
+  form->DRadioGroup->button(0)->click();
+  EXPECT_FALSE(form->E1CheckBox->isChecked());
+  EXPECT_FALSE(form->tE1CheckBox->isChecked());
+  EXPECT_FALSE(form->E1CheckBox->isEnabled());
+  EXPECT_FALSE(form->tE1CheckBox->isEnabled());
+  form->DRadioGroup->button(1)->click();
+  EXPECT_TRUE(form->E1CheckBox->isEnabled());
+  EXPECT_TRUE(form->tE1CheckBox->isEnabled());
+  EXPECT_FALSE(form->E1CheckBox->isChecked());
+
+  // Telemetry off unchecks three of its boxes and hides the group.
+  ASSERT_TRUE(form->GroupBox2->isVisible());
+  for (QCheckBox* b : {form->tAD16CheckBox, form->tGpsCheckBox, form->tE1CheckBox, form->tAD0CheckBox,
+                       form->tFreiCheckBox, form->t4800bpsCheckBox})
+    if (!b->isChecked()) b->click();
+  form->TeleCheckBox->click();
+  EXPECT_FALSE(form->GroupBox2->isVisible());
+  EXPECT_FALSE(form->tAD16CheckBox->isChecked());
+  EXPECT_FALSE(form->tGpsCheckBox->isChecked());
+  EXPECT_FALSE(form->tE1CheckBox->isChecked());
+  EXPECT_TRUE(form->tAD0CheckBox->isChecked());
+  EXPECT_TRUE(form->tFreiCheckBox->isChecked());
+  EXPECT_TRUE(form->t4800bpsCheckBox->isChecked());
+  form->TeleCheckBox->click();
+  EXPECT_TRUE(form->GroupBox2->isVisible());
+}
+
+TEST_F(WindowTest, NumberFieldsKeepTheirRangeWhileTyping) {
+  StartSim(QuickOptions());
+  CreateWindow();
+  ReadConfiguration();
+  ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
+  ASSERT_FALSE(form->SchreibButton1->isVisible());
+  auto type = [](MaskEdit3* edit, const char* keys) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, keys);
+  };
+  type(form->SnMaskEdit, "200");
+  EXPECT_EQ(form->SnMaskEdit->text().toStdString(), "127");
+  EXPECT_TRUE(form->SchreibButton1->isVisible());
+  type(form->OffsetMaskEdit, "999");
+  EXPECT_EQ(form->OffsetMaskEdit->text().toStdString(), "255");
+  EXPECT_EQ(form->Config.Adc3Offset, 255);
+  type(form->OffsetMaskEdit, "7");
+  EXPECT_EQ(form->OffsetMaskEdit->text().toStdString(), "007");
+  EXPECT_EQ(form->Config.Adc3Offset, 7);
+  type(form->SnMaskEdit, "105");
+  EXPECT_EQ(form->SnMaskEdit->text().toStdString(), "105");
+  form->SnMaskEdit->selectAll();
+  QTest::keyClick(form->SnMaskEdit, Qt::Key_Delete);
+  EXPECT_EQ(form->SnMaskEdit->text().toStdString(), "000");
+}
+
+TEST_F(WindowTest, WriteWithSingleLogDeleteReadsBackTheNewConfiguration) {
+  loggersim::SimConfig c;
+  c.recordFlags1 = 0x01;
+  c.recordFlags2 = 0x80;
+  c.sampleRateCode = 49;
+  c.teleFlags1 = 0;
+  c.teleFlags2 = 0x80;
+  c.adc3Offset = 0;
+  c.serialSensor = 12;  // MPX4100
+  c.dataCount = 500;
+  StartSim(QuickOptions(), c);
+  CreateWindow();
+  ReadConfiguration();
+  ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
+  ASSERT_EQ(form->Label1->text().toStdString(), "Daten: 500");
+
+  form->RC1CheckBox->click();
+  form->LRadioGroup->button(2)->click();
+  ASSERT_TRUE(form->SchreibButton1->isVisible());
+  sim->ClearReceived();
+
+  StatusWatcher w(form->StatusBar1);
+  std::vector<bool> warteShown;
+  std::vector<qint64> markTimes;
+  QElapsedTimer t;
+  t.start();
+  w.onMark = [&](int) {
+    warteShown.push_back(form->WarteLabel->isVisible());
+    markTimes.push_back(t.elapsed());
+  };
+  QTest::mouseClick(form->SchreibButton1, Qt::LeftButton);
+
+  const auto msgs = sim->WriteMessages();
+  ASSERT_EQ(msgs.size(), 1u);
+  EXPECT_EQ(msgs[0], (std::vector<uint8_t>{0x63, 0x01, 0x81, 49, 0, 0, 0x00, 0x80, 0, 12, 255}));
+  EXPECT_EQ(sim->Deletes(), 1);
+  ASSERT_GE(markTimes.size(), 2u);
+  for (bool shown : warteShown) EXPECT_TRUE(shown);
+  EXPECT_GE(markTimes[1] - markTimes[0], 750);  // polls of 800 ms while deleting
+  EXPECT_EQ(ui.beeps, 1);
+  EXPECT_FALSE(form->WarteLabel->isVisible());
+
+  // The read-back shows what the logger now reports, and the delete is not repeated.
+  ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
+  EXPECT_EQ(form->StatusBar1->Color(), StatusColorSuccess);
+  EXPECT_EQ(Panel(1), ReceivedText(sim->CurrentConfig()));
+  EXPECT_EQ(form->Label1->text().toStdString(), "Daten: " + std::to_string(sim->CurrentConfig().dataCount));
+  EXPECT_TRUE(form->RC1CheckBox->isChecked());
+  EXPECT_EQ(form->LRadioGroup->ItemIndex(), 0);
+  EXPECT_FALSE(form->SchreibButton1->isVisible());
+  EXPECT_FALSE(form->LoggerButton->isVisible());
+  EXPECT_FALSE(form->Startbutton->isVisible());
+  EXPECT_TRUE(WaitFor([&] { return sim->Acks() == 2; })) << sim->Acks() << " acks, 0x0F received after the write: " << CountByte(sim->Received(), 0x0F) << " of " << sim->Received().size();
+  EXPECT_TRUE(ui.boxes.empty());
+}

@@ -1,0 +1,149 @@
+// Burning a HEX file through the "Firmwareupdate" tab into the simulated bootloader.
+#include "window_support.h"
+
+using namespace wt;
+
+namespace {
+
+const std::string kSample = std::string(MORVALA_SOURCE_DIR) + "/data/sample_firmware.hex";
+
+int LineCount(const std::string& text) {
+  int n = 0;
+  for (char c : text) n += c == '\n';
+  return n;
+}
+
+class FirmwareTest : public WindowTest {
+ protected:
+  void StartBootloader(loggersim::SimFaults faults = {}) {
+    loggersim::SimOptions o = QuickOptions();
+    o.mode = loggersim::SimMode::Bootloader;
+    o.faults = faults;
+    StartSim(o);
+    CreateWindow();
+    form->PageControl1->setCurrentIndex(1);
+  }
+  void Burn(const std::string& file, bool confirm = true) {
+    ui.fileAnswers.push_back(file);
+    ui.confirmAnswers.push_back(confirm);
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+  }
+  std::vector<std::string> Log() const { return Split(form->Memo1->toPlainText().toStdString(), "\n"); }
+  int LogCount(const std::string& line) const {
+    const auto log = Log();
+    return static_cast<int>(std::count(log.begin(), log.end(), line));
+  }
+};
+
+}  // namespace
+
+TEST_F(FirmwareTest, SampleFileIsBurnedLineByLine) {
+  StartBootloader();
+  EXPECT_EQ(Panel(1), "Bootloader Brücke im Logger setzen, danach Logger einschalten");
+  EXPECT_EQ(form->StatusBar1->Color(), clBtnFace);
+  int maxSeen = -1, positionAtEnd = -1;
+  bool memoShown = false;
+  // The progress is looked at when the success box comes up.
+  Burn(kSample);
+  (void)maxSeen;
+  (void)positionAtEnd;
+  (void)memoShown;
+
+  const std::string text = ReadFile(kSample);
+  const int lines = LineCount(text);
+  ASSERT_EQ(ui.fileRequests.size(), 1u);
+  EXPECT_FALSE(ui.fileRequests[0].save);
+  ASSERT_EQ(ui.boxes.size(), 2u);
+  EXPECT_EQ(ui.boxes[0].kind, BoxKind::Confirmation);
+  EXPECT_EQ(ui.boxes[0].text, "soll sample_firmware.hex wirklich in den Logger gebrannt werden?");
+  EXPECT_EQ(ui.boxes[1].kind, BoxKind::Information);
+  EXPECT_EQ(ui.boxes[1].text, "neue Firmware erfolgreich gebrannt");
+
+  const auto log = Log();
+  ASSERT_GE(log.size(), 7u);
+  EXPECT_EQ(log[0], "Firmwareupdate für Logger mit Bootloader");
+  EXPECT_EQ(log[1], "neues HEX-File: sample_firmware.hex");
+  EXPECT_EQ(log[2], "Filelänge: " + std::to_string(lines) + " Zeilen");
+  EXPECT_EQ(log[3], " ");
+  EXPECT_EQ(log[4], "triggere Bootloader");
+  EXPECT_EQ(log[5], "Antwort:r");
+  EXPECT_EQ(log[6], "sende HEX-File zum Logger");
+  const auto fileLines = Split(text, "\n");
+  ASSERT_EQ(log.size(), 7u + 2u * lines);
+  for (int i = 0; i < lines; ++i) {
+    EXPECT_EQ(log[7 + 2 * i], fileLines[i]) << "line " << i;
+    EXPECT_EQ(log[8 + 2 * i], i + 1 == lines ? "S" : ".") << "line " << i;
+  }
+  EXPECT_EQ(form->ProgressBar1->maximum(), lines);
+  EXPECT_EQ(form->ProgressBar1->value(), lines);
+  EXPECT_FALSE(form->ProgressBar1->isVisible());
+  EXPECT_FALSE(form->Memo1->isVisible());
+  EXPECT_EQ(form->ComPort1.Timeouts().ReadTotalConstant(), 20);
+  EXPECT_EQ(Panel(1), "");
+
+  loggersim::HexImage image;
+  std::string error;
+  ASSERT_TRUE(loggersim::ParseHexFile(kSample, image, &error)) << error;
+  EXPECT_TRUE(sim->Finished());
+  EXPECT_EQ(sim->ProgrammedImage(), image);
+  EXPECT_EQ(sim->Triggers(), 1);
+  EXPECT_TRUE(sim->BadRecords().empty());
+}
+
+TEST_F(FirmwareTest, ReadyOnlyOnTheSecondTrigger) {
+  loggersim::SimFaults f;
+  f.bootReadyOnTrigger = 2;
+  StartBootloader(f);
+  Burn(kSample);
+  EXPECT_EQ(LogCount("triggere Bootloader"), 2);
+  const auto log = Log();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("Antwort:", 0) == 0; }),
+            2);
+  EXPECT_EQ(LogCount("Antwort:r"), 1);
+  EXPECT_EQ(sim->Triggers(), 2);
+  ASSERT_FALSE(ui.boxes.empty());
+  EXPECT_EQ(ui.boxes.back().text, "neue Firmware erfolgreich gebrannt");
+  EXPECT_TRUE(sim->Finished());
+}
+
+TEST_F(FirmwareTest, SilentBootloaderIsReportedWithoutBurnError) {
+  loggersim::SimFaults f;
+  f.bootSilent = true;
+  StartBootloader(f);
+  Burn(kSample);
+  EXPECT_EQ(LogCount("triggere Bootloader"), 3);
+  EXPECT_EQ(LogCount("Antwort:"), 3);
+  EXPECT_EQ(LogCount("## Bootloader meldet sich nicht"), 1);
+  EXPECT_EQ(LogCount("sende HEX-File zum Logger"), 0);
+  EXPECT_EQ(CountBoxes(BoxKind::Error, "Bootloader meldet sich nicht\rFirmwareupdate nicht möglich"), 1);
+  EXPECT_EQ(CountBoxes(BoxKind::Error, "BRENNFEHLER"), 0);
+  EXPECT_EQ(sim->Triggers(), 3);
+  EXPECT_TRUE(sim->ProgrammedRecords().empty());
+  EXPECT_EQ(form->ComPort1.Timeouts().ReadTotalConstant(), 20);
+  EXPECT_FALSE(form->Memo1->isVisible());
+}
+
+TEST_F(FirmwareTest, BrokenFileIsRefusedBeforeAnythingIsSent) {
+  StartBootloader();
+  std::string text = ReadFile(kSample);
+  auto lines = Split(text, "\n");
+  ASSERT_GT(lines.size(), 5u);
+  lines[3][lines[3].size() - 1] = lines[3].back() == '0' ? '1' : '0';  // checksum off
+  std::string broken;
+  for (size_t i = 0; i + 1 < lines.size(); ++i) broken += lines[i] + "\n";
+  const std::string path = TempPath("broken.hex");
+  {
+    QFile f(QString::fromStdString(path));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(broken.data(), static_cast<qint64>(broken.size()));
+  }
+  Burn(path);
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].kind, BoxKind::Error);
+  EXPECT_EQ(ui.boxes[0].text, "Zeile 4 ist kein gültiger HEX-Datensatz\rFirmwareupdate nicht möglich");
+  EXPECT_EQ(sim->Triggers(), 0);
+  EXPECT_TRUE(sim->Received().empty());
+  EXPECT_FALSE(form->Memo1->isVisible());
+  EXPECT_FALSE(form->ProgressBar1->isVisible());
+  EXPECT_EQ(form->ComPort1.Timeouts().ReadTotalConstant(), 20);
+}
