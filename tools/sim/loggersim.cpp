@@ -132,6 +132,7 @@ struct LoggerSim::Impl {
         std::vfprintf(log, fmt, ap);
         va_end(ap);
         std::fputc('\n', log);
+        std::fflush(log);   // the log is watched while the simulator runs
     }
 
     uint8_t Garbage()
