@@ -70,6 +70,9 @@ int RunComponents(const Args& args) {
     LiveGraph live;
     live.PrepareLiveGraph(form->GraphBitmap());
     form->Flight.LastSampleIndex = n - 1;
+    form->Flight.RecordFlags1 = f1;  // the plot follows the download header's flags
+    form->Flight.RecordFlags2 = f2;
+    form->Flight.SampleRateCode = flight.sampleRateCode;
     std::snprintf(what, sizeof what, "live plot on the bitmap, %d-byte records", layout.length);
     Line(what, MicrosPerCall(n, [&](int i) { live.PlotLivePoint(form->GraphBitmap(), form->Flight, i, 1); }));
   }

@@ -194,6 +194,7 @@ int RunDownload(const Args& args) {
   std::vector<double> msToResult, msToReturn;
   long got = 0;
   long statusRepaints = 0;
+  int overflowBoxes = 0;
   bool allComplete = true;
   for (int rep = 0; rep < reps; ++rep) {
     // The logger is off after a download: on again, and its announce taken by a read.
@@ -235,6 +236,7 @@ int RunDownload(const Args& args) {
       statusRepaints = io.repaints;
     }
     Pump(20);
+    overflowBoxes = CountOverflowBoxes(session.ui);
     got = form->Flight.LastSampleIndex + 1;
     if (!seen || got != records) {
       allComplete = false;
@@ -249,12 +251,12 @@ int RunDownload(const Args& args) {
   const double rate = ms > 0 ? got / (ms / 1000.0) : 0;
   std::printf("  %-10s %2d B x %5ld rec  %8.1f ms  %8.0f rec/s  %5.1f us/rec  "
               "ratio 38400: %6.2f  115200: %5.2f  256000: %5.2f  (click to return %.0f ms, "
-              "%ld status repaints%s)\n",
+              "%ld status repaints, %d overflow boxes%s)\n",
               label.c_str(), recordBytes, got, ms, rate, ms > 0 ? ms * 1000.0 / got : 0.0,
               rate / LineRecordsPerSecond(38400, recordBytes),
               rate / LineRecordsPerSecond(115200, recordBytes),
               rate / LineRecordsPerSecond(256000, recordBytes), Median(msToReturn), statusRepaints,
-              allComplete ? "" : ", INCOMPLETE");
+              overflowBoxes, allComplete ? "" : ", INCOMPLETE");
   std::printf("DATA download label=%s bytes=%d records=%ld ms=%.2f rate=%.1f complete=%d\n", label.c_str(),
               recordBytes, got, ms, rate, allComplete ? 1 : 0);
   form.reset();

@@ -1,0 +1,233 @@
+#!/bin/bash
+# Prints the program's speed and memory figures in one run:
+#   1. download throughput of the whole download path against the simulated logger
+#      sending as fast as the pseudo-terminal takes it, as a ratio to the line rate,
+#      and what each part of the path costs per record;
+#   2. time from start to the shown window of build/morvala;
+#   3. the firmware transfer's time per HEX line beyond the 10 ms pause of the exchange;
+#   4. peak memory of a full download and of the idle window.
+# Figures only: nothing here passes or fails on a time. The machine may be shared, so
+# compare the figures of one run with each other (ratios), not with another run's.
+#
+# Usage: bench/run.sh [BUILD_DIR]     (default: build-bench next to this folder)
+# Environment: BENCH_REPS (download repetitions, median taken; default 3),
+#              BENCH_START_RUNS (start-up runs; default 7).
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+src=$(dirname "$here")
+build=${1:-$src/build-bench}
+reps=${BENCH_REPS:-3}
+startRuns=${BENCH_START_RUNS:-7}
+export LC_ALL=C
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVALA_TESTS=OFF >/dev/null || exit 1
+fi
+cmake --build "$build" --target morvala loggersim morvala_bench -j2 >/dev/null || {
+  echo "build failed" >&2
+  exit 1
+}
+bench=$build/bench/morvala_bench
+tmp=$(mktemp -d)
+xvfbPid=
+cleanup() {
+  [ -n "$xvfbPid" ] && kill "$xvfbPid" 2>/dev/null && wait "$xvfbPid" 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# ---- the display ----
+display=
+if command -v Xvfb >/dev/null; then
+  for n in $(seq 91 140); do
+    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
+      Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
+      xvfbPid=$!
+      for _ in $(seq 100); do
+        [ -e /tmp/.X11-unix/X$n ] && break
+        sleep 0.05
+      done
+      if [ -e /tmp/.X11-unix/X$n ] && kill -0 "$xvfbPid" 2>/dev/null; then
+        display=:$n
+        break
+      fi
+      kill "$xvfbPid" 2>/dev/null
+      wait "$xvfbPid" 2>/dev/null
+      xvfbPid=
+    fi
+  done
+fi
+if [ -n "$display" ]; then
+  export DISPLAY=$display QT_QPA_PLATFORM=xcb
+  platform="xcb on Xvfb $display"
+else
+  export QT_QPA_PLATFORM=offscreen
+  platform="offscreen (Xvfb missing or not startable: the window figures are without an X server)"
+fi
+export XDG_RUNTIME_DIR=$tmp/runtime
+mkdir -p "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+quiet() { grep -v -e '^QStandardPaths' -e '^DATA '; }
+data() { grep '^DATA ' "$1" | tail -1; }
+field() { sed -n "s/.* $2=\([^ ]*\).*/\1/p" <<<"$1"; }
+
+echo "Morvala benchmarks  $(date -u +%Y-%m-%dT%H:%M:%SZ)  $(git -C "$src" rev-parse --short HEAD 2>/dev/null)"
+echo "build: $build ($(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt"))   platform: $platform"
+echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+
+# ---- 1. download ----
+echo "1. Download throughput (in-process window, simulated logger at pty speed, median of $reps)"
+echo "   line rate 8N2 = baud / 11 / record bytes; ratio = records per second / line rate"
+echo "   window    = LoggerButtonClick as clicked: decoder, live graph, status repaint per record"
+echo "   throttled = the same, status bar repainted at most every 16 ms while only the count changes"
+echo "   nostatus  = the same without the per-record status repaint"
+echo "   headless  = the download code without a window (port, decoder, live bitmap)"
+echo "   The port's input queue is set to 262142 bytes so that nothing is lost at pty speed;"
+echo "   the paced runs below use the program's own queue."
+for kind in "0x01 0x00 30000" "0xFF 0x77 2800"; do
+  set -- $kind
+  for v in window throttled nostatus headless; do
+    "$bench" download --records "$3" --flags1 "$1" --flags2 "$2" --variant "$v" --reps "$reps" \
+      --queue 262142 >"$tmp/dl_${1}_$v.txt" 2>&1
+    quiet <"$tmp/dl_${1}_$v.txt"
+  done
+done
+echo
+echo "   Paced at the line rate with the program's own input queue (does it keep up?):"
+for baud in 256000 115200; do
+  "$bench" download --records 30000 --flags1 0x01 --flags2 0x00 --variant window --reps 1 \
+    --baud "$baud" --label "at$baud" >"$tmp/paced_$baud.txt" 2>&1
+  quiet <"$tmp/paced_$baud.txt"
+  d=$(data "$tmp/paced_$baud.txt")
+  [ -n "$d" ] && awk -v b="$baud" -v r="$(field "$d" rate)" -v c="$(field "$d" complete)" \
+    'BEGIN { printf "   %-10s line rate %.0f rec/s, received at %.0f rec/s = %.3f of the line rate, %s\n",
+             "", b / 22, r, r / (b / 22), c == 1 ? "all records" : "RECORDS LOST" }'
+done
+echo
+w2=$(data "$tmp/dl_0x01_window.txt")
+wf=$(data "$tmp/dl_0xFF_window.txt")
+if [ -n "$w2" ] && [ -n "$wf" ]; then
+  awk -v r2="$(field "$w2" rate)" -v rf="$(field "$wf" rate)" 'BEGIN {
+    l2_256 = 256000 / 11 / 2; l2_38 = 38400 / 11 / 2
+    printf "   Targets (2-byte, window): ratio at 256000 = %.2f (target >= 1.0: %s), at 38400 = %.2f (target >= 10: %s)\n",
+           r2 / l2_256, (r2 / l2_256 >= 1.0) ? "met" : "NOT met", r2 / l2_38, (r2 / l2_38 >= 10) ? "met" : "NOT met"
+    printf "   Full records (window): ratio at 256000 = %.2f, at 38400 = %.2f\n",
+           rf / (256000 / 11 / 23), rf / (38400 / 11 / 23) }'
+  for k in 0x01 0xFF; do
+    a=$(data "$tmp/dl_${k}_window.txt"); b=$(data "$tmp/dl_${k}_nostatus.txt"); c=$(data "$tmp/dl_${k}_headless.txt")
+    t=$(data "$tmp/dl_${k}_throttled.txt")
+    [ -n "$a" ] && [ -n "$b" ] && [ -n "$c" ] && [ -n "$t" ] && awk -v by="$(field "$a" bytes)" \
+      -v a="$(field "$a" rate)" -v b="$(field "$b" rate)" -v c="$(field "$c" rate)" -v t="$(field "$t" rate)" 'BEGIN {
+      ua = 1e6 / a; ub = 1e6 / b; uc = 1e6 / c
+      printf "   %2d-byte records: %.1f us per record in the window, of which the status repaint %.1f us (%.0f %%),\n",
+             by, ua, ua - ub, 100 * (ua - ub) / ua
+      printf "                    the rest of the window %.1f us, the download code itself %.1f us;\n", ub - uc, uc
+      printf "                    throttling the status repaint gives %.0fx the rate of the window now\n", t / a }'
+  done
+fi
+echo
+echo "   Cost of each part, one part at a time on the shown window:"
+"$bench" components 2>&1 | quiet
+echo
+
+# ---- 2. start-up ----
+echo "2. Start to the shown window (build/morvala with a settings file, $startRuns runs)"
+if [ -n "$display" ] && command -v xdotool >/dev/null; then
+  cfg=$tmp/startcfg
+  mkdir -p "$cfg/morvala"
+  printf '[ComPort1]\r\nPort=/dev/null\r\nBaudRate=38400\r\nStopBits=2\r\nDataBits=8\r\nParity=None\r\nFlowControl=None\r\n' \
+    >"$cfg/morvala/logger3.ini"
+  times=()
+  rss=()
+  for i in $(seq "$startRuns"); do
+    t0=$(date +%s%N)
+    XDG_CONFIG_HOME=$cfg "$build/morvala" >"$tmp/start_$i.log" 2>&1 &
+    pid=$!
+    shown=
+    for _ in $(seq 2000); do
+      if xdotool search --onlyvisible --pid "$pid" --name '^Morvala' >/dev/null 2>&1; then
+        shown=$(date +%s%N)
+        break
+      fi
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.002
+    done
+    sleep 0.3
+    rss+=("$(sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\).*/\1/p' /proc/$pid/status 2>/dev/null)")
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    if [ -n "$shown" ]; then
+      times+=("$(((shown - t0) / 1000))")
+    else
+      echo "   run $i: the window did not show; its output:"
+      sed 's/^/     | /' "$tmp/start_$i.log" | tail -20
+    fi
+  done
+  if [ ${#times[@]} -gt 0 ]; then
+    printf '%s\n' "${times[@]}" | sort -n | awk '{ v[NR] = $1 } END {
+      m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+      printf "   median %.1f ms  (min %.1f, max %.1f; runs:", m / 1000, v[1] / 1000, v[NR] / 1000
+      for (i = 1; i <= NR; ++i) printf " %.1f", v[i] / 1000
+      printf "; the poll with xdotool adds up to about 5 ms)\n" }'
+  fi
+  idleRss=$(printf '%s\n' "${rss[@]}" | grep -v '^$' | sort -n | tail -1)
+else
+  echo "   not measured: needs Xvfb and xdotool"
+  idleRss=
+fi
+echo
+
+# ---- 3. firmware ----
+echo "3. Firmware transfer, simulated bootloader answering at once (pty speed)"
+"$bench" firmware --lines 400 2>&1 | quiet
+echo
+
+# ---- 4. memory ----
+echo "4. Peak memory (max RSS)"
+if [ -x /usr/bin/time ]; then
+  for kind in "0x01 0x00 30000" "0xFF 0x77 2800"; do
+    set -- $kind
+    "$bench" write-flight --records "$3" --flags1 "$1" --flags2 "$2" --out "$tmp/flight_$1.txt"
+    "$build/loggersim" --fast --flight "$tmp/flight_$1.txt" --link "$tmp/tty_$1" --announce-every 0.2 \
+      --power-on-delay 0 --lifetime 120 >"$tmp/sim_$1.log" 2>&1 &
+    simPid=$!
+    for _ in $(seq 100); do
+      [ -e "$tmp/tty_$1" ] && break
+      sleep 0.05
+    done
+    /usr/bin/time -v -o "$tmp/time_$1.txt" "$bench" download --records "$3" --flags1 "$1" --flags2 "$2" \
+      --variant window --reps 1 --queue 262142 --port "$tmp/tty_$1" --label "external" >"$tmp/mem_$1.txt" 2>&1
+    kill "$simPid" 2>/dev/null
+    wait "$simPid" 2>/dev/null
+    d=$(data "$tmp/mem_$1.txt")
+    kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$tmp/time_$1.txt")
+    printf "   full download of %s records (%s), simulator in its own process: %s kB (%.1f MB)%s\n" \
+      "$3" "$([ "$1" = 0x01 ] && echo "2-byte" || echo "23-byte")" "${kb:-?}" "$(awk -v k="${kb:-0}" 'BEGIN{print k/1024}')" \
+      "$([ "$(field "$d" complete)" = 1 ] && echo "" || echo "  (download INCOMPLETE: $(quiet <"$tmp/mem_$1.txt" | tail -1))")"
+  done
+else
+  echo "   /usr/bin/time missing (apt-get install time)"
+fi
+if [ -n "$idleRss" ]; then
+  printf "   build/morvala at the shown window, idle: %s kB (%.1f MB)\n" "$idleRss" "$(awk -v k="$idleRss" 'BEGIN{print k/1024}')"
+fi
+echo "   (the downloads use a 256 kB input queue, see 1.; the sample table is one static block"
+echo "   of 65536 x 25 bytes = 1600 kB)"
+echo
+if [ -f "$tmp/flight_0x01.txt" ]; then
+echo "   With the program's own 1024-byte input queue, a download sent in one burst by the"
+echo "   simulator in its own process (pty speed, no pacing):"
+"$build/loggersim" --fast --flight "$tmp/flight_0x01.txt" --link "$tmp/tty_burst" --announce-every 0.2 \
+  --power-on-delay 0 --lifetime 120 >"$tmp/sim_burst.log" 2>&1 &
+simPid=$!
+for _ in $(seq 100); do
+  [ -e "$tmp/tty_burst" ] && break
+  sleep 0.05
+done
+"$bench" download --records 30000 --flags1 0x01 --flags2 0x00 --variant window --reps 1 \
+  --port "$tmp/tty_burst" --label "burst" 2>&1 | quiet
+kill "$simPid" 2>/dev/null
+wait "$simPid" 2>/dev/null
+fi
