@@ -41,13 +41,7 @@ TEST_F(FirmwareTest, SampleFileIsBurnedLineByLine) {
   StartBootloader();
   EXPECT_EQ(Panel(1), "Bootloader Brücke im Logger setzen, danach Logger einschalten");
   EXPECT_EQ(form->StatusBar1->Color(), clBtnFace);
-  int maxSeen = -1, positionAtEnd = -1;
-  bool memoShown = false;
-  // The progress is looked at when the success box comes up.
   Burn(kSample);
-  (void)maxSeen;
-  (void)positionAtEnd;
-  (void)memoShown;
 
   const std::string text = ReadFile(kSample);
   const int lines = LineCount(text);

@@ -122,7 +122,7 @@ class WindowTest : public ::testing::Test {
   // plays the logger being switched on while the read waits.
   static loggersim::SimOptions QuickOptions() {
     loggersim::SimOptions o;
-    o.powerOnDelayMs = 30;
+    o.powerOnDelayMs = 100;  // lands inside the 200 ms sleep of a poll
     o.reannounceDelayMs = 100;
     o.deleteMs = 1000;
     return o;
