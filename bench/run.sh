@@ -39,23 +39,23 @@ trap cleanup EXIT
 # ---- the display ----
 display=
 if command -v Xvfb >/dev/null; then
-  for n in $(seq 91 140); do
-    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
-      Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-      xvfbPid=$!
-      for _ in $(seq 100); do
-        [ -e /tmp/.X11-unix/X$n ] && break
-        sleep 0.05
-      done
-      if [ -e /tmp/.X11-unix/X$n ] && kill -0 "$xvfbPid" 2>/dev/null; then
-        display=:$n
-        break
-      fi
-      kill "$xvfbPid" 2>/dev/null
-      wait "$xvfbPid" 2>/dev/null
-      xvfbPid=
-    fi
+  # Xvfb picks a free display itself and writes its number to the pipe.
+  exec 3>"$tmp/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
+  xvfbPid=$!
+  exec 3>&-
+  for _ in $(seq 100); do
+    n=$(tr -dc 0-9 <"$tmp/display")
+    [ -n "$n" ] && [ -e /tmp/.X11-unix/X$n ] && break
+    sleep 0.05
   done
+  if [ -n "$n" ] && kill -0 "$xvfbPid" 2>/dev/null; then
+    display=:$n
+  else
+    kill "$xvfbPid" 2>/dev/null
+    wait "$xvfbPid" 2>/dev/null
+    xvfbPid=
+  fi
 fi
 if [ -n "$display" ]; then
   export DISPLAY=$display QT_QPA_PLATFORM=xcb
@@ -152,7 +152,7 @@ if [ -n "$display" ] && command -v xdotool >/dev/null; then
         break
       fi
       kill -0 "$pid" 2>/dev/null || break
-      sleep 0.002
+      sleep 0.005
     done
     sleep 0.3
     rss+=("$(sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\).*/\1/p' /proc/$pid/status 2>/dev/null)")
@@ -190,8 +190,8 @@ if [ -x /usr/bin/time ]; then
   for kind in "0x01 0x00 30000" "0xFF 0x77 2800"; do
     set -- $kind
     "$bench" write-flight --records "$3" --flags1 "$1" --flags2 "$2" --out "$tmp/flight_$1.txt"
-    "$build/loggersim" --fast --flight "$tmp/flight_$1.txt" --link "$tmp/tty_$1" --announce-every 0.2 \
-      --power-on-delay 0 --lifetime 120 >"$tmp/sim_$1.log" 2>&1 &
+    "$build/loggersim" --fast --flight "$tmp/flight_$1.txt" --link "$tmp/tty_$1" --announce-every 0 \
+      --power-on-delay 1500 --lifetime 120 >"$tmp/sim_$1.log" 2>&1 &
     simPid=$!
     for _ in $(seq 100); do
       [ -e "$tmp/tty_$1" ] && break
@@ -218,9 +218,10 @@ echo "   of 65536 x 25 bytes = 1600 kB)"
 echo
 if [ -f "$tmp/flight_0x01.txt" ]; then
 echo "   With the program's own 1024-byte input queue, a download sent in one burst by the"
-echo "   simulator in its own process (pty speed, no pacing):"
-"$build/loggersim" --fast --flight "$tmp/flight_0x01.txt" --link "$tmp/tty_burst" --announce-every 0.2 \
-  --power-on-delay 0 --lifetime 120 >"$tmp/sim_burst.log" 2>&1 &
+echo "   simulator in its own process (pty speed, no pacing; bytes beyond the queue are dropped"
+echo "   as a UART would drop them):"
+"$build/loggersim" --fast --flight "$tmp/flight_0x01.txt" --link "$tmp/tty_burst" --announce-every 0 \
+  --power-on-delay 1500 --lifetime 120 >"$tmp/sim_burst.log" 2>&1 &
 simPid=$!
 for _ in $(seq 100); do
   [ -e "$tmp/tty_burst" ] && break
