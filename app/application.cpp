@@ -51,6 +51,12 @@ std::string ErrorText(const std::exception& e) {
       text += "\rDas Gerät " + CurrentDevice() +
               " gibt es nicht. Bitte unter \"COM-Schnittstellen-Setup\" eine Schnittstelle "
               "wählen.";
+    } else if (code == EIO || code == ENXIO || code == ENODEV || code == EPIPE) {
+      // The line went dead during a transfer: logger switched off, cable or adapter pulled.
+      text += "\rDie Verbindung zum Logger" +
+              (CurrentDevice().empty() ? std::string() : " an " + CurrentDevice()) +
+              " ist abgebrochen. Bitte Kabel und Logger prüfen, \"zum Anfang\" drücken und noch "
+              "mal versuchen.";
     }
   }
   return text;

@@ -1,0 +1,18 @@
+// The fault tests run the program's own application object on the offscreen platform,
+// with the hand-over of the serial event thread wired into its event loop.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+
+#include "app/application.h"
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  std::signal(SIGXFSZ, SIG_IGN);  // a file size limit gives EFBIG, not the end of the run
+  std::signal(SIGPIPE, SIG_IGN);
+  MorvalaApplication app(argc, argv);
+  InstallMainThreadWake();
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
