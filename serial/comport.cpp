@@ -13,6 +13,18 @@
 
 namespace {
 
+// Every setter compares first: only a changed value is stored, and only then pushed.
+template <typename T>
+bool Changed(T& field, T value) {
+  if (field == value) return false;
+  field = value;
+  return true;
+}
+
+}  // namespace
+
+namespace {
+
 // Depth of DispatchEvents on this thread: a Close from inside a handler cannot wait for
 // the event thread, which is blocked until that very handler returns.
 thread_local int dispatchDepth = 0;
@@ -64,24 +76,16 @@ constexpr int32_t kMaxInputSize = 262143;  // a quarter of it must fit in 16 bit
 // ---------------------------------------------------------------- settings objects
 
 void TComParity::SetBits(TParityBits v) {
-  if (v == bits_) return;
-  bits_ = v;
-  port_->PushLineSettings();
+  if (Changed(bits_, v)) port_->PushLineSettings();
 }
 void TComParity::SetCheck(bool v) {
-  if (v == check_) return;
-  check_ = v;
-  port_->PushLineSettings();
+  if (Changed(check_, v)) port_->PushLineSettings();
 }
 void TComParity::SetReplace(bool v) {
-  if (v == replace_) return;
-  replace_ = v;
-  port_->PushLineSettings();
+  if (Changed(replace_, v)) port_->PushLineSettings();
 }
 void TComParity::SetReplaceChar(uint8_t v) {
-  if (v == replaceChar_) return;
-  replaceChar_ = v;
-  port_->PushLineSettings();
+  if (Changed(replaceChar_, v)) port_->PushLineSettings();
 }
 void TComParity::Assign(const TComParity& other) {
   bits_ = other.bits_;
@@ -171,15 +175,11 @@ void TComTimeouts::Assign(const TComTimeouts& other) {
 
 void TComBuffer::SetInputSize(int32_t v) {
   if (v > 0 && (v & 1)) --v;
-  if (v == inputSize_) return;
-  inputSize_ = v;
-  port_->PushQueueSizes();
+  if (Changed(inputSize_, v)) port_->PushQueueSizes();
 }
 void TComBuffer::SetOutputSize(int32_t v) {
   if (v > 0 && (v & 1)) --v;
-  if (v == outputSize_) return;
-  outputSize_ = v;
-  port_->PushQueueSizes();
+  if (Changed(outputSize_, v)) port_->PushQueueSizes();
 }
 void TComBuffer::Assign(const TComBuffer& other) {
   inputSize_ = other.inputSize_;
@@ -226,34 +226,22 @@ void TCustomComPort::SetPort(const std::string& name) {
 }
 
 void TCustomComPort::SetBaudRate(TBaudRate v) {
-  if (v == baudRate_) return;
-  baudRate_ = v;
-  PushLineSettings();
+  if (Changed(baudRate_, v)) PushLineSettings();
 }
 void TCustomComPort::SetCustomBaudRate(int32_t v) {
-  if (v == customBaudRate_) return;
-  customBaudRate_ = v;
-  PushLineSettings();
+  if (Changed(customBaudRate_, v)) PushLineSettings();
 }
 void TCustomComPort::SetDataBits(TDataBits v) {
-  if (v == dataBits_) return;
-  dataBits_ = v;
-  PushLineSettings();
+  if (Changed(dataBits_, v)) PushLineSettings();
 }
 void TCustomComPort::SetStopBits(TStopBits v) {
-  if (v == stopBits_) return;
-  stopBits_ = v;
-  PushLineSettings();
+  if (Changed(stopBits_, v)) PushLineSettings();
 }
 void TCustomComPort::SetDiscardNull(bool v) {
-  if (v == discardNull_) return;
-  discardNull_ = v;
-  PushLineSettings();
+  if (Changed(discardNull_, v)) PushLineSettings();
 }
 void TCustomComPort::SetEventChar(uint8_t v) {
-  if (v == eventChar_) return;
-  eventChar_ = v;
-  PushLineSettings();
+  if (Changed(eventChar_, v)) PushLineSettings();
 }
 void TCustomComPort::SetSyncMethod(TSyncMethod v) {
   if (v == syncMethod_) return;
