@@ -227,8 +227,8 @@ echo "   of 65536 x 25 bytes = 1600 kB)"
 echo
 if [ -f "$tmp/flight_0x01.txt" ]; then
 echo "   With the program's own 1024-byte input queue, a download sent in one burst by the"
-echo "   simulator in its own process (pty speed, no pacing; bytes beyond the queue are dropped"
-echo "   as a UART would drop them):"
+echo "   simulator in its own process (pty speed, no pacing; the overflow boxes count the"
+echo "   buffer warnings a user would have seen in the middle of the download):"
 "$build/loggersim" --fast --flight "$tmp/flight_0x01.txt" --link "$tmp/tty_burst" --announce-every 0 \
   --power-on-delay 1500 --lifetime 120 >"$tmp/sim_burst.log" 2>&1 &
 simPid=$!
