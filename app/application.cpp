@@ -51,6 +51,12 @@ std::string ErrorText(const std::exception& e) {
       text += "\rDas Gerät " + CurrentDevice() +
               " gibt es nicht. Bitte unter \"COM-Schnittstellen-Setup\" eine Schnittstelle "
               "wählen.";
+    } else if (code == EAGAIN || code == EWOULDBLOCK || code == EBUSY) {
+      // The lock or TIOCEXCL of another program holds the device.
+      text += "\rDie Schnittstelle" +
+              (CurrentDevice().empty() ? std::string() : " " + CurrentDevice()) +
+              " ist von einem anderen Programm belegt. Bitte das andere Programm beenden und "
+              "noch mal versuchen.";
     } else if (code == EIO || code == ENXIO || code == ENODEV || code == EPIPE) {
       // The line went dead during a transfer: logger switched off, cable or adapter pulled.
       text += "\rDie Verbindung zum Logger" +
