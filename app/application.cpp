@@ -6,6 +6,7 @@
 #include "app/qtuserio.h"
 #include "serial/comport.h"
 #include "serial/mainsync.h"
+#include "serial/settingspath.h"
 
 namespace {
 std::string& DeviceName() {
@@ -44,6 +45,14 @@ std::string ErrorText(const std::exception& e) {
   std::string text = e.what();
   if (const auto* com = dynamic_cast<const EComPort*>(&e)) {
     const int code = com->SystemErrorCode();
+    if (com->ErrorNumber() == 16 || com->ErrorNumber() == 17) {
+      // The settings file "logger3.ini" in the program's configuration folder.
+      text += std::string("\rDie Schnittstellen-Einstellungen konnten nicht ") +
+              (com->ErrorNumber() == 16 ? "gespeichert" : "gelesen") + " werden (" +
+              SettingsFilePath("logger3.ini") + "). Bitte prüfen, ob der Ordner " + SettingsDirectory() +
+              " ein beschreibbarer Ordner ist.";
+      return text;
+    }
     if (code == EACCES || code == EPERM) {
       text += "\rKeine Berechtigung für " + CurrentDevice() +
               ". Benutzer zur Gruppe dialout hinzufügen und neu anmelden.";

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/application.h"
+#include "serial/ui/comsetupfrm.h"
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   MorvalaApplication app(argc, argv);
   InstallMainThreadWake();
+  InstallSetupDialog();
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
