@@ -513,8 +513,16 @@ void TForm1::SetProgressVisible(bool visible) {
   if (visible) ProgressBar1->repaint();
 }
 void TForm1::ClearLog() { Memo1->clear(); }
+// Each line of the log is shown as it comes, painted at most about 60 times a second;
+// a box that follows shows the last lines, since its event loop paints what is pending.
 void TForm1::AddLogLine(const std::string& line) {
   Memo1->appendPlainText(QString::fromStdString(line));
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastLogPaint_ < std::chrono::milliseconds(16)) {
+    Memo1->update();
+    return;
+  }
+  lastLogPaint_ = now;
   Memo1->repaint();
   ProgressBar1->repaint();
 }

@@ -135,6 +135,7 @@ class TForm1 : public TForm1Base,
   std::unique_ptr<ImageCanvas> paintBoxCanvas_;
   void FlushLiveGraph();
   std::chrono::steady_clock::time_point lastLiveShow_{};
+  std::chrono::steady_clock::time_point lastLogPaint_{};
   bool livePending_ = false;
   bool firstShow_ = true;
   bool created_ = false;

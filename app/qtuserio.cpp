@@ -70,19 +70,36 @@ bool QtUserIO::ConfirmBox(QWidget* parent, const std::string& text) {
 }
 
 void QtUserIO::SetStatusColor(uint32_t color) {
-  if (bar_) bar_->SetColor(color);
+  if (!bar_) return;
+  if (bar_->Color() != color) promptChanged_ = true;
+  bar_->SetColor(color);
 }
 
 void QtUserIO::SetStatusText(int panel, const std::string& text) {
-  if (bar_) bar_->SetPanelText(panel, Utf8(text));
+  if (!bar_) return;
+  const QString value = Utf8(text);
+  if (panel != 0 && bar_->PanelText(panel) != value) promptChanged_ = true;
+  bar_->SetPanelText(panel, value);
 }
 
 std::string QtUserIO::StatusText(int panel) const {
   return bar_ ? bar_->PanelText(panel).toStdString() : std::string();
 }
 
+// A change of colour or prompt is painted at once. The running record count of panel 0,
+// which changes after every record of a download, is painted at most about 60 times a
+// second: painting it thousands of times a second would make the screen, not the line,
+// the limit of the download. The last count is painted with the result text.
 void QtUserIO::RepaintStatus() {
-  if (bar_) bar_->RepaintNow();
+  if (!bar_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (!promptChanged_ && now - lastStatusPaint_ < std::chrono::milliseconds(16)) {
+    bar_->update();
+    return;
+  }
+  bar_->RepaintNow();
+  lastStatusPaint_ = now;
+  promptChanged_ = false;
 }
 
 void QtUserIO::RepaintWindow() {

@@ -5,6 +5,8 @@
 // is recorded there and answered from its queues.
 #pragma once
 
+#include <chrono>
+
 #include <QString>
 #include <QWidget>
 #include <deque>
@@ -68,4 +70,6 @@ class QtUserIO : public UserIO {
                                         const std::string& initialName);
   StatusBar* bar_;
   QWidget* window_;
+  std::chrono::steady_clock::time_point lastStatusPaint_{};
+  bool promptChanged_ = true;
 };
