@@ -147,8 +147,9 @@ TEST(SimFlightData, SampleFlightIsAPlausibleTwentyMinuteFlight)
     int lo = 65535, hi = 0, peak = 0;
     for (size_t i = 0; i < f.records.size(); ++i) {
         lo = std::min<int>(lo, f.records[i].adc16);
-        if (f.records[i].adc16 > hi)
-            hi = f.records[i].adc16, peak = int(i);
+        hi = std::max<int>(hi, f.records[i].adc16);
+        if (f.records[i].adc16 <= lo)
+            peak = int(i);  // the lowest pressure is the highest point
     }
     EXPECT_GE(lo, 8000);
     EXPECT_LE(hi, 11000);

@@ -60,7 +60,7 @@ SimFlight SampleFlight()
     f.gpsHeaderValue = 113012;  // time of the fix, hhmmss
 
     Noise noise;
-    double alt = 8200;          // altitude channel, larger = higher
+    double alt = 8200;          // height above the field in ADC counts, from 8200
     double lon = 800;           // thousandths of a minute east of 11 degrees; negative = west of it
     double lat = 31500;
     const double pi = 3.14159265358979;
@@ -110,7 +110,10 @@ SimFlight SampleFlight()
             lonMin += 60000;
 
         SimRecord r;
-        r.adc16 = uint16_t(std::lround(alt + noise(3) + circling * 2 * std::sin(2 * pi * t / 25.0)));
+        // The 16-bit ADC reads the static pressure: it falls as the glider climbs, from
+        // 10800 on the ground.
+        r.adc16 = uint16_t(std::lround(10800 - (alt - 8200) + noise(3) +
+                                       circling * 2 * std::sin(2 * pi * t / 25.0)));
         r.adc[0] = uint16_t(Clamp(820 - t / 60.0 - (motor ? 45 : 0) + noise(2), 0, 1023));  // battery
         r.adc[1] = uint16_t(Clamp(512 + climb * 12 + noise(4), 0, 1023));                    // vario
         r.adc[2] = uint16_t(Clamp((motor ? 610 : 4) + noise(motor ? 15 : 2), 0, 1023));       // motor current
