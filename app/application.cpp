@@ -53,14 +53,15 @@ std::string ErrorText(const std::exception& e) {
               " ein beschreibbarer Ordner ist.";
       return text;
     }
-    if (code == EACCES || code == EPERM) {
+    const bool opening = com->ErrorNumber() == 1;
+    if (opening && (code == EACCES || code == EPERM)) {
       text += "\rKeine Berechtigung für " + CurrentDevice() +
               ". Benutzer zur Gruppe dialout hinzufügen und neu anmelden.";
-    } else if (code == ENOENT) {
+    } else if (opening && code == ENOENT) {
       text += "\rDas Gerät " + CurrentDevice() +
               " gibt es nicht. Bitte unter \"COM-Schnittstellen-Setup\" eine Schnittstelle "
               "wählen.";
-    } else if (code == EAGAIN || code == EWOULDBLOCK || code == EBUSY) {
+    } else if (opening && (code == EAGAIN || code == EWOULDBLOCK || code == EBUSY)) {
       // The lock or TIOCEXCL of another program holds the device.
       text += "\rDie Schnittstelle" +
               (CurrentDevice().empty() ? std::string() : " " + CurrentDevice()) +

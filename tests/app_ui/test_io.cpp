@@ -154,24 +154,26 @@ TEST_F(Hooked, EscapedExceptionsAreShownAndTheProgramGoesOn) {
   EXPECT_EQ(answers.boxes[0].text, "Datei nicht gefunden");
 
   SetCurrentDevice("/dev/ttyUSB0");
-  t.fn = [] { throw EComPort(2, EACCES); };
+  t.fn = [] { throw EComPort(1, EACCES); };  // Open refused
   SendUserEvent(&t);
   ASSERT_EQ(answers.boxes.size(), 2u);
-  const std::string plain = EComPort(2, EACCES).what();
+  const std::string plain = EComPort(1, EACCES).what();
   EXPECT_EQ(answers.boxes[1].text,
             plain + "\rKeine Berechtigung für /dev/ttyUSB0. Benutzer zur Gruppe dialout "
                     "hinzufügen und neu anmelden.");
 
-  t.fn = [] { throw EComPort(2, ENOENT); };
+  t.fn = [] { throw EComPort(1, ENOENT); };
   SendUserEvent(&t);
   ASSERT_EQ(answers.boxes.size(), 3u);
   EXPECT_EQ(answers.boxes[2].text,
-            std::string(EComPort(2, ENOENT).what()) +
+            std::string(EComPort(1, ENOENT).what()) +
                 "\rDas Gerät /dev/ttyUSB0 gibt es nicht. Bitte unter "
                 "\"COM-Schnittstellen-Setup\" eine Schnittstelle wählen.");
 
-  // Other system errors and errors without one keep their message alone.
+  // The hints on opening belong to Open's failures; other errors keep their message alone.
+  EXPECT_EQ(ErrorText(EComPort(2, EACCES)), std::string(EComPort(2, EACCES).what()));
   EXPECT_EQ(ErrorText(EComPort(2, EBUSY)), std::string(EComPort(2, EBUSY).what()));
+  EXPECT_NE(ErrorText(EComPort(1, EBUSY)), std::string(EComPort(1, EBUSY).what()));
   EXPECT_EQ(ErrorText(EComPort(1)), std::string(EComPort(1).what()));
 
   t.fn = [] {};
