@@ -226,7 +226,7 @@ echo "   (the downloads use a 256 kB input queue, see 1.; the sample table is on
 echo "   of 65536 x 25 bytes = 1600 kB)"
 echo
 if [ -f "$tmp/flight_0x01.txt" ]; then
-echo "   With the program's own 1024-byte input queue, a download sent in one burst by the"
+echo "   With the program's own input queue (65536 bytes), a download sent in one burst by the"
 echo "   simulator in its own process (pty speed, no pacing; the overflow boxes count the"
 echo "   buffer warnings a user would have seen in the middle of the download):"
 "$build/loggersim" --fast --flight "$tmp/flight_0x01.txt" --link "$tmp/tty_burst" --announce-every 0 \
