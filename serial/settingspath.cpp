@@ -22,7 +22,7 @@ std::string HomeDirectory() {
 std::string SettingsDirectory() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   std::string base;
-  // The base directory specification asks to ignore a relative XDG_CONFIG_HOME.
+  // A relative XDG_CONFIG_HOME is to be ignored, as the XDG base directory rules say.
   if (xdg != nullptr && xdg[0] == '/')
     base = xdg;
   else
