@@ -138,3 +138,45 @@ TEST_F(WindowTest, ResetAfterAReadClosesThePortAndTabSwitchResetsWithoutClosing)
   EXPECT_FALSE(form->ComPort1.Connected());
   EXPECT_TRUE(ui.boxes.empty());
 }
+
+// While the window is idle, what the logger sends reaches the receive ring through the
+// event thread and ComPort1RxChar on the window's thread; Empfang then hands it out in
+// order, and times out once the ring and the line are empty.
+TEST_F(WindowTest, BytesArrivingWhileIdleLandInTheRingInOrder) {
+  StartSim(QuickOptions());
+  CreateWindow();
+  ReadConfiguration();
+  ASSERT_TRUE(form->ComPort1.Connected());
+  const int32_t before = form->Ring.Unread();
+  const std::vector<uint8_t> announce = loggersim::BuildAnnounce(sim->CurrentConfig());
+  sim->PowerOn();
+  ASSERT_TRUE(WaitFor([&] {
+    return form->Ring.Unread() - before >= static_cast<int32_t>(announce.size());
+  })) << "ring holds " << form->Ring.Unread() - before;
+  EXPECT_EQ(form->ComPort1.PendingInput(), 0);  // taken by the notification, not by polling
+  for (int32_t i = 0; i < before; ++i) form->Empfang();
+  std::vector<uint8_t> got;
+  for (size_t i = 0; i < announce.size(); ++i) {
+    form->Empfang();
+    ASSERT_FALSE(form->Ring.RxTimedOut);
+    got.push_back(form->Ring.RxByte);
+  }
+  // The announce may start with more sync bytes than BuildAnnounce writes; compare from
+  // the lead byte on.
+  auto tail = [](const std::vector<uint8_t>& v) {
+    size_t k = 0;
+    while (k < v.size() && v[k] == 0x55) ++k;
+    return std::vector<uint8_t>(v.begin() + static_cast<long>(k), v.end());
+  };
+  const std::vector<uint8_t> body = tail(announce);
+  std::vector<uint8_t> gotBody = tail(got);
+  while (gotBody.size() < body.size()) {
+    form->Empfang();
+    ASSERT_FALSE(form->Ring.RxTimedOut);
+    gotBody.push_back(form->Ring.RxByte);
+  }
+  EXPECT_EQ(gotBody, body);
+  form->Empfang();
+  EXPECT_TRUE(form->Ring.RxTimedOut);
+  EXPECT_EQ(form->Ring.RxByte, 0);
+}
