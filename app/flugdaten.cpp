@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -25,6 +26,17 @@ const char* const kAboutText =
     "       Version 3.7      \r"
     " für Logger ML-3, ML-3G   \r"
     "      www.morvala.example    ";
+
+// The labels at the left edge hold texts set at run time; where the desktop's font is
+// wider than the designed one, a text that would run under the controls beside it gets
+// a smaller font of its own, in half points down to 6 points.
+void SetFittedText(QLabel* label, const QString& text) {
+  QFont font = label->parentWidget() ? label->parentWidget()->font() : label->font();
+  while (QFontMetrics(font).horizontalAdvance(text) > label->width() && font.pointSizeF() > 6.0)
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+  label->setFont(font);
+  label->setText(text);
+}
 
 FlightData& TheFlightData() {
   // One static block for the whole run, as the table is program-wide.
@@ -279,17 +291,19 @@ void TForm1::LoadControls(const LoggerConfig& config) {
   if (code > 18) RadioGroup1->SetItemIndex(3);
   if (code > 37) RadioGroup1->SetItemIndex(4);
   if (code > 225) RadioGroup1->SetItemIndex(5);
-  Label1->setText(QString::fromStdString(DataCountText(config.DataCount)));
+  SetFittedText(Label1, QString::fromStdString(DataCountText(config.DataCount)));
   for (int bit = 0; bit < 8; ++bit) tele[bit]->setChecked(config.TeleFlags1 & (1 << bit));
   for (int bit = 0; bit < 7; ++bit) tele[8 + bit]->setChecked(config.TeleFlags2 & (1 << bit));
   tele[15]->setChecked(!(config.TeleFlags2 & 0x80));
   OffsetMaskEdit->setText(QString::fromStdString(ThreeDigits(config.Adc3Offset)));
   SnMaskEdit->setText(QString::fromStdString(ThreeDigits(config.SerialSensor & 0x7F)));
   DRadioGroup->SetItemIndex((config.SerialSensor >> 7) & 1);
-  FNLabel->setText(QString::fromStdString(FlightNumberText(config.FlightNumber())));
+  SetFittedText(FNLabel, QString::fromStdString(FlightNumberText(config.FlightNumber())));
 }
 
-void TForm1::SetEepromLabel(const std::string& text) { EEPROMLabel->setText(QString::fromStdString(text)); }
+void TForm1::SetEepromLabel(const std::string& text) {
+  SetFittedText(EEPROMLabel, QString::fromStdString(text));
+}
 
 void TForm1::FinishRead() {
   SchreibButton1->hide();
@@ -419,7 +433,8 @@ void TForm1::Loggerzeit() {
     return;
   }
   ZeitLabel->show();
-  ZeitLabel->setText(QString::fromStdString(RecordingTimeText(bytes, perSecond, Config.EepromKByte)));
+  SetFittedText(ZeitLabel,
+                QString::fromStdString(RecordingTimeText(bytes, perSecond, Config.EepromKByte)));
 }
 
 void TForm1::SchreibButton1Click() {
