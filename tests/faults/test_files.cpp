@@ -34,7 +34,9 @@ class FileFaultTest : public FaultTest {
     ASSERT_FALSE(ui.boxes.empty());
     EXPECT_EQ(ui.boxes.back().kind, BoxKind::Error);
     EXPECT_NE(ui.boxes.back().text.find(text), std::string::npos) << ui.boxes.back().text;
-    if (!oldContent.empty()) EXPECT_EQ(ReadFile(target), oldContent);
+    if (!oldContent.empty()) {
+      EXPECT_EQ(ReadFile(target), oldContent);
+    }
     const std::string good = TempPath("good.csv");
     ASSERT_TRUE(Save(good)) << LastBoxText();
     EXPECT_EQ(Lines(ReadFile(good)).size(), static_cast<size_t>(form->Flight.LastSampleIndex + 3));
