@@ -510,7 +510,10 @@ struct LoggerSim::Impl {
     {
         std::lock_guard<std::mutex> lock(mu);
         double period = opt.baud > 0 ? double(opt.bitsPerByte) / opt.baud : 0.0;
-        while (!out.empty() && !blocked && !hangPending && master >= 0) {
+        // At most 64 KiB a call: a reader that keeps up with an endless stream must not
+        // keep the loop from its timers and from Stop.
+        long budget = 65536;
+        while (!out.empty() && !blocked && !hangPending && master >= 0 && !stopFlag && budget > 0) {
             Segment& s = out.front();
             if (s.endless)
                 RefillEndless(s);
@@ -555,6 +558,7 @@ struct LoggerSim::Impl {
                 break;
             }
             s.pos += size_t(k);
+            budget -= k;
             bytesSent += k;
             paceCount += k;
             if (k < n) {
@@ -570,6 +574,8 @@ struct LoggerSim::Impl {
                 break;
             }
         }
+        if (budget <= 0)
+            return now;  // more to send at once, after a look at the timers
         return std::nullopt;
     }
 
