@@ -88,18 +88,15 @@ void TComParity::SetReplaceChar(uint8_t v) {
   if (Changed(replaceChar_, v)) port_->PushLineSettings();
 }
 void TComParity::Assign(const TComParity& other) {
-  bits_ = other.bits_;
-  check_ = other.check_;
-  replace_ = other.replace_;
-  replaceChar_ = other.replaceChar_;
+  TCustomComPort* const port = port_;  // every field but the back reference
+  *this = other;
+  port_ = port;
   port_->PushLineSettings();
 }
 
-#define MORVALA_FLOW_SETTER(Name, field, Type)   \
-  void TComFlowControl::Name(Type v) {           \
-    if (v == field) return;                      \
-    field = v;                                   \
-    port_->PushLineSettings();                   \
+#define MORVALA_FLOW_SETTER(Name, field, Type)            \
+  void TComFlowControl::Name(Type v) {                    \
+    if (Changed(field, v)) port_->PushLineSettings(); \
   }
 MORVALA_FLOW_SETTER(SetOutCTSFlow, outCTSFlow_, bool)
 MORVALA_FLOW_SETTER(SetOutDSRFlow, outDSRFlow_, bool)
@@ -138,24 +135,15 @@ void TComFlowControl::SetFlowControl(TFlowControl v) {
 }
 
 void TComFlowControl::Assign(const TComFlowControl& other) {
-  outCTSFlow_ = other.outCTSFlow_;
-  outDSRFlow_ = other.outDSRFlow_;
-  controlDTR_ = other.controlDTR_;
-  controlRTS_ = other.controlRTS_;
-  xonXoffOut_ = other.xonXoffOut_;
-  xonXoffIn_ = other.xonXoffIn_;
-  dsrSensitivity_ = other.dsrSensitivity_;
-  txContinueOnXoff_ = other.txContinueOnXoff_;
-  xonChar_ = other.xonChar_;
-  xoffChar_ = other.xoffChar_;
+  TCustomComPort* const port = port_;  // every field but the back reference
+  *this = other;
+  port_ = port;
   port_->PushLineSettings();
 }
 
-#define MORVALA_TIMEOUT_SETTER(Name, field)  \
-  void TComTimeouts::Name(int32_t v) {       \
-    if (v == field) return;                  \
-    field = v;                               \
-    port_->PushTimeouts();                   \
+#define MORVALA_TIMEOUT_SETTER(Name, field)           \
+  void TComTimeouts::Name(int32_t v) {                \
+    if (Changed(field, v)) port_->PushTimeouts(); \
   }
 MORVALA_TIMEOUT_SETTER(SetReadInterval, readInterval_)
 MORVALA_TIMEOUT_SETTER(SetReadTotalMultiplier, readTotalMultiplier_)
@@ -165,11 +153,9 @@ MORVALA_TIMEOUT_SETTER(SetWriteTotalConstant, writeTotalConstant_)
 #undef MORVALA_TIMEOUT_SETTER
 
 void TComTimeouts::Assign(const TComTimeouts& other) {
-  readInterval_ = other.readInterval_;
-  readTotalMultiplier_ = other.readTotalMultiplier_;
-  readTotalConstant_ = other.readTotalConstant_;
-  writeTotalMultiplier_ = other.writeTotalMultiplier_;
-  writeTotalConstant_ = other.writeTotalConstant_;
+  TCustomComPort* const port = port_;  // every field but the back reference
+  *this = other;
+  port_ = port;
   port_->PushTimeouts();
 }
 
@@ -182,8 +168,9 @@ void TComBuffer::SetOutputSize(int32_t v) {
   if (Changed(outputSize_, v)) port_->PushQueueSizes();
 }
 void TComBuffer::Assign(const TComBuffer& other) {
-  inputSize_ = other.inputSize_;
-  outputSize_ = other.outputSize_;
+  TCustomComPort* const port = port_;  // every field but the back reference
+  *this = other;
+  port_ = port;
   port_->PushQueueSizes();
 }
 
