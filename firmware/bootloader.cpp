@@ -93,9 +93,15 @@ void RunFirmwareUpdate(TCustomComPort& port, UserIO& io, FirmwareView& view,
   if (exportFileName == kMask) return finish();
   const std::string name = BaseName(exportFileName);
 
-  // 4: count, and check that every line is a record before anything goes out.
-  file.Open(exportFileName);
-  const HexScan scan = ScanHexFile(exportFileName);
+  // 4: read the file once, count, and check that every line is a record before anything
+  // goes out; the lines sent later are these bytes, whatever happens to the file.
+  try {
+    file.Open(exportFileName);
+  } catch (const EHexFileTooLarge& e) {
+    io.ShowMessage(BoxKind::Error, std::string(e.what()) + "\rFirmwareupdate nicht möglich");
+    return finish();
+  }
+  const HexScan scan = ScanHexFile(file);
   const int32_t lineCount = scan.lines;
   if (scan.badLine != 0) {
     io.ShowMessage(BoxKind::Error, "Zeile " + std::to_string(scan.badLine) +
@@ -113,7 +119,7 @@ void RunFirmwareUpdate(TCustomComPort& port, UserIO& io, FirmwareView& view,
   io.SetStatusText(1, "");
   io.RepaintStatus();
   view.SetProgressMax(lineCount);
-  file.Reopen();
+  file.Rewind();
   view.SetProgressPosition(0);
   view.SetProgressVisible(true);
   view.ClearLog();
@@ -150,12 +156,7 @@ void RunFirmwareUpdate(TCustomComPort& port, UserIO& io, FirmwareView& view,
   view.AddLogLine("sende HEX-File zum Logger");
   bool done = false;
   std::string line;
-  while (!error && !done && file.NextLine(line, kMaxHexLineLength)) {
-    if (file.Truncated()) {
-      // The file grew a line longer than any record since it was checked.
-      error = true;
-      break;
-    }
+  while (!error && !done && file.NextLine(line)) {
     view.AddLogLine(line);
     view.SetProgressPosition(view.ProgressPosition() + 1);
     port.SendText(line);

@@ -2,8 +2,9 @@
 // sent line by line to the logger's bootloader, which answers each line with one byte.
 //
 // Bootloader protocol: trigger 0x21 ("!") -> ready "r"; each HEX line is sent as stored,
-// without its line end, and answered "." (accepted, next line), "S" (programming
-// finished) or anything else / nothing within 1000 ms (failure).
+// without its line end and without blanks and tabs after its checksum, and answered "."
+// (accepted, next line), "S" (programming finished) or anything else / nothing within
+// 1000 ms (failure).
 #pragma once
 
 #include <string>

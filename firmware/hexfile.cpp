@@ -3,90 +3,107 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <limits>
+#include <memory>
 
 #include "firmware/fileerror.h"
 
 namespace firmware {
 
 namespace {
-constexpr int kEndOfFileChar = 0x1A;
-}
 
-void HexLineReader::Open(const std::string& path) {
-  Close();
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+constexpr char kEndOfFileChar = 0x1A;
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// At most kMaxHexFileBytes + 1 bytes of path, so that a larger file is told apart
+// without being read whole.
+std::string ReadCapped(const std::string& path) {
+  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
   if (!f) throw EInOutError(errno);
   // fopen takes a directory on Linux; reading it would fail later with less to say.
   struct stat st;
-  if (::fstat(::fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
-    std::fclose(f);
-    throw EInOutError(EISDIR);
+  if (::fstat(::fileno(f.get()), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) throw EInOutError(EISDIR);
+    if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > kMaxHexFileBytes)
+      throw EHexFileTooLarge();
   }
-  file_ = f;
-  path_ = path;
-  ended_ = false;
-  truncated_ = false;
+  std::string bytes;
+  char chunk[65536];
+  errno = 0;
+  while (bytes.size() <= kMaxHexFileBytes) {
+    const size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
+    bytes.append(chunk, n);
+    if (n < sizeof chunk) break;
+  }
+  if (std::ferror(f.get())) throw EInOutError(errno != 0 ? errno : EIO);
+  // The size checked above may have grown since.
+  if (bytes.size() > kMaxHexFileBytes) throw EHexFileTooLarge();
+  return bytes;
+}
+
+}  // namespace
+
+void HexLineReader::Open(const std::string& path) {
+  Close();
+  std::string bytes = ReadCapped(path);
+  const size_t end = bytes.find(kEndOfFileChar);
+  if (end != std::string::npos) bytes.resize(end);
+  if (bytes.starts_with(kByteOrderMark)) bytes.erase(0, sizeof kByteOrderMark - 1);
+  text_ = std::move(bytes);
+  open_ = true;
+  Rewind();
+}
+
+void HexLineReader::Rewind() {
+  pos_ = 0;
   linesRead_ = 0;
 }
 
-void HexLineReader::Reopen() {
-  const std::string path = path_;
-  Open(path);
-}
-
 void HexLineReader::Close() {
-  if (file_) std::fclose(file_);
-  file_ = nullptr;
-  ended_ = true;
+  text_.clear();
+  text_.shrink_to_fit();
+  open_ = false;
+  Rewind();
 }
 
-int HexLineReader::Get() {
-  if (ended_ || !file_) return EOF;
-  const int c = std::getc(file_);
-  if (c == EOF) {
-    ended_ = true;
-    if (std::ferror(file_)) {
-      const int err = errno != 0 ? errno : EIO;
-      throw EInOutError(err);
-    }
-    return EOF;
-  }
-  if (c == kEndOfFileChar) {
-    ended_ = true;
-    return EOF;
-  }
-  return c;
-}
-
-bool HexLineReader::NextLine(std::string& line, size_t maxLength) {
+bool HexLineReader::NextLine(std::string& line) {
   line.clear();
-  truncated_ = false;
-  int c = Get();
-  if (c == EOF) return false;
-  while (c != EOF && c != '\r' && c != '\n') {
-    if (line.size() < maxLength)
-      line.push_back(static_cast<char>(c));
-    else
-      truncated_ = true;
-    c = Get();
-  }
-  if (c == '\r') {
-    // A LF right after the CR belongs to the same line end.
-    const int next = Get();
-    if (next != '\n' && next != EOF) std::ungetc(next, file_);
+  if (pos_ >= text_.size()) return false;
+  size_t end = text_.find_first_of("\r\n", pos_);
+  if (end == std::string::npos) end = text_.size();
+  size_t last = end;
+  while (last > pos_ && (text_[last - 1] == ' ' || text_[last - 1] == '\t')) --last;
+  line.assign(text_, pos_, last - pos_);
+  pos_ = end;
+  if (pos_ < text_.size()) {
+    // A LF right after a CR belongs to the same line end.
+    if (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') ++pos_;
+    ++pos_;
   }
   ++linesRead_;
   return true;
 }
 
+namespace {
+
+int32_t Capped(int64_t count) {
+  return count > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                     : static_cast<int32_t>(count);
+}
+
+}  // namespace
+
 int32_t CountLines(const std::string& path) {
   HexLineReader reader(path);
   std::string line;
   int64_t count = 0;
-  while (reader.NextLine(line, 0)) ++count;
-  return count > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
-                                                     : static_cast<int32_t>(count);
+  while (reader.NextLine(line)) ++count;
+  return Capped(count);
 }
 
 namespace {
@@ -96,12 +113,6 @@ int HexValue(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
-}
-
-bool IsBlank(const std::string& line) {
-  for (char c : line)
-    if (c != ' ' && c != '\t') return false;
-  return true;
 }
 
 // Type of a record line (0..5), -1 when the line is no record.
@@ -131,32 +142,35 @@ int RecordType(const std::string& line) {
 
 bool IsHexRecord(const std::string& line) { return RecordType(line) >= 0; }
 
-HexScan ScanHexFile(const std::string& path) {
-  HexLineReader reader(path);
+HexScan ScanHexFile(HexLineReader& file) {
+  file.Rewind();
   HexScan scan;
   std::string line;
   int64_t count = 0;
   bool endRecordSeen = false;
-  // One character more than a record can have tells an overlong line apart.
-  while (reader.NextLine(line, kMaxHexLineLength + 1)) {
+  while (file.NextLine(line)) {
     ++count;
     if (scan.badLine != 0) continue;  // keep counting
     if (endRecordSeen) {
-      // Only blank lines may follow, and a blank line longer than a record is no blank.
-      if (reader.Truncated() || !IsBlank(line)) scan.badLine = count;
+      // Only blank lines may follow; their blanks are gone already.
+      if (!line.empty()) scan.badLine = count;
       continue;
     }
-    const int type = reader.Truncated() ? -1 : RecordType(line);
+    const int type = RecordType(line);
     if (type < 0)
       scan.badLine = count;
     else if (type == 1)
       endRecordSeen = true;
   }
   if (scan.badLine == 0 && !endRecordSeen) scan.badLine = count + 1;
-  scan.lines = count > std::numeric_limits<int32_t>::max()
-                   ? std::numeric_limits<int32_t>::max()
-                   : static_cast<int32_t>(count);
+  scan.lines = Capped(count);
+  file.Rewind();
   return scan;
+}
+
+HexScan ScanHexFile(const std::string& path) {
+  HexLineReader reader(path);
+  return ScanHexFile(reader);
 }
 
 int64_t CheckHexFile(const std::string& path) { return ScanHexFile(path).badLine; }

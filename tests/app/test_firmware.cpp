@@ -141,3 +141,41 @@ TEST_F(FirmwareTest, BrokenFileIsRefusedBeforeAnythingIsSent) {
   EXPECT_FALSE(form->ProgressBar1->isVisible());
   EXPECT_EQ(form->ComPort1.Timeouts().ReadTotalConstant(), 20);
 }
+
+TEST_F(FirmwareTest, EditorLeftoversAreNotSentAndHugeFilesAreRefused) {
+  StartBootloader();
+  // A file over 4 MiB: a German box, nothing else.
+  const std::string huge = TempPath("riesig.hex");
+  {
+    QFile f(QString::fromStdString(huge));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4 * 1024 * 1024 + 1, '\n'));
+  }
+  Burn(huge);
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].kind, BoxKind::Error);
+  EXPECT_EQ(ui.boxes[0].text, "Die Datei ist größer als 4 MiB\rFirmwareupdate nicht möglich");
+  EXPECT_EQ(sim->Triggers(), 0);
+  EXPECT_FALSE(form->Memo1->isVisible());
+  ui.boxes.clear();
+
+  // A byte-order mark and blanks after the checksums: the log shows the lines as sent.
+  const auto fileLines = Split(ReadFile(kSample), "\n");
+  std::string text = "\xEF\xBB\xBF";
+  for (size_t i = 0; i + 1 < fileLines.size(); ++i) text += fileLines[i] + "\t \r\n";
+  const std::string edited = TempPath("editor.hex");
+  {
+    QFile f(QString::fromStdString(edited));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text.data(), static_cast<qint64>(text.size()));
+  }
+  Burn(edited);
+  ASSERT_FALSE(ui.boxes.empty());
+  EXPECT_EQ(ui.boxes.back().text, "neue Firmware erfolgreich gebrannt");
+  const auto log = Log();
+  ASSERT_GT(log.size(), 8u);
+  EXPECT_EQ(log[7], fileLines[0]);
+  EXPECT_EQ(log[9], fileLines[1]);
+  EXPECT_TRUE(sim->Finished());
+  EXPECT_TRUE(sim->BadRecords().empty());
+}

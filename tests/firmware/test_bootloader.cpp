@@ -75,6 +75,7 @@ class FakeIO : public UserIO {
   }
   bool Confirm(const std::string& text) override {
     confirms.push_back(text);
+    if (onConfirm) onConfirm();
     return confirmAnswer;
   }
   std::optional<std::string> OpenFileName(const std::string& filter,
@@ -94,6 +95,7 @@ class FakeIO : public UserIO {
 
   std::optional<std::string> fileAnswer;
   bool confirmAnswer = true;
+  std::function<void()> onConfirm;  // while the confirmation box is up
   uint32_t color = 0;
   std::map<int, std::string> status;
   std::vector<Box> boxes;
@@ -323,6 +325,28 @@ TEST_F(BootloaderTest, EndBeforeTheLastLineLeavesTheRestUnsent) {
   ExpectRestored();
 }
 
+TEST_F(BootloaderTest, LinesGoOutWithoutTrailingBlanksAndAsChecked) {
+  // An editor's leftovers: a byte-order mark, blanks and tabs after the checksums.
+  std::string text = "\xEF\xBB\xBF";
+  for (size_t i = 0; i < lines.size(); ++i) text += lines[i] + (i % 3 == 0 ? " \t " : "") + "\r\n";
+  hexPath = dir.Write("editor.hex", text);
+  io.fileAnswer = hexPath;
+  // The file is saved again, broken, while the user reads the confirmation.
+  io.onConfirm = [&] { dir.Write("editor.hex", ":0000000100\r\n"); };
+  StartSim({});
+  Run();
+
+  EXPECT_EQ(view.Count("Filelänge: 58 Zeilen"), 1);
+  const auto transfer = TransferLog();
+  ASSERT_EQ(transfer.size(), 2 * lines.size());
+  for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(transfer[2 * i], lines[i]) << i;
+  EXPECT_EQ(Received(), "!" + Concat(lines, lines.size()));
+  EXPECT_EQ(sim->ProgrammedRecords(), lines);
+  ASSERT_EQ(io.boxes.size(), 1u);
+  EXPECT_EQ(io.boxes[0].text, "neue Firmware erfolgreich gebrannt");
+  ExpectRestored();
+}
+
 TEST_F(BootloaderTest, NothingIsSentWithoutAGoodFileAndAYes) {
   StartSim({});
   // Abort in the confirmation.
@@ -354,6 +378,15 @@ TEST_F(BootloaderTest, NothingIsSentWithoutAGoodFileAndAYes) {
   Run();
   ASSERT_EQ(io.boxes.size(), 1u);
   EXPECT_EQ(io.boxes[0].text, "Zeile 1 ist kein gültiger HEX-Datensatz\rFirmwareupdate nicht möglich");
+
+  // A file over 4 MiB is refused before it is checked or counted.
+  io.fileAnswer = dir.Write("riesig.hex", ReadAll(hexPath) + std::string(4 * 1024 * 1024, '\n'));
+  io.boxes.clear();
+  Run();
+  EXPECT_TRUE(io.confirms.empty());
+  ASSERT_EQ(io.boxes.size(), 1u);
+  EXPECT_EQ(io.boxes[0].kind, BoxKind::Error);
+  EXPECT_EQ(io.boxes[0].text, "Die Datei ist größer als 4 MiB\rFirmwareupdate nicht möglich");
 
   // Cancelled dialog, and a dialog that returns the mask.
   io.boxes.clear();

@@ -1,4 +1,5 @@
-// The HEX file reader: the line rule, streaming, and the check of whole files.
+// The HEX file reader: the line rule, the file read once into memory, and the check of
+// whole files.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -83,7 +84,7 @@ TEST_F(HexFileTest, ReaderGivesTextWithoutLineEndsAndStartsAgain) {
   ASSERT_TRUE(r.NextLine(line));
   ASSERT_TRUE(r.NextLine(line));
   EXPECT_EQ(line, "two");
-  r.Reopen();
+  r.Rewind();
   ASSERT_TRUE(r.NextLine(line));
   EXPECT_EQ(line, "one");
   EXPECT_EQ(r.LinesRead(), 1);
@@ -92,19 +93,71 @@ TEST_F(HexFileTest, ReaderGivesTextWithoutLineEndsAndStartsAgain) {
   EXPECT_FALSE(r.NextLine(line));
 }
 
-TEST_F(HexFileTest, LongLineIsCappedAndSkipped) {
+TEST_F(HexFileTest, FileIsReadOnceSoCheckAndTransferSeeTheSameBytes) {
+  const std::string p = Put(kAssemblerOutput);
+  HexLineReader r(p);
+  EXPECT_EQ(ScanHexFile(r).badLine, 0);
+  // An editor saves a broken file after the check; what is read stays the checked file.
+  Put(":10010000FFFFFFFF\n");
+  std::string line;
+  ASSERT_TRUE(r.NextLine(line));
+  EXPECT_EQ(line, ":020000040000FA");
+  r.Rewind();
+  EXPECT_EQ(ScanHexFile(r).lines, 6);
+  EXPECT_EQ(ScanHexFile(r).badLine, 0);
+  // The scan leaves the reader at the first line.
+  ASSERT_TRUE(r.NextLine(line));
+  EXPECT_EQ(line, ":020000040000FA");
+  EXPECT_EQ(CheckHexFile(p), 1);  // a new read sees the new file
+}
+
+TEST_F(HexFileTest, BlanksAfterTheChecksumAndAByteOrderMarkAreNotPartOfTheRecord) {
+  const std::string withBlanks = ":020000040000FA \t\r\n:00000001FF\t\t\r\n";
+  EXPECT_THAT(Lines(Put(withBlanks)), ::testing::ElementsAre(":020000040000FA", ":00000001FF"));
+  EXPECT_EQ(CheckHexFile(Put(withBlanks)), 0);
+  EXPECT_EQ(CheckHexFile(Put("\xEF\xBB\xBF" + std::string(kAssemblerOutput))), 0);
+  EXPECT_EQ(Lines(Put("\xEF\xBB\xBF" ":00000001FF\n"))[0], ":00000001FF");
+  EXPECT_EQ(CountLines(Put("\xEF\xBB\xBF")), 0);
+  // Only the first three bytes of the file are a mark; anywhere else it is text.
+  EXPECT_EQ(CheckHexFile(Put(":020000040000FA\n\xEF\xBB\xBF:00000001FF\n")), 2);
+  EXPECT_EQ(CheckHexFile(Put("\xEF\xBB:00000001FF\n")), 1);
+  // Blanks in front of a record, and blanks inside it, stay errors.
+  EXPECT_EQ(CheckHexFile(Put(" :020000040000FA\n:00000001FF\n")), 1);
+  EXPECT_EQ(CheckHexFile(Put(":02000004 0000FA\n:00000001FF\n")), 1);
+  // The length limit counts the record without its trailing blanks.
+  const std::string longest = WithSum("FF000000" + std::string(510, '0'));
+  EXPECT_EQ(CheckHexFile(Put(longest + std::string(300, ' ') + "\n:00000001FF\n")), 0);
+  EXPECT_EQ(CheckHexFile(Put(longest + "00" + std::string(3, ' ') + "\n:00000001FF\n")), 1);
+}
+
+TEST_F(HexFileTest, LongLinesAreReadWhole) {
   const std::string big(3 * 1000 * 1000, 'A');
   const std::string p = Put(big + "\nnext\n");
   HexLineReader r(p);
   std::string line;
-  ASSERT_TRUE(r.NextLine(line, 10));
-  EXPECT_EQ(line, "AAAAAAAAAA");
-  EXPECT_TRUE(r.Truncated());
-  ASSERT_TRUE(r.NextLine(line, 10));
+  ASSERT_TRUE(r.NextLine(line));
+  EXPECT_EQ(line, big);
+  ASSERT_TRUE(r.NextLine(line));
   EXPECT_EQ(line, "next");
-  EXPECT_FALSE(r.Truncated());
   EXPECT_EQ(CountLines(p), 2);
   EXPECT_EQ(CheckHexFile(p), 1);
+}
+
+TEST_F(HexFileTest, FilesOverFourMebibytesAreRefused) {
+  // Exactly 4 MiB: a program and blank lines after its end record.
+  std::string text = kAssemblerOutput;
+  text += std::string(firmware::kMaxHexFileBytes - text.size() - 1, ' ') + "\n";
+  ASSERT_EQ(text.size(), 4u * 1024 * 1024);
+  EXPECT_EQ(ScanHexFile(Put(text)).badLine, 0);
+  EXPECT_EQ(ScanHexFile(Put(text)).lines, 7);
+  try {
+    CheckHexFile(Put(text + "\n"));
+    ADD_FAILURE() << "a file of 4 MiB and one byte is taken";
+  } catch (const firmware::EHexFileTooLarge& e) {
+    EXPECT_STREQ(e.what(), "Die Datei ist größer als 4 MiB");
+  }
+  // A 0x1A early in the file does not make the rest of a large file small.
+  EXPECT_THROW(HexLineReader(Put(":00000001FF\n\x1A" + text)), firmware::EHexFileTooLarge);
 }
 
 TEST_F(HexFileTest, ManyLinesStream) {
@@ -204,6 +257,11 @@ TEST_F(HexFileTest, AfterTheEndRecordOnlyBlankLines) {
   EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + ":00000001FF\n")), 7);
   // Text hidden behind a run of blanks longer than any record is still text.
   EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + std::string(530, ' ') + "x\n")), 7);
+  // A blank line is empty once its trailing blanks are gone, however long it was.
+  EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + std::string(522, '\t') + "\n")), 0);
+  EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + std::string(5000, ' ') + "\n")), 0);
+  // A long run of blanks and tabs, then text on the next line: the text is the bad line.
+  EXPECT_EQ(CheckHexFile(std::string(MORVALA_SOURCE_DIR) + "/fuzz/corpus/hexfile/blank_run_after_end.hex"), 4);
   // Past a 0x1A nothing counts.
   EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + "\x1A" "garbage\n")), 0);
 }
