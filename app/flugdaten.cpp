@@ -275,29 +275,24 @@ void TForm1::ShowConfigControls() {
 }
 
 void TForm1::LoadControls(const LoggerConfig& config) {
-  // In this order, so that every change handler runs as after a user's change.
+  // One control at a time in this order, so that every change handler runs as after a
+  // user's change: a handler's changes to other controls (the rate moved off "0,02 s",
+  // the internal temperature unticked by the sensor) stay as the handlers leave them.
+  const ConfigControls c = ControlsFromConfig(config);
   const auto record = RecordBoxes();
   const auto tele = TeleBoxes();
-  for (int bit = 0; bit < 8; ++bit) record[bit]->setChecked(config.RecordFlags1 & (1 << bit));
-  for (int bit = 0; bit < 8; ++bit) record[8 + bit]->setChecked(config.RecordFlags2 & (1 << bit));
-  if (config.RecordFlags2 & 0x80)
+  for (int i = 0; i < cbCount; ++i) record[i]->setChecked(c.record[i]);
+  if (c.record[cbTele])
     TeleOn();
   else
     TeleOff();
-  const int code = config.SampleRateCode;
-  RadioGroup1->SetItemIndex(0);
-  if (code > 0) RadioGroup1->SetItemIndex(1);
-  if (code > 3) RadioGroup1->SetItemIndex(2);
-  if (code > 18) RadioGroup1->SetItemIndex(3);
-  if (code > 37) RadioGroup1->SetItemIndex(4);
-  if (code > 225) RadioGroup1->SetItemIndex(5);
+  // Each threshold the code passes raises the selection by one item.
+  for (int item = 0; item <= c.rateItem; ++item) RadioGroup1->SetItemIndex(item);
   SetFittedText(Label1, QString::fromStdString(DataCountText(config.DataCount)));
-  for (int bit = 0; bit < 8; ++bit) tele[bit]->setChecked(config.TeleFlags1 & (1 << bit));
-  for (int bit = 0; bit < 7; ++bit) tele[8 + bit]->setChecked(config.TeleFlags2 & (1 << bit));
-  tele[15]->setChecked(!(config.TeleFlags2 & 0x80));
-  OffsetMaskEdit->setText(QString::fromStdString(ThreeDigits(config.Adc3Offset)));
-  SnMaskEdit->setText(QString::fromStdString(ThreeDigits(config.SerialSensor & 0x7F)));
-  DRadioGroup->SetItemIndex((config.SerialSensor >> 7) & 1);
+  for (int i = 0; i < cbCount; ++i) tele[i]->setChecked(c.tele[i]);
+  OffsetMaskEdit->setText(QString::fromStdString(c.offsetText));
+  SnMaskEdit->setText(QString::fromStdString(c.serialText));
+  DRadioGroup->SetItemIndex(c.sensorItem);
   SetFittedText(FNLabel, QString::fromStdString(FlightNumberText(config.FlightNumber())));
 }
 
@@ -422,19 +417,16 @@ ConfigControls TForm1::ControlsState() const {
 }
 
 void TForm1::Loggerzeit() {
-  ConfigControls c = ControlsState();
-  const int bytes = BytesPerSample(c.record);
+  const RecordingEstimate estimate = EstimateRecordingTime(ControlsState(), Config.EepromKByte);
   // The fastest interval only for the 16-bit ADC and ADC 0 to ADC 4; selecting the
   // next item runs RadioGroup1Click, which estimates for it.
-  if (NeedsSlowerThanFastest(c)) RadioGroup1->SetItemIndex(1);
-  const double perSecond = SamplesPerSecond(RadioGroup1->ItemIndex());
-  if (bytes == 0) {
-    ZeitLabel->setText(" ");
+  if (estimate.moved) RadioGroup1->SetItemIndex(estimate.rateItem);
+  if (!estimate.showLabel) {
+    ZeitLabel->setText(QString::fromStdString(estimate.text));
     return;
   }
   ZeitLabel->show();
-  SetFittedText(ZeitLabel,
-                QString::fromStdString(RecordingTimeText(bytes, perSecond, Config.EepromKByte)));
+  SetFittedText(ZeitLabel, QString::fromStdString(estimate.text));
 }
 
 void TForm1::SchreibButton1Click() {

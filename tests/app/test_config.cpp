@@ -204,6 +204,55 @@ TEST_F(WindowTest, NeverEndingStreamIsGivenUpAndTheWindowAnswersAfterwards) {
   EXPECT_FALSE(form->ComPort1.Connected());
 }
 
+// The controls are loaded one at a time, boxes, telemetry, rate, telemetry boxes, numbers,
+// sensor, and each one that changes runs its handler: what the handlers do to other
+// controls stays, and a control that keeps its value runs none.
+TEST_F(WindowTest, LoadingRunsTheChangeHandlersInReadOrder) {
+  loggersim::SimConfig c;
+  c.recordFlags1 = 0x01;        // 16-Bit-ADC
+  c.recordFlags2 = 0x10;        // Temp. int., telemetry off
+  c.sampleRateCode = 0;         // "0,02 s"
+  c.teleFlags1 = 0x01;          // telemetry 16-Bit-ADC
+  c.teleFlags2 = 0x90;          // telemetry Temp. int.; bit 7 set: not "4800 BPS"
+  c.serialSensor = 3;           // MPX4100
+  c.eepromSize = 1;             // 32 kByte
+  StartSim(QuickOptions(), c);
+  CreateWindow();
+  ASSERT_EQ(form->DRadioGroup->ItemIndex(), 1);  // MS5534A at start
+  ReadConfiguration();
+  ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
+
+  // The sensor came last and changed: it unticked both internal temperatures after they
+  // were loaded, and disabled them.
+  EXPECT_EQ(form->DRadioGroup->ItemIndex(), 0);
+  EXPECT_FALSE(form->E1CheckBox->isChecked());
+  EXPECT_FALSE(form->tE1CheckBox->isChecked());
+  EXPECT_FALSE(form->E1CheckBox->isEnabled());
+  // The telemetry boxes came after "Telemetrie" was switched off, so they keep their bits.
+  EXPECT_TRUE(form->tAD16CheckBox->isChecked());
+  EXPECT_FALSE(form->t4800bpsCheckBox->isChecked());
+  EXPECT_FALSE(form->GroupBox2->isVisible());
+  // "0,02 s" came while Temp. int. was ticked, so the estimate moved it to "0,06 s".
+  EXPECT_EQ(form->RadioGroup1->ItemIndex(), 1);
+  // 16-Bit-ADC only at 16.67 per second: 32768 / 2 / 16.67 = 982.8 s.
+  EXPECT_EQ(form->ZeitLabel->text().toStdString(), "max. 16m 23s");
+  EXPECT_FALSE(form->SchreibButton1->isVisible());
+
+  // The same configuration again: the sensor does not change, so nothing unticks the
+  // loaded internal temperatures this time (they stay disabled).
+  QTest::mouseClick(form->ResetButton1, Qt::LeftButton);
+  ASSERT_TRUE(form->Startbutton->isEnabled());
+  ReadConfiguration();
+  ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
+  EXPECT_TRUE(form->E1CheckBox->isChecked());
+  EXPECT_TRUE(form->tE1CheckBox->isChecked());
+  EXPECT_TRUE(form->tAD16CheckBox->isChecked());
+  EXPECT_EQ(form->RadioGroup1->ItemIndex(), 1);
+  // 16-Bit-ADC and Temp. int.: 32768 / 3 / 16.67 = 655.2 s.
+  EXPECT_EQ(form->ZeitLabel->text().toStdString(), "max. 10m 55s");
+  EXPECT_FALSE(form->SchreibButton1->isVisible());
+}
+
 TEST_F(WindowTest, EditingUpdatesTheRecordingTimeAndEnforcesTheRules) {
   loggersim::SimConfig c;
   c.recordFlags1 = 0x01;
