@@ -8,6 +8,7 @@
 # Builds in build-fuzz with clang (configured on the first run, refreshed on every run so
 # that targets whose modules have appeared since are added). Crashing inputs are kept in
 # fuzz/crashes/ (not committed); the committed corpus is never changed.
+# With MORVALA_FUZZ_STRICT=1 (CI) a target that could not be built counts as a failure.
 set -u
 
 SECONDS_PER_TARGET=${1:-60}
@@ -54,6 +55,7 @@ for t in "${TARGETS[@]}"; do
   if [ ! -x "$bin" ]; then
     why=$(grep "fuzz_$t skipped" "$BUILD.configure.log" | sed 's/.*skipped: //')
     printf '%-10s %8s %12s %9s %7s %7s %7s  %s\n' "$t" - - - - - - "not built (${why:-no source})"
+    [ "${MORVALA_FUZZ_STRICT:-0}" = 1 ] && failed=1
     continue
   fi
   corpus="$WORK/$t"
