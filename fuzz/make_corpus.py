@@ -113,6 +113,9 @@ def hexfile():
     write("hexfile", "long_lines.hex", lines[0] + "\r\n" + lines[-1] + "\n" + " \t" * 270 + "\n"
           + ":" + "0" * 600 + "\r\n")
     write("hexfile", "blank_and_junk.hex", "\r\n\r\n:02000004ZZ00\r\n;comment\r\n:0\r\n")
+    # An editor's file: a byte-order mark, blanks and tabs after the checksums.
+    write("hexfile", "bom_trailing_blanks.hex",
+          "\xef\xbb\xbf" + "".join(l + " \t" * (i % 3) + "\r\n" for i, l in enumerate(lines)))
 
 
 if __name__ == "__main__":
