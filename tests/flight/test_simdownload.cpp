@@ -22,7 +22,7 @@
 #include "serial/comport.h"
 #include "serial/mainsync.h"
 #include "serial/rxring.h"
-#include "sim_flight.h"
+#include "tools/sim/expected.h"
 #include "tools/sim/loggersim.h"
 
 namespace {
@@ -132,7 +132,7 @@ class SimDownload : public ::testing::Test {
 
   // The table, the degree bytes included, and the saved file equal the flight.
   void ExpectWholeFlight() {
-    const std::vector<TableBytes> want = ExpectedTable(expected);
+    const std::vector<loggersim::TableBytes> want = loggersim::ExpectedTable(expected);
     ASSERT_EQ(fd->LastSampleIndex, static_cast<int32_t>(want.size()) - 1);
     int wrong = 0;
     for (size_t i = 0; i < want.size(); ++i)
@@ -144,7 +144,7 @@ class SimDownload : public ::testing::Test {
     std::ifstream in(path, std::ios::binary);
     std::stringstream saved;
     saved << in.rdbuf();
-    EXPECT_TRUE(saved.str() == ExpectedCsv(expected)) << "the saved CSV differs from the flight";
+    EXPECT_TRUE(saved.str() == loggersim::ExpectedCsv(expected)) << "the saved CSV differs from the flight";
     std::remove(path.c_str());
   }
 
@@ -235,7 +235,7 @@ TEST_F(SimDownload, LongPauseInsideARecordEndsTheDownloadWithThatRecord) {
   for (int i = 41; i < 50; ++i) std::memset(fd->SampleTable[i].b, 0x77, 25);
   Run();
   ASSERT_EQ(fd->LastSampleIndex, 40);
-  const std::vector<TableBytes> want = ExpectedTable(expected);
+  const std::vector<loggersim::TableBytes> want = loggersim::ExpectedTable(expected);
   for (int i = 0; i < 40; ++i)
     EXPECT_TRUE(std::equal(want[i].begin(), want[i].end(), fd->SampleTable[i].b)) << i;
   // Record 40: the five bytes before the pause, zeros in every field after it.

@@ -1,6 +1,7 @@
 // What a download of a simulated flight must give, worked out from the flight itself
 // without the program's decoder or exporter: the 25 table bytes of each record and the
-// whole CSV text (the same rules as tests/e2e/expected_csv.py).
+// whole CSV text (the same rules as tests/e2e/expected_csv.py). Used by the tests and the
+// benchmarks to judge a download.
 #pragma once
 
 #include <array>
@@ -11,10 +12,12 @@
 
 #include "tools/sim/loggersim.h"
 
+namespace loggersim {
+
 using TableBytes = std::array<uint8_t, 25>;
 
 // The bytes a downloaded record holds, before the degree bytes are filled.
-inline TableBytes TableRecord(const loggersim::SimRecord& r, uint8_t f1, uint8_t f2) {
+inline TableBytes TableRecord(const SimRecord& r, uint8_t f1, uint8_t f2) {
   TableBytes b{};
   if (f1 & 0x01) b[0] = uint8_t(r.adc16 >> 8), b[1] = uint8_t(r.adc16 & 0xFF);
   uint8_t high = 0;
@@ -39,7 +42,7 @@ inline TableBytes TableRecord(const loggersim::SimRecord& r, uint8_t f1, uint8_t
 }
 
 // Every record's bytes with the degree offsets counted from the minute wraps.
-inline std::vector<TableBytes> ExpectedTable(const loggersim::SimFlight& f) {
+inline std::vector<TableBytes> ExpectedTable(const SimFlight& f) {
   std::vector<TableBytes> table;
   int latCount = 100, lonCount = 100;
   int prevLat = -1, prevLon = -1;
@@ -60,7 +63,7 @@ inline std::vector<TableBytes> ExpectedTable(const loggersim::SimFlight& f) {
 }
 
 // The file the program must save after downloading the whole flight.
-inline std::string ExpectedCsv(const loggersim::SimFlight& f) {
+inline std::string ExpectedCsv(const SimFlight& f) {
   std::string out;
   auto line = [&](const std::vector<std::string>& values) {
     for (const auto& v : values) out += v + ";";
@@ -87,3 +90,5 @@ inline std::string ExpectedCsv(const loggersim::SimFlight& f) {
   }
   return out;
 }
+
+}  // namespace loggersim
