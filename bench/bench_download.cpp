@@ -8,11 +8,13 @@
 //   headless   the download code with no window at all (port, decoder, live bitmap)
 #include <QApplication>
 #include <QEvent>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/widgets.h"
 #include "bench/bench.h"
 #include "flight/download.h"
+#include "tools/sim/expected.h"
 
 namespace bench {
 namespace {
@@ -148,12 +150,26 @@ int CountOverflowBoxes(const UiTestAnswers& ui) {
   return n;
 }
 
+// True when the table holds exactly the flight: every record, every byte.
+bool TableIsTheFlight(const FlightData& fd, const std::vector<loggersim::TableBytes>& want) {
+  if (fd.LastSampleIndex + 1 != static_cast<int32_t>(want.size())) return false;
+  for (size_t i = 0; i < want.size(); ++i)
+    if (!std::equal(want[i].begin(), want[i].end(), fd.SampleTable[i].b)) return false;
+  return true;
+}
+
 }  // namespace
 
 int RunDownload(const Args& args) {
-  const int records = static_cast<int>(args.Int("records", 30000));
+  // --sample: the built-in sample flight instead of a made-up one.
+  const bool sample = args.Has("sample");
   const uint8_t flags1 = static_cast<uint8_t>(args.Int("flags1", 0x01));
   const uint8_t flags2 = static_cast<uint8_t>(args.Int("flags2", 0x00));
+  const loggersim::SimFlight flight =
+      sample ? loggersim::SampleFlight()
+             : MakeFlight(static_cast<int>(args.Int("records", 30000)), flags1, flags2);
+  const int records = static_cast<int>(flight.records.size());
+  const std::vector<loggersim::TableBytes> wantTable = loggersim::ExpectedTable(flight);
   const std::string variant = args.Str("variant", "window");
   const int reps = static_cast<int>(args.Int("reps", 3));
   const int baud = static_cast<int>(args.Int("baud", 0));
@@ -162,7 +178,6 @@ int RunDownload(const Args& args) {
   const std::string label = args.Str("label", variant);
 
   Session session;
-  const loggersim::SimFlight flight = MakeFlight(records, flags1, flags2);
   const int recordBytes = flight.RecordSize();
   std::unique_ptr<loggersim::LoggerSim> sim;
   std::function<void()> powerOn;
@@ -196,6 +211,7 @@ int RunDownload(const Args& args) {
   long statusRepaints = 0;
   int overflowBoxes = 0;
   bool allComplete = true;
+  int exact = 0;
   for (int rep = 0; rep < reps; ++rep) {
     // The logger is off after a download: on again, and its announce taken by a read.
     if (rep > 0 && !ReadConfiguration(*form, powerOn)) {
@@ -238,6 +254,7 @@ int RunDownload(const Args& args) {
     Pump(20);
     overflowBoxes = CountOverflowBoxes(session.ui);
     got = form->Flight.LastSampleIndex + 1;
+    if (TableIsTheFlight(form->Flight, wantTable)) ++exact;
     if (!seen || got != records) {
       allComplete = false;
       std::printf("  %-10s rep %d: %ld of %d records, result text %s, %d overflow boxes\n", label.c_str(),
@@ -257,8 +274,9 @@ int RunDownload(const Args& args) {
               rate / LineRecordsPerSecond(115200, recordBytes),
               rate / LineRecordsPerSecond(256000, recordBytes), Median(msToReturn), statusRepaints,
               overflowBoxes, allComplete ? "" : ", INCOMPLETE");
-  std::printf("DATA download label=%s bytes=%d records=%ld ms=%.2f rate=%.1f complete=%d\n", label.c_str(),
-              recordBytes, got, ms, rate, allComplete ? 1 : 0);
+  if (sample) std::printf("  %-10s %d of %d downloads exact (table equal to the flight)\n", label.c_str(), exact, reps);
+  std::printf("DATA download label=%s bytes=%d records=%ld ms=%.2f rate=%.1f complete=%d exact=%d reps=%d\n",
+              label.c_str(), recordBytes, got, ms, rate, allComplete ? 1 : 0, exact, reps);
   form.reset();
   if (sim) sim->Stop();
   return allComplete ? 0 : 1;

@@ -2,7 +2,7 @@
 // bench/run.sh collects; nothing here judges them.
 //
 //   morvala_bench download   --records N --flags1 X --flags2 Y [--variant V] [--reps R]
-//                            [--baud B] [--queue BYTES] [--port PATH]
+//                            [--baud B] [--queue BYTES] [--port PATH] [--sample]
 //   morvala_bench components
 //   morvala_bench firmware   --lines N
 //   morvala_bench write-flight --records N --flags1 X --flags2 Y --out FILE

@@ -5,19 +5,22 @@
 #      and what each part of the path costs per record;
 #   2. time from start to the shown window of build/morvala;
 #   3. the firmware transfer's time per HEX line beyond the 10 ms pause of the exchange;
-#   4. peak memory of a full download and of the idle window.
+#   4. peak memory of a full download and of the idle window;
+#   5. how many sample downloads are exact while a CPU-bound process runs on every core.
 # Figures only: nothing here passes or fails on a time. The machine may be shared, so
 # compare the figures of one run with each other (ratios), not with another run's.
 #
 # Usage: bench/run.sh [BUILD_DIR]     (default: build-bench next to this folder)
 # Environment: BENCH_REPS (download repetitions, median taken; default 3),
-#              BENCH_START_RUNS (start-up runs; default 7).
+#              BENCH_START_RUNS (start-up runs; default 7),
+#              BENCH_BUSY_REPS (sample downloads on the busy computer; default 5).
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(dirname "$here")
 build=${1:-$src/build-bench}
 reps=${BENCH_REPS:-3}
 startRuns=${BENCH_START_RUNS:-7}
+busyReps=${BENCH_BUSY_REPS:-5}
 export LC_ALL=C
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -30,7 +33,9 @@ cmake --build "$build" --target morvala loggersim morvala_bench -j2 >/dev/null |
 bench=$build/bench/morvala_bench
 tmp=$(mktemp -d)
 xvfbPid=
+busyPids=()
 cleanup() {
+  [ ${#busyPids[@]} -gt 0 ] && kill "${busyPids[@]}" 2>/dev/null
   [ -n "$xvfbPid" ] && kill "$xvfbPid" 2>/dev/null && wait "$xvfbPid" 2>/dev/null
   rm -rf "$tmp"
 }
@@ -240,4 +245,22 @@ done
   --port "$tmp/tty_burst" --label "burst" 2>&1 | quiet
 kill "$simPid" 2>/dev/null
 wait "$simPid" 2>/dev/null
+fi
+
+# ---- 5. busy computer ----
+cores=$(nproc)
+for _ in $(seq "$cores"); do
+  (while :; do :; done) &
+  busyPids+=($!)
+done
+"$bench" download --sample --baud 38400 --variant window --reps "$busyReps" --label busy >"$tmp/busy.txt" 2>&1
+kill "${busyPids[@]}" 2>/dev/null
+wait "${busyPids[@]}" 2>/dev/null
+busyPids=()
+d=$(data "$tmp/busy.txt")
+echo
+if [ -n "$d" ]; then
+  echo "5. Sample download (1200 records, 38400 baud, in the window) with $cores CPU-bound processes on $cores cores: $(field "$d" exact) of $busyReps exact"
+else
+  echo "5. Sample download with every core busy: no result ($(quiet <"$tmp/busy.txt" | tail -1))"
 fi

@@ -35,9 +35,9 @@ void DropPending(ReceiveRing& ring, const ConfigReadLimits& limits) {
 enum class SyncResult { Found, NoSync, Cut };
 
 // Finds the first 0x55 and reads past the run of them; the first other byte is the lead
-// byte (left in RxByte). Time-outs before the first 0x55 only cost time; a time-out
-// inside the run means the message broke off. The wall clock bounds the wait for the
-// first 0x55 (garbage or silence), the clock and a byte count bound the run.
+// byte (left in RxByte). Time-outs before the first 0x55 only cost time; silence inside
+// the run means the message broke off. The wall clock bounds the wait for the first 0x55
+// (garbage or silence), the clock and a byte count bound the run.
 SyncResult Synchronise(ReceiveRing& ring, const ConfigReadLimits& limits) {
   const auto syncDeadline = After(limits.syncMs);
   for (;;) {
@@ -48,7 +48,7 @@ SyncResult Synchronise(ReceiveRing& ring, const ConfigReadLimits& limits) {
   const auto runDeadline = After(limits.syncRunMs);
   int run = 1;
   for (;;) {
-    ring.Empfang();
+    ring.EmpfangWithin(limits.silenceMs);
     if (ring.RxTimedOut) return SyncResult::Cut;
     if (ring.RxByte != SyncByte) return SyncResult::Found;
     if (++run >= limits.syncRunBytes || Clock::now() >= runDeadline) return SyncResult::NoSync;
@@ -131,7 +131,7 @@ void ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io,
 
   // 10. Count and bytes; every one of them must arrive. The block keeps 30, the rest is
   // read and dropped so that the line stays in step.
-  ring.Empfang();
+  ring.EmpfangWithin(limits.silenceMs);
   if (ring.RxTimedOut) {
     Fail(io, flags, kTextIncomplete);
     return;
@@ -140,7 +140,7 @@ void ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io,
   std::vector<uint8_t> bytes;
   bytes.reserve(count);
   for (int i = 0; i < count; ++i) {
-    ring.Empfang();
+    ring.EmpfangWithin(limits.silenceMs);
     if (ring.RxTimedOut) {
       Fail(io, flags, kTextIncomplete);
       return;

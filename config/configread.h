@@ -8,6 +8,7 @@
 #include <string>
 
 #include "config/loggerconfig.h"
+#include "serial/rxring.h"
 
 class TCustomComPort;
 class ReceiveRing;
@@ -47,6 +48,9 @@ struct ConfigReadLimits {
   int syncMs = 2000;         // the first 0x55 must come within this long
   int syncRunMs = 2000;      // the run of 0x55 bytes must end within this long ...
   int syncRunBytes = 65536;  // ... and within this many bytes
+  // From the first 0x55 on (the run, lead byte, count, configuration bytes) the line
+  // counts as silent only after this long without a byte; shorter pauses are waited out.
+  int silenceMs = kLineSilenceMs;
 };
 
 // Texts of the status bar.

@@ -15,15 +15,16 @@ const char* const kTextNoData = "keine Daten empfangen !!!";
 
 namespace {
 
-// Empfang that turns a port failure into a silent line: after the first EComPort the
-// port is not read again and every call reports a time-out; the error is kept for the end.
+// Empfang that waits out pauses shorter than the silence limit and turns a port failure
+// into a silent line: after the first EComPort the port is not read again and every call
+// reports a time-out; the error is kept for the end.
 class LineReader {
  public:
-  explicit LineReader(ReceiveRing& ring) : ring_(ring) {}
+  LineReader(ReceiveRing& ring, int silenceMs) : ring_(ring), silenceMs_(silenceMs) {}
   void Empfang() {
     if (!error_) {
       try {
-        ring_.Empfang();
+        ring_.EmpfangWithin(silenceMs_);
         return;
       } catch (const EComPort&) {
         error_ = std::current_exception();
@@ -43,13 +44,26 @@ class LineReader {
 
  private:
   ReceiveRing& ring_;
+  int silenceMs_;
   std::exception_ptr error_;
 };
+
+// Feeds header bytes until position `last` is read; false when the line fell silent
+// first. A missing header byte is never read as 0: the header decides the record layout.
+bool ReadHeaderThrough(LineReader& line, HeaderDecoder& header, int last) {
+  while (header.Position() <= last) {
+    line.Empfang();
+    if (line.TimedOut()) return false;
+    header.Feed(line.Byte());
+  }
+  return true;
+}
 
 }  // namespace
 
 void Datenlesen(TCustomComPort& port, ReceiveRing& ring, UserIO& io, DownloadView& view,
-                FlightData& fd, int eepromKByte, int32_t graphStep, GraphCanvas& bitmap) {
+                FlightData& fd, int eepromKByte, int32_t graphStep, GraphCanvas& bitmap,
+                const DownloadLimits& limits) {
   if (graphStep < 1) graphStep = 1;
   // 1. The configuration controls make room for the graph.
   view.HideConfigGroups();
@@ -57,7 +71,7 @@ void Datenlesen(TCustomComPort& port, ReceiveRing& ring, UserIO& io, DownloadVie
   const uint8_t request = DownloadRequest;
   port.Write(&request, 1);
 
-  LineReader line(ring);
+  LineReader line(ring, limits.silenceMs);
   // 3. Skip everything up to the start marker.
   bool synced = false;
   const auto syncDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSyncLimitMs);
@@ -71,29 +85,28 @@ void Datenlesen(TCustomComPort& port, ReceiveRing& ring, UserIO& io, DownloadVie
     if (std::chrono::steady_clock::now() > syncDeadline) break;
   }
 
+  // A header cut short by silence ends the download as a missing start marker does.
+  HeaderDecoder header;
+  LiveGraph live;
   if (synced) {
     // 4.
     io.SetStatusColor(kSyncedColor);
     io.SetStatusText(1, kTextSynchronised);
     io.RepaintStatus();
     // 5. Header positions 0..10.
-    HeaderDecoder header;
-    while (header.Position() <= 10) {
-      line.Empfang();
-      header.Feed(line.Byte());
-    }
+    synced = ReadHeaderThrough(line, header, 10);
+  }
+  if (synced) {
     // 6.
     io.SetStatusColor(clBtnFace);
     io.SetStatusText(1, kTextSwitchOff);
     io.RepaintStatus();
     view.ShowPaintBox();
-    LiveGraph live;
     live.PrepareLiveGraph(bitmap);
     // 7. Header positions 11..22.
-    while (!header.Complete()) {
-      line.Empfang();
-      header.Feed(line.Byte());
-    }
+    synced = ReadHeaderThrough(line, header, kDownloadHeaderSize - 1);
+  }
+  if (synced) {
     const DownloadHeader& h = header.Header();
     h.StoreSummary(fd);
 
@@ -105,16 +118,21 @@ void Datenlesen(TCustomComPort& port, ReceiveRing& ring, UserIO& io, DownloadVie
     SampleRecord incoming;
     for (;;) {
       decoder.Begin(incoming);
-      bool anyByte = false;
+      // Once the line is silent inside a record nothing more is read into it: a byte
+      // that came late must not be taken for the next field. The rest stays zero.
+      int got = 0;
       bool timedOut = false;
-      for (int i = 0; i < layout.length; ++i) {
+      while (got < layout.length) {
         line.Empfang();
-        timedOut = line.TimedOut();
-        anyByte = anyByte || !timedOut;
-        decoder.Feed(line.Byte());  // 0 after a time-out: the field stays zero
+        if (line.TimedOut()) {
+          timedOut = true;
+          break;
+        }
+        decoder.Feed(line.Byte());
+        ++got;
       }
       // The line fell silent before the record began: no record.
-      if (layout.length > 0 && !anyByte) break;
+      if (layout.length > 0 && got == 0) break;
       fd.SampleTable[n] = incoming;
       if (n % graphStep == 0) live.PlotLivePoint(bitmap, fd, n, graphStep);
       view.ShowLiveGraph();

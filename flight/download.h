@@ -9,6 +9,7 @@
 
 #include "flight/graph.h"
 #include "flight/sampletable.h"
+#include "serial/rxring.h"
 
 class TCustomComPort;
 class ReceiveRing;
@@ -40,10 +41,20 @@ extern const char* const kTextNoData;         // "keine Daten empfangen !!!"
 // a handful of 0x55 first); a line that babbles on is given up like a silent one.
 constexpr int kSyncLimitMs = 5000;
 
+// Bounds of the download's waits; tests and fuzz targets pass their own.
+struct DownloadLimits {
+  // The line counts as silent (the logger switched off) only after this long without a
+  // byte, while waiting for the start marker, in the header and in the records.
+  int silenceMs = kLineSilenceMs;
+};
+
 // One download. The outcome lands in fd (table, indexes, summary). A record of which no
 // byte came is not a record: the normal end (logger switched off at a record boundary)
-// adds nothing, and a download that got no record leaves LastSampleIndex at -1. When the
-// port fails on the way (device gone), the download ends as on a time-out with what it
-// has, and then the port's error is thrown on to the caller.
+// adds nothing, and a download that got no record leaves LastSampleIndex at -1. A record
+// in which the line fell silent keeps zeros in its remaining fields and is the last one;
+// a header cut short by silence ends the download as a missing start marker does. When
+// the port fails on the way (device gone), the download ends as on a silent line with
+// what it has, and then the port's error is thrown on to the caller.
 void Datenlesen(TCustomComPort& port, ReceiveRing& ring, UserIO& io, DownloadView& view,
-                FlightData& fd, int eepromKByte, int32_t graphStep, GraphCanvas& bitmap);
+                FlightData& fd, int eepromKByte, int32_t graphStep, GraphCanvas& bitmap,
+                const DownloadLimits& limits = DownloadLimits());

@@ -10,7 +10,9 @@
 //    bytes, start marker, header, records; the header's own flags decide the layout).
 //    It goes into the receive ring, the port is a pseudo-terminal with nothing more to
 //    read, and Datenlesen runs with the graph on a bounds-checking canvas. The table, the
-//    indexes, the summary and the request byte are checked against the download rules.
+//    indexes, the summary and the request byte are checked against the download rules:
+//    a record cut short keeps zeros after its last byte and ends the download, a header
+//    cut short is a download without data.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -233,25 +235,27 @@ void WholeDownload(uint8_t option, const uint8_t* s, size_t n) {
   QuietIO io;
   CheckingCanvas bitmap(470, 129), box(470, 129);
   QuietView view(box);
-  Datenlesen(line.Port(), line.Ring(), io, view, fd, eepromKByte, graphStep, bitmap);
+  DownloadLimits limits;
+  limits.silenceMs = 0;  // the ring is all there is: an empty ring is the silent line
+  Datenlesen(line.Port(), line.Ring(), io, view, fd, eepromKByte, graphStep, bitmap, limits);
 
   const std::vector<uint8_t> sent = line.Sent(1, 2000);
   if (sent.size() != 1 || sent[0] != DownloadRequest) Fail("the request is not one byte 0x53");
   if (!view.buttonsHidden) Fail("buttons not hidden");
 
-  // Where the stream stands: the start marker, then the header (missing bytes read 0).
+  // Where the stream stands: the start marker, then the whole header. A stream that ends
+  // before either is a download without data.
   size_t p = 0;
   while (p < n && s[p] != StartMarker) ++p;
-  if (p == n) {
-    if (fd.LastSampleIndex != 0 || view.saveEnabled) Fail("no start marker, but a download");
-    if (io.boxes.size() != 1 || io.boxes[0] != kTextNoData) Fail("no start marker, no message");
-    if (line.Ring().Unread() != 0) Fail("bytes left after a failed sync");
+  if (p == n || n - (p + 1) < static_cast<size_t>(kDownloadHeaderSize)) {
+    if (fd.LastSampleIndex != 0 || view.saveEnabled) Fail("no start marker or header, but a download");
+    if (io.boxes.size() != 1 || io.boxes[0] != kTextNoData) Fail("no start marker or header, no message");
+    if (line.Ring().Unread() != 0) Fail("bytes left after a failed sync or header");
     return;
   }
   ++p;
   uint8_t h[kDownloadHeaderSize] = {};
-  for (int i = 0; i < kDownloadHeaderSize; ++i, ++p)
-    if (p < n) h[i] = s[p];
+  for (int i = 0; i < kDownloadHeaderSize; ++i, ++p) h[i] = s[p];
   const DownloadHeader eh = ExpectedHeader(h);
   if (fd.RecordFlags1 != eh.RecordFlags1 || fd.RecordFlags2 != eh.RecordFlags2 ||
       fd.SampleRateCode != eh.SampleRateCode || fd.HeaderWord9 != eh.HeaderWord9 ||

@@ -80,7 +80,6 @@ void TComThread::Execute() {
       if (events_.Has(evRxChar)) batch.Include(evRxChar);
       if (device_.TakeRx80Full() && events_.Has(evRx80Full)) batch.Include(evRx80Full);
       if (device_.TakeRxFlag() && events_.Has(evRxFlag)) batch.Include(evRxFlag);
-      if (device_.TakeOverruns() > 0 && events_.Has(evError)) batch.Include(evError);
       if (batch.Empty()) continue;
       Dispatch(batch);
       if (stop_) {

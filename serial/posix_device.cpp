@@ -129,9 +129,10 @@ void PosixSerialDevice::Open(const SerialOpenOptions& options) {
   rxEventFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   hangupEventFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   stopEventFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (rxEventFd_ < 0 || hangupEventFd_ < 0 || stopEventFd_ < 0) {
+  roomEventFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (rxEventFd_ < 0 || hangupEventFd_ < 0 || stopEventFd_ < 0 || roomEventFd_ < 0) {
     int err = errno;
-    for (int* e : {&rxEventFd_, &hangupEventFd_, &stopEventFd_})
+    for (int* e : {&rxEventFd_, &hangupEventFd_, &stopEventFd_, &roomEventFd_})
       if (*e >= 0) ::close(*e), *e = -1;
     ::tcsetattr(fd, TCSANOW, &tio);
     haveOriginal_ = false;
@@ -147,7 +148,7 @@ void PosixSerialDevice::Open(const SerialOpenOptions& options) {
     timeouts_ = options.timeouts;
     rx80Armed_ = true;
     rx80Pending_ = rxFlagPending_ = false;
-    overruns_ = dropped_ = 0;
+    readerWaitsForRoom_ = false;
   }
   gone_ = false;
   goneError_ = 0;
@@ -172,7 +173,7 @@ void PosixSerialDevice::Close() {
   ::flock(fd_, LOCK_UN);
   ::close(fd_);
   fd_ = -1;
-  for (int* e : {&rxEventFd_, &hangupEventFd_, &stopEventFd_})
+  for (int* e : {&rxEventFd_, &hangupEventFd_, &stopEventFd_, &roomEventFd_})
     if (*e >= 0) ::close(*e), *e = -1;
   std::lock_guard<std::mutex> lock(mutex_);
   queue_.clear();
@@ -193,6 +194,8 @@ void PosixSerialDevice::MarkGone(int err) {
   dataCv_.notify_all();
 }
 
+// Called with intake_ held and never with more bytes than the queue has room for: the
+// reader and the last look take only that much from the device.
 void PosixSerialDevice::StoreBytes(const uint8_t* bytes, size_t n) {
   bool stored = false;
   {
@@ -201,11 +204,6 @@ void PosixSerialDevice::StoreBytes(const uint8_t* bytes, size_t n) {
     for (size_t i = 0; i < n; ++i) {
       uint8_t b = bytes[i];
       if (b == 0 && discardNull_) continue;
-      if (queue_.size() >= cap) {
-        ++overruns_;
-        ++dropped_;
-        continue;
-      }
       queue_.push_back(b);
       stored = true;
       if (b == eventChar_) rxFlagPending_ = true;
@@ -220,9 +218,90 @@ void PosixSerialDevice::StoreBytes(const uint8_t* bytes, size_t n) {
   if (stored) SignalEventFd(rxEventFd_);
 }
 
+size_t PosixSerialDevice::RoomLocked() const {
+  const size_t cap = static_cast<size_t>(CapacityLocked());
+  return queue_.size() >= cap ? 0 : cap - queue_.size();
+}
+
+void PosixSerialDevice::WakeReaderIfRoomLocked() {
+  if (readerWaitsForRoom_ && RoomLocked() > 0) {
+    readerWaitsForRoom_ = false;
+    SignalEventFd(roomEventFd_);
+  }
+}
+
+ssize_t PosixSerialDevice::TakeFromDevice(uint8_t* buf, size_t size, bool reader) {
+  size_t room;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    room = RoomLocked();
+  }
+  if (room == 0) {
+    errno = ENOBUFS;
+    return -1;
+  }
+  const ssize_t n = ::read(fd_, buf, std::min(size, room));
+  if (n > 0) {
+    const int err = errno;
+    if (reader && readerHookForTest_) readerHookForTest_();
+    StoreBytes(buf, static_cast<size_t>(n));
+    errno = err;
+  }
+  return n;
+}
+
+void PosixSerialDevice::TakeWhatTheDeviceHolds() {
+  std::lock_guard<std::mutex> intake(intake_);
+  if (fd_ < 0 || gone_) return;
+  uint8_t buf[4096];
+  // Non-blocking: only what has arrived. A failure here is the reader's to report.
+  (void)TakeFromDevice(buf, sizeof buf, false);
+}
+
+void PosixSerialDevice::SetReaderHookForTest(std::function<void()> hook) {
+  std::lock_guard<std::mutex> intake(intake_);
+  readerHookForTest_ = std::move(hook);
+}
+
+bool PosixSerialDevice::WaitForRoom(bool& hangupSeen) {
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (RoomLocked() > 0) {
+        readerWaitsForRoom_ = false;
+        return true;
+      }
+      readerWaitsForRoom_ = true;
+    }
+    // Blocked in poll, not spinning: stop, room, or the device going away (POLLHUP and
+    // POLLERR are reported without being asked for). After a hang-up the device is left
+    // out, since it would report it again and again; what it still holds is read once
+    // there is room, and its end of file then marks it gone.
+    struct pollfd fds[3] = {{stopEventFd_, POLLIN, 0}, {roomEventFd_, POLLIN, 0}, {hangupSeen ? -1 : fd_, 0, 0}};
+    int r = ::poll(fds, 3, -1);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      MarkGone(errno);
+      return false;
+    }
+    if (fds[0].revents) return false;
+    if (fds[1].revents) {
+      uint64_t counter = 0;
+      ssize_t n = ::read(roomEventFd_, &counter, sizeof counter);
+      (void)n;
+    }
+    if (fds[2].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      hangupSeen = true;
+      SignalEventFd(hangupEventFd_);  // the event thread hears of it now
+    }
+  }
+}
+
 void PosixSerialDevice::ReaderLoop() {
   uint8_t buf[4096];
+  bool hangupSeen = false;
   for (;;) {
+    if (!WaitForRoom(hangupSeen)) return;
     struct pollfd fds[2] = {{fd_, POLLIN, 0}, {stopEventFd_, POLLIN, 0}};
     int r = ::poll(fds, 2, -1);
     if (r < 0) {
@@ -232,19 +311,21 @@ void PosixSerialDevice::ReaderLoop() {
     }
     if (fds[1].revents) return;
     if (!fds[0].revents) continue;
-    ssize_t n = ::read(fd_, buf, sizeof buf);
-    if (n > 0) {
-      StoreBytes(buf, static_cast<size_t>(n));
-      continue;
+    ssize_t n;
+    {
+      std::lock_guard<std::mutex> intake(intake_);
+      n = TakeFromDevice(buf, sizeof buf, true);
     }
+    if (n > 0) continue;
     if (n == 0) {  // end of file on a terminal: hung up
       MarkGone(EIO);
       return;
     }
     int err = errno;
-    if (err == EINTR) continue;
+    if (err == EINTR || err == ENOBUFS) continue;  // ENOBUFS: the last look of a read filled the queue
     if (err == EAGAIN || err == EWOULDBLOCK) {
-      // Nothing to read although poll woke us: only an error or hang-up does that.
+      // Nothing to read although poll woke us: the last look of a read took it, or the
+      // device reports an error or hang-up.
       if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
         MarkGone(EIO);
         return;
@@ -365,6 +446,7 @@ void PosixSerialDevice::SetQueueSizes(int32_t inputSize, int32_t /*outputSize*/)
   std::lock_guard<std::mutex> lock(mutex_);
   inputSize_ = inputSize;
   RearmLocked();
+  WakeReaderIfRoomLocked();
 }
 
 int32_t PosixSerialDevice::InputCapacity() const {
@@ -418,7 +500,17 @@ int32_t PosixSerialDevice::Read(void* buffer, int32_t count) {
       if (got > before) lastByte = Clock::now();
     }
   }
+  // The time-out is judged here, not on the line: before reporting one, take what the
+  // device already holds, so that a reader thread that was not scheduled in time does
+  // not look like a silent line.
+  if (got == 0 && !gone_) {
+    lock.unlock();
+    TakeWhatTheDeviceHolds();
+    lock.lock();
+    take();
+  }
   RearmLocked();
+  WakeReaderIfRoomLocked();
   if (got == 0 && gone_) throw EComPort(3, goneError_.load());
   return got;
 }
@@ -475,22 +567,27 @@ void PosixSerialDevice::Purge(bool input, bool output) {
   if (fd_ < 0) throw EComPort(5, EBADF);
   if (gone_) throw EComPort(5, goneError_.load());
   if (input) {
-    // Kernel buffer first, then the own queue, so that nothing read in between stays.
+    // With the intake held, no byte is between the kernel and the queue: the reader
+    // cannot store a chunk from before the purge after it.
+    std::lock_guard<std::mutex> intake(intake_);
     if (::tcflush(fd_, TCIFLUSH) != 0) throw EComPort(5, errno);
     std::lock_guard<std::mutex> lock(mutex_);
     queue_.clear();
     rx80Armed_ = true;
     rx80Pending_ = false;
+    WakeReaderIfRoomLocked();
   }
   if (output && ::tcflush(fd_, TCOFLUSH) != 0) throw EComPort(5, errno);
 }
 
 void PosixSerialDevice::PurgeQuietly() {
+  std::lock_guard<std::mutex> intake(intake_);
   if (fd_ >= 0) ::tcflush(fd_, TCIOFLUSH);
   std::lock_guard<std::mutex> lock(mutex_);
   queue_.clear();
   rx80Armed_ = true;
   rx80Pending_ = false;
+  WakeReaderIfRoomLocked();
 }
 
 int PosixSerialDevice::ModemStatus(int& bits) const {
@@ -513,16 +610,4 @@ bool PosixSerialDevice::TakeRxFlag() {
   bool r = rxFlagPending_;
   rxFlagPending_ = false;
   return r;
-}
-
-uint64_t PosixSerialDevice::TakeOverruns() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  uint64_t r = overruns_;
-  overruns_ = 0;
-  return r;
-}
-
-uint64_t PosixSerialDevice::DroppedBytes() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return dropped_;
 }

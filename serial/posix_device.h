@@ -1,14 +1,20 @@
 // The POSIX side of the port: one terminal device opened for exclusive use, raw mode,
 // line settings through termios (termios2 for the rates termios has no constant for),
 // and a reader thread that keeps the device drained into the port's own input queue of
-// Buffer.InputSize bytes. Reads and writes wait with bounded waits only; a device that
-// disappears is noticed once, and every later transfer fails with the errno it gave.
+// Buffer.InputSize bytes. When that queue is full the reader takes nothing more from the
+// device until there is room: the kernel, the adapter or a pseudo-terminal's writer holds
+// the rest, and no received byte is ever dropped here. Reads and writes wait with bounded
+// waits only; a device that disappears is noticed once, and every later transfer fails
+// with the errno it gave.
 #pragma once
+
+#include <sys/types.h>
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -106,19 +112,30 @@ class PosixSerialDevice {
   bool TakeRx80Full();
   // True once after EventChar was received.
   bool TakeRxFlag();
-  // Number of bytes dropped because the input queue was full since the last call.
-  uint64_t TakeOverruns();
 
   bool Gone() const { return gone_.load(); }
   int GoneError() const { return goneError_.load(); }
-  // Bytes dropped for a full input queue since Open.
-  uint64_t DroppedBytes() const;
+
+  // For tests: runs on the reader thread after it has taken bytes from the device and
+  // before it stores them, the moment at which a late look or a purge could slip in.
+  // Set it while the port is open; an empty function removes it.
+  void SetReaderHookForTest(std::function<void()> hook);
 
  private:
   void ReaderLoop();
+  // Waits until the input queue has room again (or stop); false when the reader ends.
+  bool WaitForRoom(bool& hangupSeen);
+  // One read of what the device holds, at most the queue's room, stored in order; with
+  // intake_ held. Returns what read() returned (errno kept); -1 with ENOBUFS when the
+  // queue has no room.
+  ssize_t TakeFromDevice(uint8_t* buf, size_t size, bool reader);
+  // The last look of a read whose deadline passed.
+  void TakeWhatTheDeviceHolds();
   void MarkGone(int err);
   void StoreBytes(const uint8_t* bytes, size_t n);
   void RearmLocked();
+  void WakeReaderIfRoomLocked();
+  size_t RoomLocked() const;
   int32_t CapacityLocked() const;
   void SignalEventFd(int fd);
 
@@ -131,7 +148,14 @@ class PosixSerialDevice {
   int rxEventFd_ = -1;
   int hangupEventFd_ = -1;
   int stopEventFd_ = -1;
+  int roomEventFd_ = -1;  // readable when a full input queue got room again
   std::thread reader_;
+
+  // Taking bytes from the device and storing them is one step: the reader, the last look
+  // of a read and a purge of the input exclude each other through this, so bytes keep
+  // their order and none received before a purge shows up after it. Taken before mutex_.
+  std::mutex intake_;
+  std::function<void()> readerHookForTest_;  // guarded by intake_
 
   mutable std::mutex mutex_;
   std::condition_variable dataCv_;
@@ -143,8 +167,7 @@ class PosixSerialDevice {
   bool rx80Armed_ = true;
   bool rx80Pending_ = false;
   bool rxFlagPending_ = false;
-  uint64_t overruns_ = 0;
-  uint64_t dropped_ = 0;
+  bool readerWaitsForRoom_ = false;
   std::atomic<bool> gone_{false};
   std::atomic<int> goneError_{0};
 };

@@ -63,6 +63,9 @@ const char kHelp[] =
     "      boot-bad-answer-at=M[:C] record M is answered C (default E)\n"
     "      boot-no-answer-at=M      record M gets no answer\n"
     "      boot-no-s                the end record is answered \".\", not \"S\"\n"
+    "  --pause OFFSET:MS       hold the download answer MS ms after its first OFFSET\n"
+    "                          bytes (counted from the 0x55 run); repeatable\n"
+    "  --pause config:OFFSET:MS  the same inside every configuration message\n"
     "  --write-sample-flight FILE  write the built-in flight as a flight file and end\n"
     "  --write-sample-hex FILE     write the sample firmware as Intel HEX and end\n"
     "  --crlf                  CR LF line ends for --write-sample-hex\n"
@@ -176,6 +179,10 @@ int main(int argc, char** argv)
                 }
             }
             if (i == before) return fail(a + " needs an argument");
+        } else if (a == "--pause") {
+            std::string err;
+            if (!value(s)) return fail("--pause needs OFFSET:MS or config:OFFSET:MS");
+            if (!ParsePause(s, opt.faults, &err)) return fail(err);
         } else if (a == "--write-sample-flight") {
             if (!value(sampleFlightOut)) return fail("--write-sample-flight needs a file");
         } else if (a == "--write-sample-hex") {

@@ -10,6 +10,7 @@
 #include "serial/comport.h"
 #include "serial/mainsync.h"
 #include "serial/rxring.h"
+#include "tools/sim/loggersim.h"
 
 namespace {
 
@@ -269,3 +270,41 @@ TEST_F(ReadExchange, DeleteWaitStretchesThePollsAndBeeps) {
 }
 
 }  // namespace
+
+// The simulated logger pauses inside the run of 0x55 bytes and after the count byte,
+// as a logger behind a USB adapter on a busy computer may seem to: nothing is lost.
+TEST(ReadWithPauses, MessageWithPausesIsReadAndAcknowledged) {
+  ::alarm(120);
+  loggersim::SimOptions o;
+  o.powerOnDelayMs = 300;
+  o.syncCount = 3;
+  ASSERT_TRUE(loggersim::ParsePause("config:2:100", o.faults));          // inside the 0x55 run
+  ASSERT_TRUE(loggersim::ParsePause("config:5:100", o.faults));          // after the count byte
+  const loggersim::SimConfig sent = loggersim::ConfigForFlight(loggersim::SampleFlight());
+  loggersim::LoggerSim sim(o, sent, loggersim::SampleFlight());
+  sim.Start();
+  MainThreadSync sync;
+  TComPort port;
+  ApplyComPort1Design(port);
+  port.SetPort(sim.SlavePath());
+  port.SetMainThreadSync(&sync);
+  RecordingIO io;
+  ReceiveRing ring{port, [&](const std::string& t) { io.messages.push_back(t); }};
+  RecordingView view;
+  LoggerConfig cfg;
+  ConfigFlags flags;
+  flags.SkipDrain = true;  // the message that comes is the one to read
+  ReadConfiguration(port, ring, io, view, cfg, flags);
+  EXPECT_TRUE(flags.ConfigRead);
+  EXPECT_FALSE(flags.NoLoggerFound);
+  const std::vector<uint8_t> bytes = sent.Bytes();
+  EXPECT_EQ(cfg.LeadByte, sent.leadByte);
+  ASSERT_EQ(cfg.ByteCount, bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) EXPECT_EQ(cfg.Bytes[i + 1], bytes[i]) << i + 1;
+  const int64_t end = NowMs() + 5000;
+  while (sim.Acks() < 1 && NowMs() < end) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(sim.Acks(), 1);
+  port.Close();
+  sim.Stop();
+  ::alarm(0);
+}

@@ -269,7 +269,7 @@ TEST_F(ComPortTest, PurgeAndTheOwnInputQueue) {
   EXPECT_EQ(port.Read(buf, 64), 0);
   EXPECT_NO_THROW(port.PurgeQueues(true, true));
 
-  // The queue holds Buffer.InputSize bytes; what comes beyond is dropped, the first kept.
+  // The queue holds Buffer.InputSize bytes; what comes beyond waits in the terminal.
   port.Buffer().SetInputSize(1000);
   std::string stream;
   for (int i = 0; i < 3000; ++i) stream.push_back(static_cast<char>('A' + i % 26));
@@ -280,6 +280,9 @@ TEST_F(ComPortTest, PurgeAndTheOwnInputQueue) {
   std::string text;
   port.ReceiveText(text, 2000);
   EXPECT_EQ(text, stream.substr(0, 1000));
+  // A purge of the full queue discards the terminal's rest too.
+  port.PurgeQueues(true, false);
+  EXPECT_EQ(port.Read(buf, 64), 0);
 }
 
 TEST_F(ComPortTest, OperationsOnAClosedPortRaiseTheirNumbers) {

@@ -301,4 +301,20 @@ TEST(SimSettings, FaultsAndConfigurationFromText)
     EXPECT_FALSE(ParseConfigSetting("adc3Offset=256", c));
     EXPECT_FALSE(ParseConfigSetting("colour=3", c));
     EXPECT_FALSE(ParseConfigSetting("eepromSize", c));
+
+    SimFaults p;
+    EXPECT_TRUE(ParsePause("100:60", p));
+    EXPECT_TRUE(ParsePause("0x20:1500", p));
+    EXPECT_TRUE(ParsePause("config:5:100", p));
+    ASSERT_EQ(p.downloadPauses.size(), 2u);
+    EXPECT_EQ(p.downloadPauses[1].offset, 0x20);
+    EXPECT_EQ(p.downloadPauses[1].ms, 1500);
+    ASSERT_EQ(p.configPauses.size(), 1u);
+    EXPECT_EQ(p.configPauses[0].offset, 5);
+    EXPECT_EQ(p.configPauses[0].ms, 100);
+    EXPECT_FALSE(ParsePause("100", p, &err));
+    EXPECT_FALSE(ParsePause("-1:50", p, &err));
+    EXPECT_FALSE(ParsePause("config:5", p, &err));
+    EXPECT_FALSE(ParsePause("download:5:100", p, &err));
+    EXPECT_EQ(p.downloadPauses.size(), 2u);
 }

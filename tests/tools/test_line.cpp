@@ -603,6 +603,32 @@ TEST(SimFaultsOnLine, DownloadAnswerDelay)
     EXPECT_LT(ms, 1500);
 }
 
+TEST(SimFaultsOnLine, PausesHoldTheLineAfterTheirOffsetAndLoseNothing)
+{
+    SimFlight flight = SmallFlight();
+    SimConfig fc = ConfigForFlight(flight);
+    SimOptions o = FastOptions();
+    o.faults.configPauses = {{2, 1000}};
+    o.faults.downloadPauses = {{40, 1000}, {12, 1000}};  // in any order
+    LoggerSim sim(o, fc, flight);
+    sim.Start();
+    PtyClient line(sim.SlavePath());
+    const Bytes announce = BuildAnnounce(fc);
+    ASSERT_EQ(line.Read(2, 2000), Bytes(announce.begin(), announce.begin() + 2));
+    EXPECT_TRUE(line.Read(1, 100).empty());  // held after byte 2
+    ASSERT_EQ(line.Read(announce.size() - 2, 3000), Bytes(announce.begin() + 2, announce.end()));
+    ASSERT_TRUE(line.Write(Bytes(31, 0x0F)));
+
+    ASSERT_TRUE(line.Write(Bytes{0x53}));
+    const Bytes full = BuildDownload(flight);
+    Bytes got = line.Read(12, 2000);
+    EXPECT_TRUE(line.Read(1, 100).empty());
+    got = got + line.Read(40 - 12, 3000);
+    EXPECT_TRUE(line.Read(1, 100).empty());
+    got = got + line.ReadUntilSilent(1500, 5000);
+    EXPECT_EQ(got, full);
+}
+
 TEST(SimLine, SurvivesTheProgramClosingAndReopeningAndLogsWhatItReceived)
 {
     SimOptions o = FastOptions();
@@ -665,7 +691,8 @@ TEST(SimProgram, RunsAsAProgramUntilSigterm)
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
     posix_spawn_file_actions_addclose(&fa, out[0]);
     const char* argv[] = {exe.c_str(), "--fast", "--announce-every", "0", "--power-on-delay", "100",
-                          "--lifetime", "20", "--config", "flightNumber=321", "leadByte=7", nullptr};
+                          "--lifetime", "20", "--pause", "config:3:50", "--pause", "9:10",
+                          "--config", "flightNumber=321", "leadByte=7", nullptr};
     pid_t pid;
     ASSERT_EQ(posix_spawn(&pid, exe.c_str(), &fa, nullptr, const_cast<char**>(argv), environ), 0);
     posix_spawn_file_actions_destroy(&fa);

@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
@@ -35,10 +36,14 @@ namespace {
 enum class SegKind { Announce, Download, Babble, Answer };
 
 struct Segment {
-    SegKind kind;
+    SegKind kind = SegKind::Answer;
     std::vector<uint8_t> bytes;
     size_t pos = 0;
     bool endless = false;  // refilled while sent
+    std::vector<SimPause> pauses;  // by offset
+    size_t nextPause = 0;
+    long sent = 0;                 // bytes of this message sent (pos restarts on a refill)
+    std::optional<TimePoint> heldUntil;
 };
 
 constexpr int kAckBytes = 31;
@@ -166,13 +171,21 @@ struct LoggerSim::Impl {
         return m;
     }
 
-    void Enqueue(SegKind kind, std::vector<uint8_t> bytes, bool endless = false)
+    void Enqueue(SegKind kind, std::vector<uint8_t> bytes, bool endless = false,
+                 std::vector<SimPause> pauses = {})
     {
         if (out.empty()) {
             paceStart = Clock::now();
             paceCount = 0;
         }
-        out.push_back(Segment{kind, std::move(bytes), 0, endless});
+        std::stable_sort(pauses.begin(), pauses.end(),
+                         [](const SimPause& a, const SimPause& b) { return a.offset < b.offset; });
+        Segment seg;
+        seg.kind = kind;
+        seg.bytes = std::move(bytes);
+        seg.endless = endless;
+        seg.pauses = std::move(pauses);
+        out.push_back(std::move(seg));
     }
 
     bool AnnounceQueued() const
@@ -208,7 +221,8 @@ struct LoggerSim::Impl {
     {
         if (!AnnounceQueued()) {  // a line that nobody reads does not pile up announces
             std::vector<uint8_t> m = BuildAnnounce(config, opt.syncCount);
-            Enqueue(SegKind::Announce, WithFaults(std::move(m), opt.faults.configStopAfter));
+            Enqueue(SegKind::Announce, WithFaults(std::move(m), opt.faults.configStopAfter), false,
+                    opt.faults.configPauses);
             ++announcesStarted;
             Log("# announce");
         }
@@ -230,7 +244,7 @@ struct LoggerSim::Impl {
             stop = stop < 0 ? atRecords : std::min(stop, atRecords);
         }
         bool endless = f.endless && stop < 0;
-        Enqueue(SegKind::Download, WithFaults(std::move(m), stop), endless);
+        Enqueue(SegKind::Download, WithFaults(std::move(m), stop), endless, f.downloadPauses);
         downloading = true;
         ++downloads;
         Log("# download");
@@ -523,7 +537,24 @@ struct LoggerSim::Impl {
                 SegmentDone(done, now);
                 continue;
             }
+            // A pause holds the line after the first `offset` bytes of the message; the
+            // pacing starts anew after it.
+            if (s.heldUntil) {
+                if (now < *s.heldUntil)
+                    return *s.heldUntil;
+                s.heldUntil.reset();
+                paceStart = now;
+                paceCount = 0;
+            }
+            if (s.nextPause < s.pauses.size() && s.pauses[s.nextPause].offset <= s.sent) {
+                const SimPause& p = s.pauses[s.nextPause++];
+                Log("# pause of %d ms after %ld bytes", p.ms, s.sent);
+                s.heldUntil = now + Ms(p.ms);
+                return *s.heldUntil;
+            }
             long n = long(s.bytes.size() - s.pos);
+            if (s.nextPause < s.pauses.size())
+                n = std::min(n, s.pauses[s.nextPause].offset - s.sent);
             if (period > 0) {
                 double elapsed = std::chrono::duration<double>(now - paceStart).count();
                 long due = long(std::floor(elapsed / period)) + 1 - paceCount;
@@ -558,6 +589,7 @@ struct LoggerSim::Impl {
                 break;
             }
             s.pos += size_t(k);
+            s.sent += k;
             budget -= k;
             bytesSent += k;
             paceCount += k;

@@ -117,8 +117,16 @@ bool WriteHexFile(const HexImage& image, const std::string& path, bool crlf = fa
 // A small plausible PIC16F876 program (INHX8M byte addresses).
 HexImage SampleFirmwareImage();
 
+// The line held for ms milliseconds after the first `offset` bytes of a message.
+struct SimPause {
+    long offset = 0;
+    int ms = 0;
+};
+
 struct SimFaults {
     // Normal mode
+    std::vector<SimPause> downloadPauses;  // inside every download answer (0x55 run on)
+    std::vector<SimPause> configPauses;    // inside every announce (0x55 run on)
     int configStopAfter = -1;      // every announce stops after k bytes (from its first byte)
     int downloadStopAfter = -1;    // the download answer stops after k bytes (from its first byte)
     int recordsStopAfter = -1;     // the record stream stops after k record bytes
@@ -143,6 +151,8 @@ struct SimFaults {
 
 // "NAME=ARG" or "NAME" (see --help of build/loggersim). False and *error on a bad one.
 bool ParseFault(const std::string& text, SimFaults& faults, std::string* error = nullptr);
+// "OFFSET:MS" (a pause in the download answer) or "config:OFFSET:MS" (in the announce).
+bool ParsePause(const std::string& text, SimFaults& faults, std::string* error = nullptr);
 // "key=value" for SimConfig fields (recordFlags1, ..., eepromSize, leadByte, count, extra=1,2,3).
 bool ParseConfigSetting(const std::string& text, SimConfig& config, std::string* error = nullptr);
 

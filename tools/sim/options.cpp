@@ -109,6 +109,24 @@ bool ParseFault(const std::string& text, SimFaults& f, std::string* error)
     return true;
 }
 
+bool ParsePause(const std::string& text, SimFaults& f, std::string* error)
+{
+    std::string rest = Trim(text);
+    std::vector<SimPause>* list = &f.downloadPauses;
+    if (rest.rfind("config:", 0) == 0) {
+        list = &f.configPauses;
+        rest = rest.substr(7);
+    }
+    size_t colon = rest.find(':');
+    long offset, ms;
+    if (colon == std::string::npos || !ParseNumber(Trim(rest.substr(0, colon)), offset) ||
+        !ParseNumber(Trim(rest.substr(colon + 1)), ms) || offset < 0 || offset > (1L << 30) ||
+        ms < 0 || ms > 600000)
+        return Fail(error, "bad pause '" + text + "' (OFFSET:MS or config:OFFSET:MS)");
+    list->push_back(SimPause{offset, int(ms)});
+    return true;
+}
+
 bool ParseConfigSetting(const std::string& text, SimConfig& c, std::string* error)
 {
     size_t eq = text.find('=');
