@@ -25,12 +25,8 @@ bool Changed(T& field, T value) {
 
 namespace {
 
-// Depth of DispatchEvents on this thread: a Close from inside a handler cannot wait for
-// the event thread, which is blocked until that very handler returns.
-thread_local int dispatchDepth = 0;
-
-// Event threads released by such a Close; they end as soon as their batch returns and
-// are joined here later.
+// Event threads released by a Close from one of their own handlers; they end as soon
+// as their batch returns and are joined here later.
 struct RetiredThreads {
   std::mutex mutex;
   std::vector<std::unique_ptr<TComThread>> threads;
@@ -61,11 +57,6 @@ RetiredThreads& Retired() {
   static RetiredThreads r;
   return r;
 }
-
-struct DispatchScope {
-  DispatchScope() { ++dispatchDepth; }
-  ~DispatchScope() { --dispatchDepth; }
-};
 
 bool LineLacksModemLines(int err) { return err == ENOTTY || err == EINVAL || err == ENOSYS; }
 
@@ -380,14 +371,18 @@ void TCustomComPort::Open() {
 }
 
 void TCustomComPort::Close() {
-  if (!connected_) return;
+  // A handler that Close runs while it waits for the event thread may close as well: the
+  // port is on its way out already, and the waiting Close finishes the job.
+  if (!connected_ || closing_) return;
   if (OnCTSChange) OnCTSChange(this, false);
   if (OnDSRChange) OnDSRChange(this, false);
   if (OnRLSDChange) OnRLSDChange(this, false);
   if (OnBeforeClose) OnBeforeClose(this);
   if (!connected_) return;  // a handler closed it already
   // No transfer is pending here: every transfer completes within its call.
+  closing_ = true;
   StopEventThread();
+  closing_ = false;
   if (device_) device_->PurgeQuietly();
   DestroyHandle();
   connected_ = false;
@@ -404,14 +399,16 @@ void TCustomComPort::StopEventThread() {
   Retired().Sweep();
   if (!thread_) return;
   thread_->RequestStop();
-  if (dispatchDepth > 0) {
-    // Closed from inside a handler: the thread waits for this very batch. It ends on its
-    // own once the batch returns, without touching port or device again.
+  if (thread_->BatchRunsHere()) {
+    // Closed from one of the thread's own handlers: the thread waits for this very batch.
+    // It ends on its own once the batch returns, without touching port or device again.
     Retired().Add(std::move(thread_));
     return;
   }
+  // Any other event thread is waited for, so that the device outlives it (a thread
+  // started by an Open inside a handler may be reading the device right now). The
+  // batches it hands over meanwhile run here, so that it can see its stop signal.
   MainThreadSync* sync = sync_ ? sync_ : &MainThreadSync::Instance();
-  // Run the batches the thread hands over meanwhile, so that it can see its stop signal.
   while (!thread_->WaitFinished(2)) sync->RunPending();
   thread_->Join();
   thread_.reset();
@@ -467,7 +464,6 @@ int32_t TCustomComPort::ReceiveText(std::string& text, int32_t count) {
 }
 
 void TCustomComPort::DispatchEvents(TComEvents batch) {
-  DispatchScope scope;
   auto open = [this] { return connected_ && device_ != nullptr; };
   if (!open()) return;
   if (batch.Has(evError) && OnError) OnError(this);

@@ -302,6 +302,7 @@ class TCustomComPort {
   TComBuffer buffer_{this};
 
   bool connected_ = false;
+  bool closing_ = false;  // Close waits for the event thread
   int lockCount_ = 0;
   std::unique_ptr<PosixSerialDevice> device_;
   std::unique_ptr<TComThread> thread_;
