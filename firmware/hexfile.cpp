@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <limits>
 
-#include "firmware/fileerror.h"
+#include "fileerror/fileerror.h"
 
 namespace firmware {
 
@@ -16,12 +16,12 @@ constexpr int kEndOfFileChar = 0x1A;
 void HexLineReader::Open(const std::string& path) {
   Close();
   std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) throw EInOutError(errno);
+  if (!f) throw EInOutError(errno, FileOp::Read);
   // fopen takes a directory on Linux; reading it would fail later with less to say.
   struct stat st;
   if (::fstat(::fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
     std::fclose(f);
-    throw EInOutError(EISDIR);
+    throw EInOutError(EISDIR, FileOp::Read);
   }
   file_ = f;
   path_ = path;
@@ -48,7 +48,7 @@ int HexLineReader::Get() {
     ended_ = true;
     if (std::ferror(file_)) {
       const int err = errno != 0 ? errno : EIO;
-      throw EInOutError(err);
+      throw EInOutError(err, FileOp::Read);
     }
     return EOF;
   }

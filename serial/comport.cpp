@@ -223,20 +223,27 @@ void TCustomComPort::SetEventChar(uint8_t v) {
 }
 void TCustomComPort::SetSyncMethod(TSyncMethod v) {
   if (v == syncMethod_) return;
-  if (connected_) throw EComPort(14);
+  if (connected_) throw EComPort(ceSetWhileConnected);
   syncMethod_ = v;
 }
 
-void TCustomComPort::CheckLimits() const {
+// The limits of each settings group, checked by that group's push before the device is
+// touched.
+void TCustomComPort::CheckQueueSizeLimits() const {
   if (buffer_.InputSize() < 0 || buffer_.OutputSize() < 0)
-    throw EComPort(9, "Buffer sizes must be 0 or more (InputSize " + std::to_string(buffer_.InputSize()) +
-                          ", OutputSize " + std::to_string(buffer_.OutputSize()) + ")");
-  if (buffer_.InputSize() > kMaxInputSize)
-    throw EComPort(7, "Buffer.InputSize " + std::to_string(buffer_.InputSize()) +
-                          " is too large: XonLim and XoffLim (InputSize / 4) must fit in 16 bits, "
-                          "so InputSize may be at most 262143");
+    throw EComPort(ceQueueSizes, "Buffer sizes must be 0 or more (InputSize " + std::to_string(buffer_.InputSize()) +
+                                     ", OutputSize " + std::to_string(buffer_.OutputSize()) + ")");
+}
+
+void TCustomComPort::CheckLineSettingLimits() const {
+  if (buffer_.InputSize() < 0 || buffer_.InputSize() > kMaxInputSize)
+    throw EComPort(ceLineSettings, "Buffer.InputSize " + std::to_string(buffer_.InputSize()) +
+                                       " is outside 0..262143: XonLim and XoffLim (InputSize / 4) must fit in 16 bits");
   if (customBaudRate_ < 0)
-    throw EComPort(7, "CustomBaudRate must be 0 or more (" + std::to_string(customBaudRate_) + ")");
+    throw EComPort(ceLineSettings, "CustomBaudRate must be 0 or more (" + std::to_string(customBaudRate_) + ")");
+}
+
+void TCustomComPort::CheckTimeoutLimits() const {
   const int32_t values[5] = {timeouts_.ReadInterval(), timeouts_.ReadTotalMultiplier(),
                              timeouts_.ReadTotalConstant(), timeouts_.WriteTotalMultiplier(),
                              timeouts_.WriteTotalConstant()};
@@ -244,8 +251,8 @@ void TCustomComPort::CheckLimits() const {
                           "WriteTotalMultiplier", "WriteTotalConstant"};
   for (int i = 0; i < 5; ++i)
     if (values[i] < -1)
-      throw EComPort(8, std::string("Timeouts.") + names[i] + " must be 0 or more, or -1 (" +
-                            std::to_string(values[i]) + ")");
+      throw EComPort(ceTimeouts, std::string("Timeouts.") + names[i] + " must be 0 or more, or -1 (" +
+                                     std::to_string(values[i]) + ")");
 }
 
 void TCustomComPort::PushSettings() {
@@ -256,19 +263,13 @@ void TCustomComPort::PushSettings() {
 
 void TCustomComPort::PushQueueSizes() {
   if (!CanPush() || !device_) return;
-  if (buffer_.InputSize() < 0 || buffer_.OutputSize() < 0)
-    throw EComPort(9, "Buffer sizes must be 0 or more (InputSize " + std::to_string(buffer_.InputSize()) +
-                          ", OutputSize " + std::to_string(buffer_.OutputSize()) + ")");
+  CheckQueueSizeLimits();
   device_->SetQueueSizes(buffer_.InputSize(), buffer_.OutputSize());
 }
 
 void TCustomComPort::PushLineSettings() {
   if (!CanPush() || !device_) return;
-  if (buffer_.InputSize() < 0 || buffer_.InputSize() > kMaxInputSize)
-    throw EComPort(7, "Buffer.InputSize " + std::to_string(buffer_.InputSize()) +
-                          " is outside 0..262143: XonLim and XoffLim (InputSize / 4) must fit in 16 bits");
-  if (customBaudRate_ < 0)
-    throw EComPort(7, "CustomBaudRate must be 0 or more (" + std::to_string(customBaudRate_) + ")");
+  CheckLineSettingLimits();
   SerialLineSettings s;
   s.baudRate = baudRate_ == brCustom ? customBaudRate_ : BaudRateValue(baudRate_);
   s.dataBits = 5 + static_cast<int>(dataBits_);
@@ -293,20 +294,13 @@ void TCustomComPort::PushLineSettings() {
 
 void TCustomComPort::PushTimeouts() {
   if (!CanPush() || !device_) return;
+  CheckTimeoutLimits();
   SerialTimeouts t;
   t.readInterval = timeouts_.ReadInterval();
   t.readTotalMultiplier = timeouts_.ReadTotalMultiplier();
   t.readTotalConstant = timeouts_.ReadTotalConstant();
   t.writeTotalMultiplier = timeouts_.WriteTotalMultiplier();
   t.writeTotalConstant = timeouts_.WriteTotalConstant();
-  const int32_t values[5] = {t.readInterval, t.readTotalMultiplier, t.readTotalConstant,
-                             t.writeTotalMultiplier, t.writeTotalConstant};
-  const char* names[5] = {"ReadInterval", "ReadTotalMultiplier", "ReadTotalConstant",
-                          "WriteTotalMultiplier", "WriteTotalConstant"};
-  for (int i = 0; i < 5; ++i)
-    if (values[i] < -1)
-      throw EComPort(8, std::string("Timeouts.") + names[i] + " must be 0 or more, or -1 (" +
-                            std::to_string(values[i]) + ")");
   device_->SetTimeouts(t);
 }
 
@@ -361,7 +355,7 @@ void TCustomComPort::Open() {
   if (device_) {
     int bits = 0;
     const int err = device_->ModemStatus(bits);
-    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(11, err);  // the port stays open
+    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(ceModemStatus, err, device_->Path());  // stays open
     if (err == 0) {
       if (OnCTSChange) OnCTSChange(this, (bits & TIOCM_CTS) != 0);
       if (OnDSRChange) OnDSRChange(this, (bits & TIOCM_DSR) != 0);
@@ -417,22 +411,22 @@ void TCustomComPort::StopEventThread() {
 bool TCustomComPort::EventThreadRunning() const { return thread_ && thread_->Running(); }
 
 int32_t TCustomComPort::PendingInput() {
-  if (!device_) throw EComPort(10, EBADF);
+  if (!device_) throw EComPort(ceQueueCounts, EBADF, DevicePath(port_));
   return device_->PendingInput();
 }
 
 int32_t TCustomComPort::PendingOutput() {
-  if (!device_) throw EComPort(10, EBADF);
+  if (!device_) throw EComPort(ceQueueCounts, EBADF, DevicePath(port_));
   return device_->PendingOutput();
 }
 
 void TCustomComPort::PurgeQueues(bool input, bool output) {
-  if (!device_) throw EComPort(5, EBADF);
+  if (!device_) throw EComPort(cePurge, EBADF, DevicePath(port_));
   device_->Purge(input, output);
 }
 
 int32_t TCustomComPort::Write(const void* buffer, int32_t count) {
-  if (!device_) throw EComPort(2, EBADF);
+  if (!device_) throw EComPort(ceWrite, EBADF, DevicePath(port_));
   return device_->Write(buffer, count);
 }
 
@@ -442,7 +436,7 @@ int32_t TCustomComPort::SendText(const std::string& text) {
 }
 
 int32_t TCustomComPort::Read(void* buffer, int32_t count) {
-  if (!device_) throw EComPort(3, EBADF);
+  if (!device_) throw EComPort(ceRead, EBADF, DevicePath(port_));
   return device_->Read(buffer, count);
 }
 
@@ -480,7 +474,7 @@ void TCustomComPort::DispatchEvents(TComEvents batch) {
   if (batch.Has(evCTS) || batch.Has(evDSR)) {
     int bits = 0;
     int err = device_->ModemStatus(bits);
-    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(11, err);
+    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(ceModemStatus, err, device_->Path());
     if (err == 0 && batch.Has(evCTS) && OnCTSChange) OnCTSChange(this, (bits & TIOCM_CTS) != 0);
     if (err == 0 && batch.Has(evDSR) && OnDSRChange) OnDSRChange(this, (bits & TIOCM_DSR) != 0);
   }
@@ -490,7 +484,7 @@ void TCustomComPort::DispatchEvents(TComEvents batch) {
   if (batch.Has(evRLSD)) {
     int bits = 0;
     int err = device_->ModemStatus(bits);
-    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(11, err);
+    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(ceModemStatus, err, device_->Path());
     if (err == 0 && OnRLSDChange) OnRLSDChange(this, (bits & TIOCM_CAR) != 0);
   }
   if (!open()) return;

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "serial/comerrors.h"
+
 // ---- enumerations (ordinals matter: the settings file and the dialog use them) ----
 
 enum TBaudRate {
@@ -49,26 +51,6 @@ TComEvents MaskToEvents(uint32_t mask);
 
 // Numeric rate of a TBaudRate (brCustom gives 0: the caller uses CustomBaudRate).
 int BaudRateValue(TBaudRate rate);
-
-// ---- errors ----
-
-// Message table, numbers 1..23.
-const char* ComErrorText(int number);
-
-class EComPort : public std::runtime_error {
- public:
-  // Without a system error: SystemErrorCode -1, message = text n alone.
-  explicit EComPort(int number);
-  // With a system error: text n + " (win error code: %d)", the code being errno.
-  EComPort(int number, int systemErrorCode);
-  // A setting outside its limits: push error number n with an explanation of its own.
-  EComPort(int number, const std::string& message);
-  int ErrorNumber() const { return errorNumber_; }
-  int SystemErrorCode() const { return systemErrorCode_; }
- private:
-  int errorNumber_;
-  int systemErrorCode_;
-};
 
 class TCustomComPort;
 
@@ -283,7 +265,9 @@ class TCustomComPort {
  private:
   void StartEventThread();
   void StopEventThread();
-  void CheckLimits() const;
+  void CheckQueueSizeLimits() const;
+  void CheckLineSettingLimits() const;
+  void CheckTimeoutLimits() const;
   bool CanPush() const { return connected_ && lockCount_ == 0; }
 
   std::string name_;

@@ -88,19 +88,19 @@ PosixSerialDevice::~PosixSerialDevice() { Close(); }
 void PosixSerialDevice::Open(const SerialOpenOptions& options) {
   if (fd_ >= 0) return;
   int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) throw EComPort(1, errno);
+  if (fd < 0) throw EComPort(ceOpen, errno, path_);
   // Exclusive use: the advisory lock first (it also holds against root), then TIOCEXCL.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     int err = errno;
     ::close(fd);
-    throw EComPort(1, err);
+    throw EComPort(ceOpen, err, path_);
   }
   struct termios tio;
   if (::tcgetattr(fd, &tio) != 0) {
     int err = errno;
     ::flock(fd, LOCK_UN);
     ::close(fd);
-    throw EComPort(1, err);
+    throw EComPort(ceOpen, err, path_);
   }
   ::ioctl(fd, TIOCEXCL);  // fails harmlessly where the terminal does not know it
 
@@ -137,7 +137,7 @@ void PosixSerialDevice::Open(const SerialOpenOptions& options) {
     haveOriginal_ = false;
     ::flock(fd, LOCK_UN);
     ::close(fd);
-    throw EComPort(1, err);
+    throw EComPort(ceOpen, err, path_);
   }
 
   {
@@ -266,9 +266,9 @@ void PosixSerialDevice::RearmLocked() {
 }
 
 void PosixSerialDevice::ApplyLineSettings(const SerialLineSettings& s) {
-  if (fd_ < 0) throw EComPort(7, EBADF);
+  if (fd_ < 0) throw EComPort(ceLineSettings, EBADF, path_);
   struct termios tio;
-  if (::tcgetattr(fd_, &tio) != 0) throw EComPort(7, errno);
+  if (::tcgetattr(fd_, &tio) != 0) throw EComPort(ceLineSettings, errno, path_);
   ::cfmakeraw(&tio);
   tio.c_cflag |= CLOCAL | CREAD;
   tio.c_cc[VMIN] = 1;
@@ -313,7 +313,7 @@ void PosixSerialDevice::ApplyLineSettings(const SerialLineSettings& s) {
   // On a pseudo-terminal the C library reports EINVAL when the kernel kept 8 data bits
   // without parity instead of what was asked; the rest was applied, which is all a
   // pseudo-terminal can do.
-  if (::tcsetattr(fd_, TCSANOW, &tio) != 0 && !(isPty_ && errno == EINVAL)) throw EComPort(7, errno);
+  if (::tcsetattr(fd_, TCSANOW, &tio) != 0 && !(isPty_ && errno == EINVAL)) throw EComPort(ceLineSettings, errno, path_);
 
   if (!standard && s.baudRate > 0) {
     KernelTermios2 t2;
@@ -326,15 +326,15 @@ void PosixSerialDevice::ApplyLineSettings(const SerialLineSettings& s) {
       ok = ::ioctl(fd_, kTcSets2, &t2) == 0;
     }
     // A pseudo-terminal has no rate; never fail because of one.
-    if (!ok && !isPty_) throw EComPort(7, errno);
+    if (!ok && !isPty_) throw EComPort(ceLineSettings, errno, path_);
   }
 
   // Read the settings back: the kernel accepts a request when any part of it worked.
   struct termios back;
-  if (::tcgetattr(fd_, &back) != 0) throw EComPort(7, errno);
+  if (::tcgetattr(fd_, &back) != 0) throw EComPort(ceLineSettings, errno, path_);
   const tcflag_t mask = CSIZE | CSTOPB | PARENB | PARODD;
   // A pseudo-terminal keeps 8 data bits without parity whatever it is asked for.
-  if (!isPty_ && (back.c_cflag & mask) != (tio.c_cflag & mask)) throw EComPort(7, EINVAL);
+  if (!isPty_ && (back.c_cflag & mask) != (tio.c_cflag & mask)) throw EComPort(ceLineSettings, EINVAL, path_);
 
   // The modem lines as DTR and RTS control ask; a terminal without them is fine.
   int set = 0, clear = 0;
@@ -342,9 +342,9 @@ void PosixSerialDevice::ApplyLineSettings(const SerialLineSettings& s) {
   if (s.rtsControl == 0) clear |= TIOCM_RTS;
   else if (s.rtsControl == 1) set |= TIOCM_RTS;
   if (set && ::ioctl(fd_, TIOCMBIS, &set) != 0 && !IsNotSupported(errno) && !isPty_)
-    throw EComPort(7, errno);
+    throw EComPort(ceLineSettings, errno, path_);
   if (clear && ::ioctl(fd_, TIOCMBIC, &clear) != 0 && !IsNotSupported(errno) && !isPty_)
-    throw EComPort(7, errno);
+    throw EComPort(ceLineSettings, errno, path_);
 
   std::lock_guard<std::mutex> lock(mutex_);
   discardNull_ = s.discardNull;
@@ -373,7 +373,7 @@ int32_t PosixSerialDevice::InputCapacity() const {
 }
 
 int32_t PosixSerialDevice::Read(void* buffer, int32_t count) {
-  if (fd_ < 0) throw EComPort(3, EBADF);
+  if (fd_ < 0) throw EComPort(ceRead, EBADF, path_);
   // A device that is gone still hands out what it had received; the error comes when
   // nothing is left.
   if (count <= 0) return 0;
@@ -419,13 +419,13 @@ int32_t PosixSerialDevice::Read(void* buffer, int32_t count) {
     }
   }
   RearmLocked();
-  if (got == 0 && gone_) throw EComPort(3, goneError_.load());
+  if (got == 0 && gone_) throw EComPort(ceRead, goneError_.load(), path_);
   return got;
 }
 
 int32_t PosixSerialDevice::Write(const void* buffer, int32_t count) {
-  if (fd_ < 0) throw EComPort(2, EBADF);
-  if (gone_) throw EComPort(2, goneError_.load());
+  if (fd_ < 0) throw EComPort(ceWrite, EBADF, path_);
+  if (gone_) throw EComPort(ceWrite, goneError_.load(), path_);
   if (count <= 0) return 0;
   const SerialTimeouts t = Timeouts();
   const int64_t mult = t.writeTotalMultiplier > 0 ? t.writeTotalMultiplier : 0;
@@ -443,46 +443,46 @@ int32_t PosixSerialDevice::Write(const void* buffer, int32_t count) {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) throw EComPort(2, errno);
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) throw EComPort(ceWrite, errno, path_);
     int left = RemainingMs(deadline);
     if (left <= 0) break;
     struct pollfd pfd = {fd_, POLLOUT, 0};
     int r = ::poll(&pfd, 1, left);
-    if (r < 0 && errno != EINTR) throw EComPort(2, errno);
+    if (r < 0 && errno != EINTR) throw EComPort(ceWrite, errno, path_);
     if (r > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(pfd.revents & POLLOUT))
-      throw EComPort(2, EIO);
-    if (gone_) throw EComPort(2, goneError_.load());
+      throw EComPort(ceWrite, EIO, path_);
+    if (gone_) throw EComPort(ceWrite, goneError_.load(), path_);
   }
   return done;
 }
 
 int32_t PosixSerialDevice::PendingInput() {
-  if (fd_ < 0) throw EComPort(10, EBADF);
+  if (fd_ < 0) throw EComPort(ceQueueCounts, EBADF, path_);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (gone_ && queue_.empty()) throw EComPort(10, goneError_.load());
+  if (gone_ && queue_.empty()) throw EComPort(ceQueueCounts, goneError_.load(), path_);
   return static_cast<int32_t>(queue_.size());
 }
 
 int32_t PosixSerialDevice::PendingOutput() {
-  if (fd_ < 0) throw EComPort(10, EBADF);
-  if (gone_) throw EComPort(10, goneError_.load());
+  if (fd_ < 0) throw EComPort(ceQueueCounts, EBADF, path_);
+  if (gone_) throw EComPort(ceQueueCounts, goneError_.load(), path_);
   int n = 0;
-  if (::ioctl(fd_, TIOCOUTQ, &n) != 0) throw EComPort(10, errno);
+  if (::ioctl(fd_, TIOCOUTQ, &n) != 0) throw EComPort(ceQueueCounts, errno, path_);
   return n;
 }
 
 void PosixSerialDevice::Purge(bool input, bool output) {
-  if (fd_ < 0) throw EComPort(5, EBADF);
-  if (gone_) throw EComPort(5, goneError_.load());
+  if (fd_ < 0) throw EComPort(cePurge, EBADF, path_);
+  if (gone_) throw EComPort(cePurge, goneError_.load(), path_);
   if (input) {
     // Kernel buffer first, then the own queue, so that nothing read in between stays.
-    if (::tcflush(fd_, TCIFLUSH) != 0) throw EComPort(5, errno);
+    if (::tcflush(fd_, TCIFLUSH) != 0) throw EComPort(cePurge, errno, path_);
     std::lock_guard<std::mutex> lock(mutex_);
     queue_.clear();
     rx80Armed_ = true;
     rx80Pending_ = false;
   }
-  if (output && ::tcflush(fd_, TCOFLUSH) != 0) throw EComPort(5, errno);
+  if (output && ::tcflush(fd_, TCOFLUSH) != 0) throw EComPort(cePurge, errno, path_);
 }
 
 void PosixSerialDevice::PurgeQuietly() {

@@ -158,14 +158,15 @@ TEST_F(EventThreadTest, HangUpOfThePeerEndsTheThreadAndFailsTransfers) {
     port.Read(buf, 4);
     FAIL() << "Read after hang-up succeeded";
   } catch (const EComPort& e) {
-    EXPECT_EQ(e.ErrorNumber(), 3);
+    EXPECT_EQ(e.ErrorNumber(), ceRead);
     EXPECT_EQ(e.SystemErrorCode(), EIO);
+    EXPECT_EQ(e.DevicePath(), pty.path);
   }
   try {
     port.SendText("x");
     FAIL() << "Write after hang-up succeeded";
   } catch (const EComPort& e) {
-    EXPECT_EQ(e.ErrorNumber(), 2);
+    EXPECT_EQ(e.ErrorNumber(), ceWrite);
   }
   // Nothing spins on the dead line.
   const int64_t cpu0 = CpuMs();
