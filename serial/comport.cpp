@@ -10,6 +10,7 @@
 #include "serial/comthread.h"
 #include "serial/mainsync.h"
 #include "serial/posix_device.h"
+#include "serial/terminal_settings.h"
 
 namespace {
 
@@ -311,8 +312,10 @@ void TCustomComPort::UnlockSettings() {
   if (--lockCount_ == 0) PushSettings();
 }
 
+TerminalSettingsIo& TCustomComPort::TerminalSettings() { return SystemTerminalSettings(); }
+
 void TCustomComPort::CreateHandle() {
-  auto device = std::make_unique<PosixSerialDevice>(DevicePath(port_));
+  auto device = std::make_unique<PosixSerialDevice>(DevicePath(port_), TerminalSettings());
   SerialOpenOptions options;
   options.dropDtr = flowControl_.ControlDTR() == dtrDisable;
   options.dropRts = flowControl_.ControlRTS() == rtsDisable;

@@ -157,6 +157,7 @@ class TComBuffer {
 };
 
 class PosixSerialDevice;  // serial/posix_device.h
+class TerminalSettingsIo;  // serial/terminal_settings.h
 class TComThread;         // serial/comthread.h
 class MainThreadSync;     // serial/mainsync.h
 
@@ -260,6 +261,9 @@ class TCustomComPort {
   // Open and close the device handle; overridable so that tests can inject failures.
   virtual void CreateHandle();
   virtual void DestroyHandle();
+  // The terminal-settings calls of the devices this port opens: the system's; tests put
+  // in a terminal that plays a driver.
+  virtual TerminalSettingsIo& TerminalSettings();
   PosixSerialDevice* Device() const { return device_.get(); }
 
  private:

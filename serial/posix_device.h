@@ -44,6 +44,8 @@ struct SerialTimeouts {
   int32_t writeTotalConstant = 1000;
 };
 
+class TerminalSettingsIo;  // serial/terminal_settings.h
+
 struct SerialOpenOptions {
   bool dropDtr = true;
   bool dropRts = true;
@@ -59,6 +61,8 @@ class PosixSerialDevice {
   static constexpr int kUnboundedWaitMs = 60000;
 
   explicit PosixSerialDevice(std::string path);
+  // With other terminal-settings calls than the system's (tests).
+  PosixSerialDevice(std::string path, TerminalSettingsIo& terminal);
   ~PosixSerialDevice();  // runs Close
   PosixSerialDevice(const PosixSerialDevice&) = delete;
   PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
@@ -75,7 +79,8 @@ class PosixSerialDevice {
   int Fd() const { return fd_; }
   bool IsPseudoTerminal() const { return isPty_; }
 
-  // Raises EComPort 7 with errno when the device refuses them.
+  // Raises EComPort 7 with errno when the device refuses them; the settings are read back
+  // (the rate too), and a refused push leaves the device's previous settings in force.
   void ApplyLineSettings(const SerialLineSettings& settings);
   void SetTimeouts(const SerialTimeouts& timeouts);
   SerialTimeouts Timeouts() const;
@@ -115,6 +120,7 @@ class PosixSerialDevice {
   uint64_t DroppedBytes() const;
 
  private:
+  void WriteLineSettings(const SerialLineSettings& s, const struct termios& previous);
   void ReaderLoop();
   void MarkGone(int err);
   void StoreBytes(const uint8_t* bytes, size_t n);
@@ -123,6 +129,7 @@ class PosixSerialDevice {
   void SignalEventFd(int fd);
 
   std::string path_;
+  TerminalSettingsIo& terminal_;
   int fd_ = -1;
   bool isPty_ = false;
   bool haveOriginal_ = false;
