@@ -232,16 +232,19 @@ void TCustomComPort::SetSyncMethod(TSyncMethod v) {
 // touched.
 void TCustomComPort::CheckQueueSizeLimits() const {
   if (buffer_.InputSize() < 0 || buffer_.OutputSize() < 0)
-    throw EComPort(ceQueueSizes, "Buffer sizes must be 0 or more (InputSize " + std::to_string(buffer_.InputSize()) +
-                                     ", OutputSize " + std::to_string(buffer_.OutputSize()) + ")");
+    throw EComPort(ceQueueSizes, "Buffer sizes must be 0 or more (InputSize " +
+                                     std::to_string(buffer_.InputSize()) + ", OutputSize " +
+                                     std::to_string(buffer_.OutputSize()) + ")");
 }
 
 void TCustomComPort::CheckLineSettingLimits() const {
   if (buffer_.InputSize() < 0 || buffer_.InputSize() > kMaxInputSize)
     throw EComPort(ceLineSettings, "Buffer.InputSize " + std::to_string(buffer_.InputSize()) +
-                                       " is outside 0..262143: XonLim and XoffLim (InputSize / 4) must fit in 16 bits");
+                                       " is outside 0..262143: XonLim and XoffLim (InputSize / 4) "
+                                       "must fit in 16 bits");
   if (customBaudRate_ < 0)
-    throw EComPort(ceLineSettings, "CustomBaudRate must be 0 or more (" + std::to_string(customBaudRate_) + ")");
+    throw EComPort(ceLineSettings,
+                   "CustomBaudRate must be 0 or more (" + std::to_string(customBaudRate_) + ")");
 }
 
 void TCustomComPort::CheckTimeoutLimits() const {
@@ -358,7 +361,8 @@ void TCustomComPort::Open() {
   if (device_) {
     int bits = 0;
     const int err = device_->ModemStatus(bits);
-    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(ceModemStatus, err, device_->Path());  // stays open
+    // A failing read raises; the port stays open.
+    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(ceModemStatus, err, device_->Path());
     if (err == 0) {
       if (OnCTSChange) OnCTSChange(this, (bits & TIOCM_CTS) != 0);
       if (OnDSRChange) OnDSRChange(this, (bits & TIOCM_DSR) != 0);

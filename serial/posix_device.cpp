@@ -253,7 +253,8 @@ void PosixSerialDevice::RearmLocked() {
 void PosixSerialDevice::ApplyLineSettings(const SerialLineSettings& s) {
   if (fd_ < 0) throw EComPort(ceLineSettings, EBADF, path_);
   struct termios previous;
-  if (const int err = terminal_.Get(fd_, previous); err != 0) throw EComPort(ceLineSettings, err, path_);
+  if (const int err = terminal_.Get(fd_, previous); err != 0)
+    throw EComPort(ceLineSettings, err, path_);
   // The whole state before the push, a rate set as a number included, and the modem
   // lines: a push that fails half way puts them back, so that nothing of it stays.
   KernelTermios2 previous2;
@@ -345,7 +346,8 @@ void PosixSerialDevice::WriteLineSettings(const SerialLineSettings& s, const str
   if (const int err = terminal_.Get(fd_, back); err != 0) throw EComPort(ceLineSettings, err, path_);
   const tcflag_t mask = CSIZE | CSTOPB | PARENB | PARODD;
   // A pseudo-terminal keeps 8 data bits without parity whatever it is asked for.
-  if (!isPty_ && (back.c_cflag & mask) != (tio.c_cflag & mask)) throw EComPort(ceLineSettings, EINVAL, path_);
+  if (!isPty_ && (back.c_cflag & mask) != (tio.c_cflag & mask))
+    throw EComPort(ceLineSettings, EINVAL, path_);
   // The rate too: a driver may take another rate than the one asked for (one it can do,
   // or its default) and still report success. The kernel keeps the number of a standard
   // rate as well, so termios2 tells either kind.

@@ -12,7 +12,9 @@ int Result(int r) { return r == 0 ? 0 : errno; }
 class SystemTerminal : public TerminalSettingsIo {
  public:
   int Get(int fd, struct termios& tio) override { return Result(::tcgetattr(fd, &tio)); }
-  int Set(int fd, const struct termios& tio) override { return Result(::tcsetattr(fd, TCSANOW, &tio)); }
+  int Set(int fd, const struct termios& tio) override {
+    return Result(::tcsetattr(fd, TCSANOW, &tio));
+  }
   int GetKernel(int fd, KernelTermios2& tio) override { return Result(::ioctl(fd, kTcGets2, &tio)); }
   int SetKernel(int fd, const KernelTermios2& tio) override { return Result(::ioctl(fd, kTcSets2, &tio)); }
   int ModemLines(int fd, int& bits) override { return Result(::ioctl(fd, TIOCMGET, &bits)); }

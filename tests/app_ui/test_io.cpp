@@ -175,7 +175,8 @@ TEST_F(Hooked, EscapedExceptionsAreShownAndTheProgramGoesOn) {
   EXPECT_NE(ErrorText(EComPort(ceOpen, EBUSY)), std::string(EComPort(ceOpen, EBUSY).what()));
   EXPECT_EQ(ErrorText(EComPort(ceOpen)), std::string(EComPort(ceOpen).what()));
   // The device named in a hint is the one the error carries.
-  EXPECT_NE(ErrorText(EComPort(ceOpen, EBUSY, "/dev/ttyACM1")).find("Die Schnittstelle /dev/ttyACM1 ist"),
+  EXPECT_NE(ErrorText(EComPort(ceOpen, EBUSY, "/dev/ttyACM1"))
+                .find("Die Schnittstelle /dev/ttyACM1 ist"),
             std::string::npos);
   EXPECT_NE(ErrorText(EComPort(ceRead, EIO, "/dev/ttyACM1")).find("zum Logger an /dev/ttyACM1 ist"),
             std::string::npos);
