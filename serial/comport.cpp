@@ -330,7 +330,7 @@ void TCustomComPort::CreateHandle() {
   options.timeouts.readTotalConstant = clampT(timeouts_.ReadTotalConstant());
   options.timeouts.writeTotalMultiplier = clampT(timeouts_.WriteTotalMultiplier());
   options.timeouts.writeTotalConstant = clampT(timeouts_.WriteTotalConstant());
-  device->Open(options);  // EComPort 1
+  device->Open(options);  // EComPort ceOpen
   device_ = std::move(device);
 }
 

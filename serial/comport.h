@@ -190,7 +190,7 @@ class TCustomComPort {
   TComEvents Events() const { return events_; }
   void SetEvents(TComEvents v) { events_ = v; }  // used at the next Open
   TSyncMethod SyncMethod() const { return syncMethod_; }
-  void SetSyncMethod(TSyncMethod v);  // EComPort 14 while connected
+  void SetSyncMethod(TSyncMethod v);  // EComPort ceSetWhileConnected while connected
 
   TComParity& Parity() { return parity_; }
   TComFlowControl& FlowControl() { return flowControl_; }

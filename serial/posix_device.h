@@ -70,7 +70,7 @@ class PosixSerialDevice {
   const std::string& Path() const { return path_; }
 
   // Opens, locks, drops DTR/RTS as asked, sets raw mode and starts the reader.
-  // Raises EComPort 1 with errno.
+  // Raises EComPort ceOpen with errno.
   void Open(const SerialOpenOptions& options);
   // Stops the reader, discards both queues, restores the original terminal settings and
   // closes. Never blocks on output that does not drain; never fails.
@@ -79,8 +79,8 @@ class PosixSerialDevice {
   int Fd() const { return fd_; }
   bool IsPseudoTerminal() const { return isPty_; }
 
-  // Raises EComPort 7 with errno when the device refuses them; the settings are read back
-  // (the rate too), and a refused push leaves the device's previous settings in force.
+  // Raises EComPort ceLineSettings with errno when the device refuses them. The settings
+  // are read back (the rate too); a refused push leaves the previous settings in force.
   void ApplyLineSettings(const SerialLineSettings& settings);
   void SetTimeouts(const SerialTimeouts& timeouts);
   SerialTimeouts Timeouts() const;
@@ -88,10 +88,10 @@ class PosixSerialDevice {
   void SetQueueSizes(int32_t inputSize, int32_t outputSize);
   int32_t InputCapacity() const;
 
-  // Transfers. Read raises EComPort 3, Write EComPort 2 (with errno; EBADF when closed).
+  // Transfers. Read raises ceRead, Write ceWrite (with errno; EBADF when closed).
   int32_t Read(void* buffer, int32_t count);
   int32_t Write(const void* buffer, int32_t count);
-  // Queue counts raise EComPort 10, Purge EComPort 5.
+  // Queue counts raise ceQueueCounts, Purge cePurge.
   int32_t PendingInput();
   int32_t PendingOutput();
   void Purge(bool input, bool output);
