@@ -8,13 +8,6 @@
 #include "serial/mainsync.h"
 #include "serial/settingspath.h"
 
-namespace {
-std::string& DeviceName() {
-  static std::string device;
-  return device;
-}
-}  // namespace
-
 MorvalaApplication::MorvalaApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool MorvalaApplication::notify(QObject* receiver, QEvent* event) {
@@ -37,40 +30,37 @@ void InstallMainThreadWake() {
   });
 }
 
-void SetCurrentDevice(const std::string& device) { DeviceName() = device; }
-
-const std::string& CurrentDevice() { return DeviceName(); }
-
 std::string ErrorText(const std::exception& e) {
   std::string text = e.what();
   if (const auto* com = dynamic_cast<const EComPort*>(&e)) {
     const int code = com->SystemErrorCode();
-    if (com->ErrorNumber() == 16 || com->ErrorNumber() == 17) {
+    const std::string& device = com->DevicePath();
+    if (com->ErrorNumber() == ceStoreSettings || com->ErrorNumber() == ceLoadSettings) {
       // The settings file "logger3.ini" in the program's configuration folder.
       text += std::string("\rDie Schnittstellen-Einstellungen konnten nicht ") +
-              (com->ErrorNumber() == 16 ? "gespeichert" : "gelesen") + " werden (" +
+              (com->ErrorNumber() == ceStoreSettings ? "gespeichert" : "gelesen") + " werden (" +
               SettingsFilePath("logger3.ini") + "). Bitte prüfen, ob der Ordner " + SettingsDirectory() +
               " ein beschreibbarer Ordner ist.";
       return text;
     }
-    const bool opening = com->ErrorNumber() == 1;
+    const bool opening = com->ErrorNumber() == ceOpen;
     if (opening && (code == EACCES || code == EPERM)) {
-      text += "\rKeine Berechtigung für " + CurrentDevice() +
+      text += "\rKeine Berechtigung für " + device +
               ". Benutzer zur Gruppe dialout hinzufügen und neu anmelden.";
     } else if (opening && code == ENOENT) {
-      text += "\rDas Gerät " + CurrentDevice() +
+      text += "\rDas Gerät " + device +
               " gibt es nicht. Bitte unter \"COM-Schnittstellen-Setup\" eine Schnittstelle "
               "wählen.";
     } else if (opening && (code == EAGAIN || code == EWOULDBLOCK || code == EBUSY)) {
       // The lock or TIOCEXCL of another program holds the device.
       text += "\rDie Schnittstelle" +
-              (CurrentDevice().empty() ? std::string() : " " + CurrentDevice()) +
+              (device.empty() ? std::string() : " " + device) +
               " ist von einem anderen Programm belegt. Bitte das andere Programm beenden und "
               "noch mal versuchen.";
     } else if (code == EIO || code == ENXIO || code == ENODEV || code == EPIPE) {
       // The line went dead during a transfer: logger switched off, cable or adapter pulled.
       text += "\rDie Verbindung zum Logger" +
-              (CurrentDevice().empty() ? std::string() : " an " + CurrentDevice()) +
+              (device.empty() ? std::string() : " an " + device) +
               " ist abgebrochen. Bitte Kabel und Logger prüfen, \"zum Anfang\" drücken und noch "
               "mal versuchen.";
     }

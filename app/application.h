@@ -18,12 +18,9 @@ class MorvalaApplication : public QApplication {
 // the pending work on the thread of the application object.
 void InstallMainThreadWake();
 
-// The serial device in use, named in the hints for missing rights or a missing device.
-void SetCurrentDevice(const std::string& device);
-const std::string& CurrentDevice();
-
 // The text of the error box for an exception: its message, and for a port that could not
-// be opened for lack of rights or because it does not exist, a line with the remedy.
+// be opened for lack of rights or because it does not exist, a line with the remedy that
+// names the device the error carries.
 std::string ErrorText(const std::exception& e);
 // Shows ErrorText(e) in an error box ("Fehler", OK).
 void ShowError(const std::exception& e);

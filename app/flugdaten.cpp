@@ -244,7 +244,6 @@ void TForm1::ExitButtonClick() {
 // ---- the configuration ----
 
 void TForm1::StartbuttonClick() {
-  SetCurrentDevice(TCustomComPort::DevicePath(ComPort1.Port()));
   ReadConfiguration(ComPort1, Ring, io_, *this, Config, Flags);
 }
 
@@ -508,7 +507,6 @@ void TForm1::SaveButtonClick() { SaveCsv(io_, Flight, ExportFileName); }
 // ---- the firmware update ----
 
 void TForm1::Button1Click() {
-  SetCurrentDevice(TCustomComPort::DevicePath(ComPort1.Port()));
   firmware::RunFirmwareUpdate(ComPort1, io_, *this, ExportFileName);
 }
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "export/fileerror.h"
+#include "fileerror/fileerror.h"
 #include "serial/userio.h"
 
 namespace {

@@ -21,7 +21,7 @@ std::string CsvText(const FlightData& fd);
 // Writes the file under exactly this name. The text goes to a temporary file in the same
 // folder, which replaces the target only when all of it is written and on the disk; on
 // failure the temporary file is removed, the old file stays as it was, and EInOutError
-// (export/fileerror.h) tells why.
+// (fileerror/fileerror.h) tells why.
 void WriteCsvFile(const std::string& path, const FlightData& fd);
 
 // SaveButtonClick: the save dialog (filter "*.csv", name "*.csv"); cancelled, or the

@@ -7,7 +7,7 @@
 #include <limits>
 #include <memory>
 
-#include "firmware/fileerror.h"
+#include "fileerror/fileerror.h"
 
 namespace firmware {
 
@@ -24,11 +24,11 @@ struct FileCloser {
 // without being read whole.
 std::string ReadCapped(const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-  if (!f) throw EInOutError(errno);
+  if (!f) throw EInOutError(errno, FileOp::Read);
   // fopen takes a directory on Linux; reading it would fail later with less to say.
   struct stat st;
   if (::fstat(::fileno(f.get()), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) throw EInOutError(EISDIR);
+    if (S_ISDIR(st.st_mode)) throw EInOutError(EISDIR, FileOp::Read);
     if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > kMaxHexFileBytes)
       throw EHexFileTooLarge();
   }
@@ -40,7 +40,7 @@ std::string ReadCapped(const std::string& path) {
     bytes.append(chunk, n);
     if (n < sizeof chunk) break;
   }
-  if (std::ferror(f.get())) throw EInOutError(errno != 0 ? errno : EIO);
+  if (std::ferror(f.get())) throw EInOutError(errno != 0 ? errno : EIO, FileOp::Read);
   // The size checked above may have grown since.
   if (bytes.size() > kMaxHexFileBytes) throw EHexFileTooLarge();
   return bytes;

@@ -217,7 +217,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     port.WriteSettings(true, out);
   } catch (const EComPort& e) {
     // A port name that would break the line structure cannot be stored.
-    if (e.ErrorNumber() != 16) Fail("WriteSettings raised another error than 16");
+    if (e.ErrorNumber() != ceStoreSettings) Fail("WriteSettings raised another error than the store error");
     if (got.port.find_first_of("\r\n") == std::string::npos) Fail("WriteSettings failed on a plain file");
     return 0;
   }

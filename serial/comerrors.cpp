@@ -1,6 +1,7 @@
 // Error table of the port component, the event-mask conversion and the rate table.
 #include <cstdio>
 
+#include "serial/comerrors.h"
 #include "serial/comport.h"
 
 namespace {
@@ -58,15 +59,16 @@ const char* ComErrorText(int number) {
   return kErrorTexts[number - 1];
 }
 
-EComPort::EComPort(int number)
+EComPort::EComPort(TComError number)
     : std::runtime_error(ComErrorText(number)), errorNumber_(number), systemErrorCode_(-1) {}
 
-EComPort::EComPort(int number, int systemErrorCode)
+EComPort::EComPort(TComError number, int systemErrorCode, std::string devicePath)
     : std::runtime_error(WithCode(number, systemErrorCode)),
       errorNumber_(number),
-      systemErrorCode_(systemErrorCode) {}
+      systemErrorCode_(systemErrorCode),
+      devicePath_(std::move(devicePath)) {}
 
-EComPort::EComPort(int number, const std::string& message)
+EComPort::EComPort(TComError number, const std::string& message)
     : std::runtime_error(message), errorNumber_(number), systemErrorCode_(-1) {}
 
 uint32_t EventsToMask(TComEvents events) {

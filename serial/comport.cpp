@@ -10,6 +10,7 @@
 #include "serial/comthread.h"
 #include "serial/mainsync.h"
 #include "serial/posix_device.h"
+#include "serial/terminal_settings.h"
 
 namespace {
 
@@ -25,12 +26,8 @@ bool Changed(T& field, T value) {
 
 namespace {
 
-// Depth of DispatchEvents on this thread: a Close from inside a handler cannot wait for
-// the event thread, which is blocked until that very handler returns.
-thread_local int dispatchDepth = 0;
-
-// Event threads released by such a Close; they end as soon as their batch returns and
-// are joined here later.
+// Event threads released by a Close from one of their own handlers; they end as soon
+// as their batch returns and are joined here later.
 struct RetiredThreads {
   std::mutex mutex;
   std::vector<std::unique_ptr<TComThread>> threads;
@@ -61,11 +58,6 @@ RetiredThreads& Retired() {
   static RetiredThreads r;
   return r;
 }
-
-struct DispatchScope {
-  DispatchScope() { ++dispatchDepth; }
-  ~DispatchScope() { --dispatchDepth; }
-};
 
 bool LineLacksModemLines(int err) { return err == ENOTTY || err == EINVAL || err == ENOSYS; }
 
@@ -232,20 +224,30 @@ void TCustomComPort::SetEventChar(uint8_t v) {
 }
 void TCustomComPort::SetSyncMethod(TSyncMethod v) {
   if (v == syncMethod_) return;
-  if (connected_) throw EComPort(14);
+  if (connected_) throw EComPort(ceSetWhileConnected);
   syncMethod_ = v;
 }
 
-void TCustomComPort::CheckLimits() const {
+// The limits of each settings group, checked by that group's push before the device is
+// touched.
+void TCustomComPort::CheckQueueSizeLimits() const {
   if (buffer_.InputSize() < 0 || buffer_.OutputSize() < 0)
-    throw EComPort(9, "Buffer sizes must be 0 or more (InputSize " + std::to_string(buffer_.InputSize()) +
-                          ", OutputSize " + std::to_string(buffer_.OutputSize()) + ")");
-  if (buffer_.InputSize() > kMaxInputSize)
-    throw EComPort(7, "Buffer.InputSize " + std::to_string(buffer_.InputSize()) +
-                          " is too large: XonLim and XoffLim (InputSize / 4) must fit in 16 bits, "
-                          "so InputSize may be at most 262143");
+    throw EComPort(ceQueueSizes, "Buffer sizes must be 0 or more (InputSize " +
+                                     std::to_string(buffer_.InputSize()) + ", OutputSize " +
+                                     std::to_string(buffer_.OutputSize()) + ")");
+}
+
+void TCustomComPort::CheckLineSettingLimits() const {
+  if (buffer_.InputSize() < 0 || buffer_.InputSize() > kMaxInputSize)
+    throw EComPort(ceLineSettings, "Buffer.InputSize " + std::to_string(buffer_.InputSize()) +
+                                       " is outside 0..262143: XonLim and XoffLim (InputSize / 4) "
+                                       "must fit in 16 bits");
   if (customBaudRate_ < 0)
-    throw EComPort(7, "CustomBaudRate must be 0 or more (" + std::to_string(customBaudRate_) + ")");
+    throw EComPort(ceLineSettings,
+                   "CustomBaudRate must be 0 or more (" + std::to_string(customBaudRate_) + ")");
+}
+
+void TCustomComPort::CheckTimeoutLimits() const {
   const int32_t values[5] = {timeouts_.ReadInterval(), timeouts_.ReadTotalMultiplier(),
                              timeouts_.ReadTotalConstant(), timeouts_.WriteTotalMultiplier(),
                              timeouts_.WriteTotalConstant()};
@@ -253,8 +255,8 @@ void TCustomComPort::CheckLimits() const {
                           "WriteTotalMultiplier", "WriteTotalConstant"};
   for (int i = 0; i < 5; ++i)
     if (values[i] < -1)
-      throw EComPort(8, std::string("Timeouts.") + names[i] + " must be 0 or more, or -1 (" +
-                            std::to_string(values[i]) + ")");
+      throw EComPort(ceTimeouts, std::string("Timeouts.") + names[i] + " must be 0 or more, or -1 (" +
+                                     std::to_string(values[i]) + ")");
 }
 
 void TCustomComPort::PushSettings() {
@@ -265,19 +267,13 @@ void TCustomComPort::PushSettings() {
 
 void TCustomComPort::PushQueueSizes() {
   if (!CanPush() || !device_) return;
-  if (buffer_.InputSize() < 0 || buffer_.OutputSize() < 0)
-    throw EComPort(9, "Buffer sizes must be 0 or more (InputSize " + std::to_string(buffer_.InputSize()) +
-                          ", OutputSize " + std::to_string(buffer_.OutputSize()) + ")");
+  CheckQueueSizeLimits();
   device_->SetQueueSizes(buffer_.InputSize(), buffer_.OutputSize());
 }
 
 void TCustomComPort::PushLineSettings() {
   if (!CanPush() || !device_) return;
-  if (buffer_.InputSize() < 0 || buffer_.InputSize() > kMaxInputSize)
-    throw EComPort(7, "Buffer.InputSize " + std::to_string(buffer_.InputSize()) +
-                          " is outside 0..262143: XonLim and XoffLim (InputSize / 4) must fit in 16 bits");
-  if (customBaudRate_ < 0)
-    throw EComPort(7, "CustomBaudRate must be 0 or more (" + std::to_string(customBaudRate_) + ")");
+  CheckLineSettingLimits();
   SerialLineSettings s;
   s.baudRate = baudRate_ == brCustom ? customBaudRate_ : BaudRateValue(baudRate_);
   s.dataBits = 5 + static_cast<int>(dataBits_);
@@ -302,20 +298,13 @@ void TCustomComPort::PushLineSettings() {
 
 void TCustomComPort::PushTimeouts() {
   if (!CanPush() || !device_) return;
+  CheckTimeoutLimits();
   SerialTimeouts t;
   t.readInterval = timeouts_.ReadInterval();
   t.readTotalMultiplier = timeouts_.ReadTotalMultiplier();
   t.readTotalConstant = timeouts_.ReadTotalConstant();
   t.writeTotalMultiplier = timeouts_.WriteTotalMultiplier();
   t.writeTotalConstant = timeouts_.WriteTotalConstant();
-  const int32_t values[5] = {t.readInterval, t.readTotalMultiplier, t.readTotalConstant,
-                             t.writeTotalMultiplier, t.writeTotalConstant};
-  const char* names[5] = {"ReadInterval", "ReadTotalMultiplier", "ReadTotalConstant",
-                          "WriteTotalMultiplier", "WriteTotalConstant"};
-  for (int i = 0; i < 5; ++i)
-    if (values[i] < -1)
-      throw EComPort(8, std::string("Timeouts.") + names[i] + " must be 0 or more, or -1 (" +
-                            std::to_string(values[i]) + ")");
   device_->SetTimeouts(t);
 }
 
@@ -326,8 +315,10 @@ void TCustomComPort::UnlockSettings() {
   if (--lockCount_ == 0) PushSettings();
 }
 
+TerminalSettingsIo& TCustomComPort::TerminalSettings() { return SystemTerminalSettings(); }
+
 void TCustomComPort::CreateHandle() {
-  auto device = std::make_unique<PosixSerialDevice>(DevicePath(port_));
+  auto device = std::make_unique<PosixSerialDevice>(DevicePath(port_), TerminalSettings());
   SerialOpenOptions options;
   options.dropDtr = flowControl_.ControlDTR() == dtrDisable;
   options.dropRts = flowControl_.ControlRTS() == rtsDisable;
@@ -339,7 +330,7 @@ void TCustomComPort::CreateHandle() {
   options.timeouts.readTotalConstant = clampT(timeouts_.ReadTotalConstant());
   options.timeouts.writeTotalMultiplier = clampT(timeouts_.WriteTotalMultiplier());
   options.timeouts.writeTotalConstant = clampT(timeouts_.WriteTotalConstant());
-  device->Open(options);  // EComPort 1
+  device->Open(options);  // EComPort ceOpen
   device_ = std::move(device);
 }
 
@@ -370,7 +361,8 @@ void TCustomComPort::Open() {
   if (device_) {
     int bits = 0;
     const int err = device_->ModemStatus(bits);
-    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(11, err);  // the port stays open
+    // A failing read raises; the port stays open.
+    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(ceModemStatus, err, device_->Path());
     if (err == 0) {
       if (OnCTSChange) OnCTSChange(this, (bits & TIOCM_CTS) != 0);
       if (OnDSRChange) OnDSRChange(this, (bits & TIOCM_DSR) != 0);
@@ -380,14 +372,18 @@ void TCustomComPort::Open() {
 }
 
 void TCustomComPort::Close() {
-  if (!connected_) return;
+  // A handler that Close runs while it waits for the event thread may close as well: the
+  // port is on its way out already, and the waiting Close finishes the job.
+  if (!connected_ || closing_) return;
   if (OnCTSChange) OnCTSChange(this, false);
   if (OnDSRChange) OnDSRChange(this, false);
   if (OnRLSDChange) OnRLSDChange(this, false);
   if (OnBeforeClose) OnBeforeClose(this);
   if (!connected_) return;  // a handler closed it already
   // No transfer is pending here: every transfer completes within its call.
+  closing_ = true;
   StopEventThread();
+  closing_ = false;
   if (device_) device_->PurgeQuietly();
   DestroyHandle();
   connected_ = false;
@@ -404,14 +400,16 @@ void TCustomComPort::StopEventThread() {
   Retired().Sweep();
   if (!thread_) return;
   thread_->RequestStop();
-  if (dispatchDepth > 0) {
-    // Closed from inside a handler: the thread waits for this very batch. It ends on its
-    // own once the batch returns, without touching port or device again.
+  if (thread_->BatchRunsHere()) {
+    // Closed from one of the thread's own handlers: the thread waits for this very batch.
+    // It ends on its own once the batch returns, without touching port or device again.
     Retired().Add(std::move(thread_));
     return;
   }
+  // Any other event thread is waited for, so that the device outlives it (a thread
+  // started by an Open inside a handler may be reading the device right now). The
+  // batches it hands over meanwhile run here, so that it can see its stop signal.
   MainThreadSync* sync = sync_ ? sync_ : &MainThreadSync::Instance();
-  // Run the batches the thread hands over meanwhile, so that it can see its stop signal.
   while (!thread_->WaitFinished(2)) sync->RunPending();
   thread_->Join();
   thread_.reset();
@@ -420,22 +418,22 @@ void TCustomComPort::StopEventThread() {
 bool TCustomComPort::EventThreadRunning() const { return thread_ && thread_->Running(); }
 
 int32_t TCustomComPort::PendingInput() {
-  if (!device_) throw EComPort(10, EBADF);
+  if (!device_) throw EComPort(ceQueueCounts, EBADF, DevicePath(port_));
   return device_->PendingInput();
 }
 
 int32_t TCustomComPort::PendingOutput() {
-  if (!device_) throw EComPort(10, EBADF);
+  if (!device_) throw EComPort(ceQueueCounts, EBADF, DevicePath(port_));
   return device_->PendingOutput();
 }
 
 void TCustomComPort::PurgeQueues(bool input, bool output) {
-  if (!device_) throw EComPort(5, EBADF);
+  if (!device_) throw EComPort(cePurge, EBADF, DevicePath(port_));
   device_->Purge(input, output);
 }
 
 int32_t TCustomComPort::Write(const void* buffer, int32_t count) {
-  if (!device_) throw EComPort(2, EBADF);
+  if (!device_) throw EComPort(ceWrite, EBADF, DevicePath(port_));
   return device_->Write(buffer, count);
 }
 
@@ -445,7 +443,7 @@ int32_t TCustomComPort::SendText(const std::string& text) {
 }
 
 int32_t TCustomComPort::Read(void* buffer, int32_t count) {
-  if (!device_) throw EComPort(3, EBADF);
+  if (!device_) throw EComPort(ceRead, EBADF, DevicePath(port_));
   return device_->Read(buffer, count);
 }
 
@@ -467,7 +465,6 @@ int32_t TCustomComPort::ReceiveText(std::string& text, int32_t count) {
 }
 
 void TCustomComPort::DispatchEvents(TComEvents batch) {
-  DispatchScope scope;
   auto open = [this] { return connected_ && device_ != nullptr; };
   if (!open()) return;
   if (batch.Has(evError) && OnError) OnError(this);
@@ -484,7 +481,7 @@ void TCustomComPort::DispatchEvents(TComEvents batch) {
   if (batch.Has(evCTS) || batch.Has(evDSR)) {
     int bits = 0;
     int err = device_->ModemStatus(bits);
-    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(11, err);
+    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(ceModemStatus, err, device_->Path());
     if (err == 0 && batch.Has(evCTS) && OnCTSChange) OnCTSChange(this, (bits & TIOCM_CTS) != 0);
     if (err == 0 && batch.Has(evDSR) && OnDSRChange) OnDSRChange(this, (bits & TIOCM_DSR) != 0);
   }
@@ -494,7 +491,7 @@ void TCustomComPort::DispatchEvents(TComEvents batch) {
   if (batch.Has(evRLSD)) {
     int bits = 0;
     int err = device_->ModemStatus(bits);
-    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(11, err);
+    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(ceModemStatus, err, device_->Path());
     if (err == 0 && OnRLSDChange) OnRLSDChange(this, (bits & TIOCM_CAR) != 0);
   }
   if (!open()) return;

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "serial/comerrors.h"
+
 // ---- enumerations (ordinals matter: the settings file and the dialog use them) ----
 
 enum TBaudRate {
@@ -49,26 +51,6 @@ TComEvents MaskToEvents(uint32_t mask);
 
 // Numeric rate of a TBaudRate (brCustom gives 0: the caller uses CustomBaudRate).
 int BaudRateValue(TBaudRate rate);
-
-// ---- errors ----
-
-// Message table, numbers 1..23.
-const char* ComErrorText(int number);
-
-class EComPort : public std::runtime_error {
- public:
-  // Without a system error: SystemErrorCode -1, message = text n alone.
-  explicit EComPort(int number);
-  // With a system error: text n + " (win error code: %d)", the code being errno.
-  EComPort(int number, int systemErrorCode);
-  // A setting outside its limits: push error number n with an explanation of its own.
-  EComPort(int number, const std::string& message);
-  int ErrorNumber() const { return errorNumber_; }
-  int SystemErrorCode() const { return systemErrorCode_; }
- private:
-  int errorNumber_;
-  int systemErrorCode_;
-};
 
 class TCustomComPort;
 
@@ -175,6 +157,7 @@ class TComBuffer {
 };
 
 class PosixSerialDevice;  // serial/posix_device.h
+class TerminalSettingsIo;  // serial/terminal_settings.h
 class TComThread;         // serial/comthread.h
 class MainThreadSync;     // serial/mainsync.h
 
@@ -207,7 +190,7 @@ class TCustomComPort {
   TComEvents Events() const { return events_; }
   void SetEvents(TComEvents v) { events_ = v; }  // used at the next Open
   TSyncMethod SyncMethod() const { return syncMethod_; }
-  void SetSyncMethod(TSyncMethod v);  // EComPort 14 while connected
+  void SetSyncMethod(TSyncMethod v);  // EComPort ceSetWhileConnected while connected
 
   TComParity& Parity() { return parity_; }
   TComFlowControl& FlowControl() { return flowControl_; }
@@ -278,12 +261,17 @@ class TCustomComPort {
   // Open and close the device handle; overridable so that tests can inject failures.
   virtual void CreateHandle();
   virtual void DestroyHandle();
+  // The terminal-settings calls of the devices this port opens: the system's; tests put
+  // in a terminal that plays a driver.
+  virtual TerminalSettingsIo& TerminalSettings();
   PosixSerialDevice* Device() const { return device_.get(); }
 
  private:
   void StartEventThread();
   void StopEventThread();
-  void CheckLimits() const;
+  void CheckQueueSizeLimits() const;
+  void CheckLineSettingLimits() const;
+  void CheckTimeoutLimits() const;
   bool CanPush() const { return connected_ && lockCount_ == 0; }
 
   std::string name_;
@@ -302,6 +290,7 @@ class TCustomComPort {
   TComBuffer buffer_{this};
 
   bool connected_ = false;
+  bool closing_ = false;  // Close waits for the event thread
   int lockCount_ = 0;
   std::unique_ptr<PosixSerialDevice> device_;
   std::unique_ptr<TComThread> thread_;

@@ -98,10 +98,10 @@ int32_t StrToIntDef(const std::string& text, int32_t def) {
 // The registry form (useIniFile false) does not exist on this platform; asking for it
 // is a caller error and fails like an unwritable or unreadable store: 16 or 17.
 void TCustomComPort::WriteSettings(bool useIniFile, const std::string& name) {
-  if (!useIniFile) throw EComPort(16);
+  if (!useIniFile) throw EComPort(ceStoreSettings);
   const std::string& section = Name();
   auto put = [&](const char* key, const std::string& value) {
-    if (!WriteProfileString(section, key, value, name)) throw EComPort(16);
+    if (!WriteProfileString(section, key, value, name)) throw EComPort(ceStoreSettings);
   };
   put("Port", Port());
   put("BaudRate", TextOf(BaudRateTexts(), BaudRate()));
@@ -113,7 +113,7 @@ void TCustomComPort::WriteSettings(bool useIniFile, const std::string& name) {
 }
 
 void TCustomComPort::ReadSettings(bool useIniFile, const std::string& name) {
-  if (!useIniFile) throw EComPort(17);
+  if (!useIniFile) throw EComPort(ceLoadSettings);
   const std::string& section = Name();
   auto get = [&](const char* key, const std::string& def) {
     return GetProfileString(section, key, def, name);
@@ -137,7 +137,7 @@ void TCustomComPort::ReadSettings(bool useIniFile, const std::string& name) {
   } catch (...) {
     failed = true;
   }
-  if (failed) throw EComPort(17);
+  if (failed) throw EComPort(ceLoadSettings);
 }
 
 std::function<void(TCustomComPort&)>& TCustomComPort::SetupDialogRunner() {

@@ -6,9 +6,22 @@
 
 #include <cerrno>
 #include <chrono>
+#include <vector>
 
 #include "serial/mainsync.h"
 #include "serial/posix_device.h"
+
+namespace {
+
+// The event threads whose batches run on this thread right now, innermost last.
+thread_local std::vector<const TComThread*> batchesHere;
+
+struct BatchScope {
+  explicit BatchScope(const TComThread* thread) { batchesHere.push_back(thread); }
+  ~BatchScope() { batchesHere.pop_back(); }
+};
+
+}  // namespace
 
 TComThread::TComThread(TCustomComPort& port, PosixSerialDevice& device, MainThreadSync& sync,
                        TComEvents events, TSyncMethod method)
@@ -45,13 +58,24 @@ void TComThread::Join() {
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
 
+bool TComThread::BatchRunsHere() const {
+  for (const TComThread* t : batchesHere)
+    if (t == this) return true;
+  return false;
+}
+
 void TComThread::Dispatch(TComEvents batch) {
   if (method_ == smNone) {
+    BatchScope scope(this);
     port_.DispatchEvents(batch);
     return;
   }
   // smThreadSync, and smWindowSync alike: run the batch on the window's thread.
-  if (!sync_.Synchronize([this, batch] { port_.DispatchEvents(batch); })) RequestStop();
+  auto run = [this, batch] {
+    BatchScope scope(this);
+    port_.DispatchEvents(batch);
+  };
+  if (!sync_.Synchronize(run)) RequestStop();
 }
 
 void TComThread::Execute() {

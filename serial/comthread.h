@@ -27,6 +27,9 @@ class TComThread {
   // Waits at most ms for the end of the loop; true when it has ended.
   bool WaitFinished(int ms);
   void Join();
+  // True while a batch of this thread runs on the calling thread (a handler of it is on
+  // the stack): the thread waits for that batch and cannot be waited for from here.
+  bool BatchRunsHere() const;
 
  private:
   void Execute();

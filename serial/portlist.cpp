@@ -87,7 +87,7 @@ bool SameNoCase(const std::string& a, const std::string& b) {
 std::vector<std::string> ListSerialPorts(const std::string& currentPort,
                                          const SerialPortRoots& roots) {
   DIR* sys = ::opendir(roots.sysClassTty.c_str());
-  if (sys == nullptr) throw EComPort(23, errno);
+  if (sys == nullptr) throw EComPort(cePortList, errno);
   std::vector<std::string> names = Entries(sys);
   ::closedir(sys);
 

@@ -15,6 +15,6 @@ struct SerialPortRoots {
 // roots.dev/NAME exists, as roots.dev/NAME; the links in roots.byId that lead to one of
 // them; and currentPort when it names an existing device (TCustomComPort::DevicePath)
 // and is not an item already. Sorted without regard to case, no duplicates.
-// An unreadable roots.sysClassTty raises EComPort 23 "Registry error" with errno.
+// An unreadable roots.sysClassTty raises EComPort cePortList "Registry error" with errno.
 std::vector<std::string> ListSerialPorts(const std::string& currentPort = "",
                                          const SerialPortRoots& roots = SerialPortRoots());

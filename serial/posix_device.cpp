@@ -5,40 +5,23 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 #include "serial/comport.h"
+#include "serial/terminal_settings.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 static_assert(sizeof(struct termios) <= 256, "termios does not fit the saved area");
-
-// The kernel's struct termios2 and its two requests (asm/termbits.h clashes with
-// termios.h, so they are spelled out here).
-struct KernelTermios2 {
-  tcflag_t c_iflag;
-  tcflag_t c_oflag;
-  tcflag_t c_cflag;
-  tcflag_t c_lflag;
-  cc_t c_line;
-  cc_t c_cc[19];
-  speed_t c_ispeed;
-  speed_t c_ospeed;
-};
-constexpr unsigned long kTcGets2 = _IOR('T', 0x2A, KernelTermios2);
-constexpr unsigned long kTcSets2 = _IOW('T', 0x2B, KernelTermios2);
-constexpr tcflag_t kBother = 0010000;
-constexpr int kIbShift = 16;
 
 speed_t StandardSpeed(int32_t rate) {
   switch (rate) {
@@ -69,6 +52,11 @@ speed_t StandardSpeed(int32_t rate) {
   }
 }
 
+// A rate read back from the device counts as the one asked for within 3 %, the
+// tolerance of an asynchronous line; a driver that falls back to another rate is off by
+// far more.
+bool RateMatches(int64_t got, int64_t asked) { return std::llabs(got - asked) * 100 <= asked * 3; }
+
 int RemainingMs(Clock::time_point deadline) {
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
   if (left.count() <= 0) return 0;
@@ -81,32 +69,35 @@ bool IsNotSupported(int err) { return err == ENOTTY || err == EINVAL || err == E
 
 }  // namespace
 
-PosixSerialDevice::PosixSerialDevice(std::string path) : path_(std::move(path)) {}
+PosixSerialDevice::PosixSerialDevice(std::string path)
+    : PosixSerialDevice(std::move(path), SystemTerminalSettings()) {}
+
+PosixSerialDevice::PosixSerialDevice(std::string path, TerminalSettingsIo& terminal)
+    : path_(std::move(path)), terminal_(terminal) {}
 
 PosixSerialDevice::~PosixSerialDevice() { Close(); }
 
 void PosixSerialDevice::Open(const SerialOpenOptions& options) {
   if (fd_ >= 0) return;
   int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) throw EComPort(1, errno);
+  if (fd < 0) throw EComPort(ceOpen, errno, path_);
   // Exclusive use: the advisory lock first (it also holds against root), then TIOCEXCL.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     int err = errno;
     ::close(fd);
-    throw EComPort(1, err);
+    throw EComPort(ceOpen, err, path_);
   }
   struct termios tio;
-  if (::tcgetattr(fd, &tio) != 0) {
-    int err = errno;
+  if (const int err = terminal_.Get(fd, tio); err != 0) {
     ::flock(fd, LOCK_UN);
     ::close(fd);
-    throw EComPort(1, err);
+    throw EComPort(ceOpen, err, path_);
   }
   ::ioctl(fd, TIOCEXCL);  // fails harmlessly where the terminal does not know it
 
   // Linux raises DTR and RTS at every open; take them down before anything is sent.
   int lines = (options.dropDtr ? TIOCM_DTR : 0) | (options.dropRts ? TIOCM_RTS : 0);
-  if (lines) ::ioctl(fd, TIOCMBIC, &lines);
+  if (lines) terminal_.DropModemLines(fd, lines);
 
   std::memcpy(original_, &tio, sizeof tio);
   haveOriginal_ = true;
@@ -117,14 +108,8 @@ void PosixSerialDevice::Open(const SerialOpenOptions& options) {
   raw.c_cflag |= CLOCAL | CREAD;
   raw.c_cc[VMIN] = 1;  // a read of 0 bytes then means end of file (device gone)
   raw.c_cc[VTIME] = 0;
-  ::tcsetattr(fd, TCSANOW, &raw);
-
-  struct stat st;
-  isPty_ = false;
-  if (::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode)) {
-    unsigned maj = major(st.st_rdev);
-    isPty_ = (maj >= 136 && maj <= 143) || maj == 3;
-  }
+  terminal_.Set(fd, raw);
+  isPty_ = terminal_.IsPseudoTerminal(fd);
 
   rxEventFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   hangupEventFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -134,11 +119,11 @@ void PosixSerialDevice::Open(const SerialOpenOptions& options) {
     int err = errno;
     for (int* e : {&rxEventFd_, &hangupEventFd_, &stopEventFd_, &roomEventFd_})
       if (*e >= 0) ::close(*e), *e = -1;
-    ::tcsetattr(fd, TCSANOW, &tio);
+    terminal_.Set(fd, tio);
     haveOriginal_ = false;
     ::flock(fd, LOCK_UN);
     ::close(fd);
-    throw EComPort(1, err);
+    throw EComPort(ceOpen, err, path_);
   }
 
   {
@@ -166,7 +151,7 @@ void PosixSerialDevice::Close() {
   if (haveOriginal_) {
     struct termios tio;
     std::memcpy(&tio, original_, sizeof tio);
-    ::tcsetattr(fd_, TCSANOW, &tio);
+    terminal_.Set(fd_, tio);
     haveOriginal_ = false;
   }
   ::ioctl(fd_, TIOCNXCL);
@@ -347,9 +332,35 @@ void PosixSerialDevice::RearmLocked() {
 }
 
 void PosixSerialDevice::ApplyLineSettings(const SerialLineSettings& s) {
-  if (fd_ < 0) throw EComPort(7, EBADF);
-  struct termios tio;
-  if (::tcgetattr(fd_, &tio) != 0) throw EComPort(7, errno);
+  if (fd_ < 0) throw EComPort(ceLineSettings, EBADF, path_);
+  struct termios previous;
+  if (const int err = terminal_.Get(fd_, previous); err != 0)
+    throw EComPort(ceLineSettings, err, path_);
+  // The whole state before the push, a rate set as a number included, and the modem
+  // lines: a push that fails half way puts them back, so that nothing of it stays.
+  KernelTermios2 previous2;
+  const bool havePrevious2 = terminal_.GetKernel(fd_, previous2) == 0;
+  int previousLines = 0;
+  const bool havePreviousLines = terminal_.ModemLines(fd_, previousLines) == 0;
+  try {
+    WriteLineSettings(s, previous);
+  } catch (const EComPort&) {
+    if (!havePrevious2 || terminal_.SetKernel(fd_, previous2) != 0) terminal_.Set(fd_, previous);
+    if (havePreviousLines) {
+      const int on = previousLines & (TIOCM_DTR | TIOCM_RTS);
+      const int off = ~previousLines & (TIOCM_DTR | TIOCM_RTS);
+      if (on) terminal_.RaiseModemLines(fd_, on);
+      if (off) terminal_.DropModemLines(fd_, off);
+    }
+    throw;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  discardNull_ = s.discardNull;
+  eventChar_ = s.eventChar;
+}
+
+void PosixSerialDevice::WriteLineSettings(const SerialLineSettings& s, const struct termios& previous) {
+  struct termios tio = previous;
   ::cfmakeraw(&tio);
   tio.c_cflag |= CLOCAL | CREAD;
   tio.c_cc[VMIN] = 1;
@@ -394,42 +405,56 @@ void PosixSerialDevice::ApplyLineSettings(const SerialLineSettings& s) {
   // On a pseudo-terminal the C library reports EINVAL when the kernel kept 8 data bits
   // without parity instead of what was asked; the rest was applied, which is all a
   // pseudo-terminal can do.
-  if (::tcsetattr(fd_, TCSANOW, &tio) != 0 && !(isPty_ && errno == EINVAL)) throw EComPort(7, errno);
+  if (const int err = terminal_.Set(fd_, tio); err != 0 && !(isPty_ && err == EINVAL))
+    throw EComPort(ceLineSettings, err, path_);
 
   if (!standard && s.baudRate > 0) {
     KernelTermios2 t2;
-    bool ok = ::ioctl(fd_, kTcGets2, &t2) == 0;
-    if (ok) {
+    int err = terminal_.GetKernel(fd_, t2);
+    if (err == 0) {
       t2.c_cflag &= ~(CBAUD | (CBAUD << kIbShift));
       t2.c_cflag |= kBother | (kBother << kIbShift);
       t2.c_ispeed = static_cast<speed_t>(s.baudRate);
       t2.c_ospeed = static_cast<speed_t>(s.baudRate);
-      ok = ::ioctl(fd_, kTcSets2, &t2) == 0;
+      err = terminal_.SetKernel(fd_, t2);
     }
     // A pseudo-terminal has no rate; never fail because of one.
-    if (!ok && !isPty_) throw EComPort(7, errno);
+    if (err != 0 && !isPty_) throw EComPort(ceLineSettings, err, path_);
   }
 
   // Read the settings back: the kernel accepts a request when any part of it worked.
   struct termios back;
-  if (::tcgetattr(fd_, &back) != 0) throw EComPort(7, errno);
+  if (const int err = terminal_.Get(fd_, back); err != 0) throw EComPort(ceLineSettings, err, path_);
   const tcflag_t mask = CSIZE | CSTOPB | PARENB | PARODD;
   // A pseudo-terminal keeps 8 data bits without parity whatever it is asked for.
-  if (!isPty_ && (back.c_cflag & mask) != (tio.c_cflag & mask)) throw EComPort(7, EINVAL);
+  if (!isPty_ && (back.c_cflag & mask) != (tio.c_cflag & mask))
+    throw EComPort(ceLineSettings, EINVAL, path_);
+  // The rate too: a driver may take another rate than the one asked for (one it can do,
+  // or its default) and still report success. The kernel keeps the number of a standard
+  // rate as well, so termios2 tells either kind.
+  if (!isPty_ && s.baudRate > 0) {
+    KernelTermios2 back2;
+    bool ok;
+    if (terminal_.GetKernel(fd_, back2) == 0)
+      ok = RateMatches(back2.c_ospeed, s.baudRate);
+    else
+      ok = !standard || ::cfgetospeed(&back) == speed;
+    if (!ok) throw EComPort(ceLineSettings, EINVAL, path_);
+  }
 
   // The modem lines as DTR and RTS control ask; a terminal without them is fine.
   int set = 0, clear = 0;
   (s.dtrControl == 0 ? clear : set) |= TIOCM_DTR;
   if (s.rtsControl == 0) clear |= TIOCM_RTS;
   else if (s.rtsControl == 1) set |= TIOCM_RTS;
-  if (set && ::ioctl(fd_, TIOCMBIS, &set) != 0 && !IsNotSupported(errno) && !isPty_)
-    throw EComPort(7, errno);
-  if (clear && ::ioctl(fd_, TIOCMBIC, &clear) != 0 && !IsNotSupported(errno) && !isPty_)
-    throw EComPort(7, errno);
-
-  std::lock_guard<std::mutex> lock(mutex_);
-  discardNull_ = s.discardNull;
-  eventChar_ = s.eventChar;
+  if (set) {
+    const int err = terminal_.RaiseModemLines(fd_, set);
+    if (err != 0 && !IsNotSupported(err) && !isPty_) throw EComPort(ceLineSettings, err, path_);
+  }
+  if (clear) {
+    const int err = terminal_.DropModemLines(fd_, clear);
+    if (err != 0 && !IsNotSupported(err) && !isPty_) throw EComPort(ceLineSettings, err, path_);
+  }
 }
 
 void PosixSerialDevice::SetTimeouts(const SerialTimeouts& timeouts) {
@@ -455,7 +480,7 @@ int32_t PosixSerialDevice::InputCapacity() const {
 }
 
 int32_t PosixSerialDevice::Read(void* buffer, int32_t count) {
-  if (fd_ < 0) throw EComPort(3, EBADF);
+  if (fd_ < 0) throw EComPort(ceRead, EBADF, path_);
   // A device that is gone still hands out what it had received; the error comes when
   // nothing is left.
   if (count <= 0) return 0;
@@ -511,13 +536,13 @@ int32_t PosixSerialDevice::Read(void* buffer, int32_t count) {
   }
   RearmLocked();
   WakeReaderIfRoomLocked();
-  if (got == 0 && gone_) throw EComPort(3, goneError_.load());
+  if (got == 0 && gone_) throw EComPort(ceRead, goneError_.load(), path_);
   return got;
 }
 
 int32_t PosixSerialDevice::Write(const void* buffer, int32_t count) {
-  if (fd_ < 0) throw EComPort(2, EBADF);
-  if (gone_) throw EComPort(2, goneError_.load());
+  if (fd_ < 0) throw EComPort(ceWrite, EBADF, path_);
+  if (gone_) throw EComPort(ceWrite, goneError_.load(), path_);
   if (count <= 0) return 0;
   const SerialTimeouts t = Timeouts();
   const int64_t mult = t.writeTotalMultiplier > 0 ? t.writeTotalMultiplier : 0;
@@ -535,49 +560,49 @@ int32_t PosixSerialDevice::Write(const void* buffer, int32_t count) {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) throw EComPort(2, errno);
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) throw EComPort(ceWrite, errno, path_);
     int left = RemainingMs(deadline);
     if (left <= 0) break;
     struct pollfd pfd = {fd_, POLLOUT, 0};
     int r = ::poll(&pfd, 1, left);
-    if (r < 0 && errno != EINTR) throw EComPort(2, errno);
+    if (r < 0 && errno != EINTR) throw EComPort(ceWrite, errno, path_);
     if (r > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(pfd.revents & POLLOUT))
-      throw EComPort(2, EIO);
-    if (gone_) throw EComPort(2, goneError_.load());
+      throw EComPort(ceWrite, EIO, path_);
+    if (gone_) throw EComPort(ceWrite, goneError_.load(), path_);
   }
   return done;
 }
 
 int32_t PosixSerialDevice::PendingInput() {
-  if (fd_ < 0) throw EComPort(10, EBADF);
+  if (fd_ < 0) throw EComPort(ceQueueCounts, EBADF, path_);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (gone_ && queue_.empty()) throw EComPort(10, goneError_.load());
+  if (gone_ && queue_.empty()) throw EComPort(ceQueueCounts, goneError_.load(), path_);
   return static_cast<int32_t>(queue_.size());
 }
 
 int32_t PosixSerialDevice::PendingOutput() {
-  if (fd_ < 0) throw EComPort(10, EBADF);
-  if (gone_) throw EComPort(10, goneError_.load());
+  if (fd_ < 0) throw EComPort(ceQueueCounts, EBADF, path_);
+  if (gone_) throw EComPort(ceQueueCounts, goneError_.load(), path_);
   int n = 0;
-  if (::ioctl(fd_, TIOCOUTQ, &n) != 0) throw EComPort(10, errno);
+  if (::ioctl(fd_, TIOCOUTQ, &n) != 0) throw EComPort(ceQueueCounts, errno, path_);
   return n;
 }
 
 void PosixSerialDevice::Purge(bool input, bool output) {
-  if (fd_ < 0) throw EComPort(5, EBADF);
-  if (gone_) throw EComPort(5, goneError_.load());
+  if (fd_ < 0) throw EComPort(cePurge, EBADF, path_);
+  if (gone_) throw EComPort(cePurge, goneError_.load(), path_);
   if (input) {
     // With the intake held, no byte is between the kernel and the queue: the reader
     // cannot store a chunk from before the purge after it.
     std::lock_guard<std::mutex> intake(intake_);
-    if (::tcflush(fd_, TCIFLUSH) != 0) throw EComPort(5, errno);
+    if (::tcflush(fd_, TCIFLUSH) != 0) throw EComPort(cePurge, errno, path_);
     std::lock_guard<std::mutex> lock(mutex_);
     queue_.clear();
     rx80Armed_ = true;
     rx80Pending_ = false;
     WakeReaderIfRoomLocked();
   }
-  if (output && ::tcflush(fd_, TCOFLUSH) != 0) throw EComPort(5, errno);
+  if (output && ::tcflush(fd_, TCOFLUSH) != 0) throw EComPort(cePurge, errno, path_);
 }
 
 void PosixSerialDevice::PurgeQuietly() {

@@ -50,6 +50,8 @@ struct SerialTimeouts {
   int32_t writeTotalConstant = 1000;
 };
 
+class TerminalSettingsIo;  // serial/terminal_settings.h
+
 struct SerialOpenOptions {
   bool dropDtr = true;
   bool dropRts = true;
@@ -65,6 +67,8 @@ class PosixSerialDevice {
   static constexpr int kUnboundedWaitMs = 60000;
 
   explicit PosixSerialDevice(std::string path);
+  // With other terminal-settings calls than the system's (tests).
+  PosixSerialDevice(std::string path, TerminalSettingsIo& terminal);
   ~PosixSerialDevice();  // runs Close
   PosixSerialDevice(const PosixSerialDevice&) = delete;
   PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
@@ -72,7 +76,7 @@ class PosixSerialDevice {
   const std::string& Path() const { return path_; }
 
   // Opens, locks, drops DTR/RTS as asked, sets raw mode and starts the reader.
-  // Raises EComPort 1 with errno.
+  // Raises EComPort ceOpen with errno.
   void Open(const SerialOpenOptions& options);
   // Stops the reader, discards both queues, restores the original terminal settings and
   // closes. Never blocks on output that does not drain; never fails.
@@ -81,7 +85,8 @@ class PosixSerialDevice {
   int Fd() const { return fd_; }
   bool IsPseudoTerminal() const { return isPty_; }
 
-  // Raises EComPort 7 with errno when the device refuses them.
+  // Raises EComPort ceLineSettings with errno when the device refuses them. The settings
+  // are read back (the rate too); a refused push leaves the previous settings in force.
   void ApplyLineSettings(const SerialLineSettings& settings);
   void SetTimeouts(const SerialTimeouts& timeouts);
   SerialTimeouts Timeouts() const;
@@ -89,10 +94,10 @@ class PosixSerialDevice {
   void SetQueueSizes(int32_t inputSize, int32_t outputSize);
   int32_t InputCapacity() const;
 
-  // Transfers. Read raises EComPort 3, Write EComPort 2 (with errno; EBADF when closed).
+  // Transfers. Read raises ceRead, Write ceWrite (with errno; EBADF when closed).
   int32_t Read(void* buffer, int32_t count);
   int32_t Write(const void* buffer, int32_t count);
-  // Queue counts raise EComPort 10, Purge EComPort 5.
+  // Queue counts raise ceQueueCounts, Purge cePurge.
   int32_t PendingInput();
   int32_t PendingOutput();
   void Purge(bool input, bool output);
@@ -122,6 +127,7 @@ class PosixSerialDevice {
   void SetReaderHookForTest(std::function<void()> hook);
 
  private:
+  void WriteLineSettings(const SerialLineSettings& s, const struct termios& previous);
   void ReaderLoop();
   // Waits until the input queue has room again (or stop); false when the reader ends.
   bool WaitForRoom(bool& hangupSeen);
@@ -140,6 +146,7 @@ class PosixSerialDevice {
   void SignalEventFd(int fd);
 
   std::string path_;
+  TerminalSettingsIo& terminal_;
   int fd_ = -1;
   bool isPty_ = false;
   bool haveOriginal_ = false;

@@ -23,7 +23,7 @@ class TComComboBox : public QComboBox {
   void SetComPort(TCustomComPort* port);
 
   TComProperty ComProperty() const { return property_; }
-  // Fills the items (cpPort: ListSerialPorts, which may raise EComPort 23; cpNone:
+  // Fills the items (cpPort: ListSerialPorts, which may raise EComPort cePortList; cpNone:
   // none), leaves no item selected, then takes the copy from the port when bound.
   void SetComProperty(TComProperty property);
 

@@ -17,7 +17,7 @@ class TComSetupFrm : public QDialog {
 
  public:
   // Builds the dialog, fills the lists and binds them to the port. A failing port list
-  // raises EComPort 23 here, before anything is shown.
+  // raises EComPort cePortList here, before anything is shown.
   explicit TComSetupFrm(TCustomComPort& port, QWidget* parent = nullptr);
 
   // Shows the dialog modally (or lets the test hook answer it) and returns the result,

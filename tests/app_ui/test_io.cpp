@@ -153,28 +153,34 @@ TEST_F(Hooked, EscapedExceptionsAreShownAndTheProgramGoesOn) {
   EXPECT_EQ(answers.boxes[0].kind, BoxKind::Error);
   EXPECT_EQ(answers.boxes[0].text, "Datei nicht gefunden");
 
-  SetCurrentDevice("/dev/ttyUSB0");
-  t.fn = [] { throw EComPort(1, EACCES); };  // Open refused
+  t.fn = [] { throw EComPort(ceOpen, EACCES, "/dev/ttyUSB0"); };  // Open refused
   SendUserEvent(&t);
   ASSERT_EQ(answers.boxes.size(), 2u);
-  const std::string plain = EComPort(1, EACCES).what();
+  const std::string plain = EComPort(ceOpen, EACCES).what();
   EXPECT_EQ(answers.boxes[1].text,
             plain + "\rKeine Berechtigung für /dev/ttyUSB0. Benutzer zur Gruppe dialout "
                     "hinzufügen und neu anmelden.");
 
-  t.fn = [] { throw EComPort(1, ENOENT); };
+  t.fn = [] { throw EComPort(ceOpen, ENOENT, "/dev/ttyUSB0"); };
   SendUserEvent(&t);
   ASSERT_EQ(answers.boxes.size(), 3u);
   EXPECT_EQ(answers.boxes[2].text,
-            std::string(EComPort(1, ENOENT).what()) +
+            std::string(EComPort(ceOpen, ENOENT).what()) +
                 "\rDas Gerät /dev/ttyUSB0 gibt es nicht. Bitte unter "
                 "\"COM-Schnittstellen-Setup\" eine Schnittstelle wählen.");
 
   // The hints on opening belong to Open's failures; other errors keep their message alone.
-  EXPECT_EQ(ErrorText(EComPort(2, EACCES)), std::string(EComPort(2, EACCES).what()));
-  EXPECT_EQ(ErrorText(EComPort(2, EBUSY)), std::string(EComPort(2, EBUSY).what()));
-  EXPECT_NE(ErrorText(EComPort(1, EBUSY)), std::string(EComPort(1, EBUSY).what()));
-  EXPECT_EQ(ErrorText(EComPort(1)), std::string(EComPort(1).what()));
+  EXPECT_EQ(ErrorText(EComPort(ceWrite, EACCES)), std::string(EComPort(ceWrite, EACCES).what()));
+  EXPECT_EQ(ErrorText(EComPort(ceWrite, EBUSY)), std::string(EComPort(ceWrite, EBUSY).what()));
+  EXPECT_NE(ErrorText(EComPort(ceOpen, EBUSY)), std::string(EComPort(ceOpen, EBUSY).what()));
+  EXPECT_EQ(ErrorText(EComPort(ceOpen)), std::string(EComPort(ceOpen).what()));
+  // The device named in a hint is the one the error carries.
+  EXPECT_NE(ErrorText(EComPort(ceOpen, EBUSY, "/dev/ttyACM1"))
+                .find("Die Schnittstelle /dev/ttyACM1 ist"),
+            std::string::npos);
+  EXPECT_NE(ErrorText(EComPort(ceRead, EIO, "/dev/ttyACM1")).find("zum Logger an /dev/ttyACM1 ist"),
+            std::string::npos);
+  EXPECT_NE(ErrorText(EComPort(ceRead, EIO)).find("zum Logger ist abgebrochen"), std::string::npos);
 
   t.fn = [] {};
   SendUserEvent(&t);

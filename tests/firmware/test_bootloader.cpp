@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "firmware/bootloader.h"
-#include "firmware/fileerror.h"
+#include "fileerror/fileerror.h"
 #include "firmware/hexfile.h"
 #include "serial/mainsync.h"
 #include "tempfiles.h"

@@ -15,7 +15,7 @@
 #include <sstream>
 
 #include "export/csvexport.h"
-#include "export/fileerror.h"
+#include "fileerror/fileerror.h"
 #include "flight_support.h"
 
 namespace fs = std::filesystem;

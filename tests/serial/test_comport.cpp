@@ -49,12 +49,19 @@ TEST(ComPortTables, ErrorTextsMasksAndRates) {
   EXPECT_STREQ(ComErrorText(1), "Unable to open com port");
   EXPECT_STREQ(ComErrorText(14), "Cannot set property while connected");
   EXPECT_STREQ(ComErrorText(23), "Registry error");
-  EComPort withCode(3, 5);
+  EComPort withCode(ceRead, 5);
   EXPECT_STREQ(withCode.what(), "ReadFile function failed (win error code: 5)");
   EXPECT_EQ(withCode.SystemErrorCode(), 5);
-  EComPort plain(14);
+  EComPort plain(ceSetWhileConnected);
   EXPECT_EQ(plain.SystemErrorCode(), -1);
   EXPECT_STREQ(plain.what(), "Cannot set property while connected");
+  EXPECT_EQ(plain.DevicePath(), "");
+  EXPECT_EQ(EComPort(ceOpen, 13, "/dev/ttyUSB0").DevicePath(), "/dev/ttyUSB0");
+  // The names keep the numbers of the table.
+  EXPECT_STREQ(ComErrorText(ceLineSettings), "SetCommState function failed");
+  EXPECT_STREQ(ComErrorText(ceQueueCounts), "ClearCommError function failed");
+  EXPECT_STREQ(ComErrorText(ceLoadSettings), "Failed to load settings");
+  EXPECT_STREQ(ComErrorText(cePortList), "Registry error");
 
   EXPECT_EQ(EventsToMask(TComEvents::All()), 0x05FFu);
   EXPECT_EQ(EventsToMask({evRxChar, evRx80Full}), 0x0401u);
@@ -111,9 +118,10 @@ TEST_F(ComPortTest, MissingDeviceRaisesOpenErrorWithEnoent) {
     port.Open();
     FAIL() << "Open succeeded";
   } catch (const EComPort& e) {
-    EXPECT_EQ(e.ErrorNumber(), 1);
+    EXPECT_EQ(e.ErrorNumber(), ceOpen);
     EXPECT_EQ(e.SystemErrorCode(), ENOENT);
     EXPECT_STREQ(e.what(), "Unable to open com port (win error code: 2)");
+    EXPECT_EQ(e.DevicePath(), "/tmp/morvala-no-such-serial-device");
   }
   EXPECT_FALSE(port.Connected());
   EXPECT_FALSE(port.EventThreadRunning());
@@ -156,7 +164,7 @@ TEST_F(ComPortTest, SecondPortObjectCannotTakeAPortInUse) {
     other.Open();
     FAIL() << "second Open succeeded";
   } catch (const EComPort& e) {
-    EXPECT_EQ(e.ErrorNumber(), 1);
+    EXPECT_EQ(e.ErrorNumber(), ceOpen);
     EXPECT_TRUE(e.SystemErrorCode() == EWOULDBLOCK || e.SystemErrorCode() == EBUSY) << e.what();
   }
   EXPECT_FALSE(other.Connected());
@@ -287,20 +295,22 @@ TEST_F(ComPortTest, PurgeAndTheOwnInputQueue) {
 
 TEST_F(ComPortTest, OperationsOnAClosedPortRaiseTheirNumbers) {
   uint8_t b = 0;
-  auto number = [](auto fn) {
+  auto number = [](auto fn) -> int {
     try {
       fn();
     } catch (const EComPort& e) {
       EXPECT_EQ(e.SystemErrorCode(), EBADF);
+      EXPECT_EQ(e.DevicePath(), "/dev/ttyS0");  // the device Port names
       return e.ErrorNumber();
     }
     return 0;
   };
-  EXPECT_EQ(number([&] { port.Read(&b, 1); }), 3);
-  EXPECT_EQ(number([&] { port.Write(&b, 1); }), 2);
-  EXPECT_EQ(number([&] { port.PendingInput(); }), 10);
-  EXPECT_EQ(number([&] { port.PendingOutput(); }), 10);
-  EXPECT_EQ(number([&] { port.PurgeQueues(true, true); }), 5);
+  port.SetPort("COM1");
+  EXPECT_EQ(number([&] { port.Read(&b, 1); }), ceRead);
+  EXPECT_EQ(number([&] { port.Write(&b, 1); }), ceWrite);
+  EXPECT_EQ(number([&] { port.PendingInput(); }), ceQueueCounts);
+  EXPECT_EQ(number([&] { port.PendingOutput(); }), ceQueueCounts);
+  EXPECT_EQ(number([&] { port.PurgeQueues(true, true); }), cePurge);
 }
 
 TEST_F(ComPortTest, LockedSettingsArePushedOnceAtUnlock) {
@@ -386,7 +396,7 @@ TEST_F(ComPortTest, PortRename) {
     port.SetPort("/tmp/morvala-no-such-serial-device");
     FAIL() << "rename to a missing device succeeded";
   } catch (const EComPort& e) {
-    EXPECT_EQ(e.ErrorNumber(), 1);
+    EXPECT_EQ(e.ErrorNumber(), ceOpen);
     EXPECT_EQ(e.SystemErrorCode(), ENOENT);
   }
   EXPECT_FALSE(port.Connected());
@@ -399,7 +409,7 @@ TEST_F(ComPortTest, SyncMethodIsFixedWhileConnected) {
     port.SetSyncMethod(smNone);
     FAIL();
   } catch (const EComPort& e) {
-    EXPECT_EQ(e.ErrorNumber(), 14);
+    EXPECT_EQ(e.ErrorNumber(), ceSetWhileConnected);
     EXPECT_EQ(e.SystemErrorCode(), -1);
     EXPECT_STREQ(e.what(), "Cannot set property while connected");
   }
@@ -451,14 +461,14 @@ TEST_F(ComPortTest, LimitsFailThePushThatUsesThem) {
     port.Open();
     FAIL();
   } catch (const EComPort& e) {
-    EXPECT_EQ(e.ErrorNumber(), 7);
+    EXPECT_EQ(e.ErrorNumber(), ceLineSettings);
     EXPECT_NE(std::string(e.what()).find("262143"), std::string::npos) << e.what();
   }
   EXPECT_FALSE(port.Connected());
   port.Buffer().SetInputSize(65536);
   port.Open();
 
-  auto number = [](auto fn) {
+  auto number = [](auto fn) -> int {
     try {
       fn();
     } catch (const EComPort& e) {
@@ -467,13 +477,13 @@ TEST_F(ComPortTest, LimitsFailThePushThatUsesThem) {
     }
     return 0;
   };
-  EXPECT_EQ(number([&] { port.Buffer().SetOutputSize(-2); }), 9);
+  EXPECT_EQ(number([&] { port.Buffer().SetOutputSize(-2); }), ceQueueSizes);
   EXPECT_EQ(port.Buffer().OutputSize(), -2);  // stored, not pushed
   port.Buffer().SetOutputSize(1024);
-  EXPECT_EQ(number([&] { port.Timeouts().SetReadTotalConstant(-2); }), 8);
+  EXPECT_EQ(number([&] { port.Timeouts().SetReadTotalConstant(-2); }), ceTimeouts);
   port.Timeouts().SetReadTotalConstant(-1);  // all ones is allowed
   port.Timeouts().SetReadTotalConstant(20);
-  EXPECT_EQ(number([&] { port.SetCustomBaudRate(-5); }), 7);
+  EXPECT_EQ(number([&] { port.SetCustomBaudRate(-5); }), ceLineSettings);
   EXPECT_TRUE(port.Connected());
   // The failed pushes left the device as it was: reads still time out after ~20 ms.
   port.SetCustomBaudRate(9600);

@@ -158,14 +158,15 @@ TEST_F(EventThreadTest, HangUpOfThePeerEndsTheThreadAndFailsTransfers) {
     port.Read(buf, 4);
     FAIL() << "Read after hang-up succeeded";
   } catch (const EComPort& e) {
-    EXPECT_EQ(e.ErrorNumber(), 3);
+    EXPECT_EQ(e.ErrorNumber(), ceRead);
     EXPECT_EQ(e.SystemErrorCode(), EIO);
+    EXPECT_EQ(e.DevicePath(), pty.path);
   }
   try {
     port.SendText("x");
     FAIL() << "Write after hang-up succeeded";
   } catch (const EComPort& e) {
-    EXPECT_EQ(e.ErrorNumber(), 2);
+    EXPECT_EQ(e.ErrorNumber(), ceWrite);
   }
   // Nothing spins on the dead line.
   const int64_t cpu0 = CpuMs();
@@ -250,4 +251,61 @@ TEST_F(EventThreadTest, BytesReceivedBeforeAHangUpAreStillHandedOut) {
   uint8_t buf[4];
   EXPECT_THROW(port.Read(buf, 4), EComPort);
   port.Close();
+}
+
+TEST_F(EventThreadTest, ACloseInsideTheBatchThatCloseServesIsSafe) {
+  int runs = 0;
+  int afterClose = 0;
+  port.OnRxChar = [&](TCustomComPort* p, int32_t) {
+    ++runs;
+    p->Close();
+  };
+  port.OnAfterClose = [&](TCustomComPort*) { ++afterClose; };
+  port.Open();
+  pty.Send("x");
+  ASSERT_TRUE(WaitUntil([&] { return sync.HasPending(); }));
+  port.Close();  // runs the waiting batch, whose handler closes once more
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(afterClose, 1);
+  EXPECT_FALSE(port.Connected());
+  EXPECT_FALSE(port.EventThreadRunning());
+  EXPECT_FALSE(sync.HasPending());
+
+  port.OnRxChar = nullptr;
+  port.Open();
+  pty.Send("again");
+  ASSERT_TRUE(WaitUntil([&] { return port.PendingInput() == 5; }));
+  port.Close();
+  EXPECT_EQ(afterClose, 2);
+}
+
+TEST_F(EventThreadTest, CloseOpenCloseInsideOneHandlerLeavesNoThreadOnAFreedDevice) {
+  // Bytes keep arriving, so that the event thread of the second opening has work at once.
+  std::atomic<bool> streaming{true};
+  std::thread sender([&] {
+    while (streaming) {
+      pty.Send("s");
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  for (int round = 0; round < 10; ++round) {
+    int runs = 0;
+    port.OnRxChar = [&](TCustomComPort* p, int32_t) {
+      if (runs++ > 0) return;
+      p->Close();
+      p->Open();
+      EXPECT_TRUE(p->EventThreadRunning());
+      std::this_thread::sleep_for(std::chrono::milliseconds(round % 3));
+      p->Close();
+    };
+    port.Open();
+    ASSERT_TRUE(PumpUntil(sync, [&] { return !port.Connected(); }));
+    EXPECT_FALSE(port.EventThreadRunning());
+    // No event thread of this port is left waiting for the window's thread.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(sync.HasPending()) << "round " << round;
+    sync.RunPending();
+  }
+  streaming = false;
+  sender.join();
 }

@@ -144,7 +144,7 @@ TEST(RingOnClosedPort, EmptyRingOnAClosedPortRaisesTheReadError) {
     ring.Empfang();
     FAIL();
   } catch (const EComPort& e) {
-    EXPECT_EQ(e.ErrorNumber(), 3);
+    EXPECT_EQ(e.ErrorNumber(), ceRead);
     EXPECT_EQ(e.SystemErrorCode(), EBADF);
   }
   uint8_t b = 9;

@@ -145,7 +145,7 @@ TEST_F(ComSettingsTest, FailuresRaiseSixteenAndSeventeen) {
     port.WriteSettings(true, dir / "plain/logger3.ini");
     FAIL() << "no error";
   } catch (const EComPort& e) {
-    EXPECT_EQ(e.ErrorNumber(), 16);
+    EXPECT_EQ(e.ErrorNumber(), ceStoreSettings);
     EXPECT_EQ(e.SystemErrorCode(), -1);
     EXPECT_STREQ(e.what(), "Failed to store settings");
   }
@@ -163,7 +163,7 @@ TEST_F(ComSettingsTest, FailuresRaiseSixteenAndSeventeen) {
     port.ReadSettings(true, file);
     FAIL() << "no error";
   } catch (const EComPort& e) {
-    EXPECT_EQ(e.ErrorNumber(), 17);
+    EXPECT_EQ(e.ErrorNumber(), ceLoadSettings);
     EXPECT_STREQ(e.what(), "Failed to load settings");
   }
   EXPECT_FALSE(port.Connected());

@@ -81,7 +81,7 @@ TEST(PortList, CurrentPortOutsideTheListAndUnreadableRoot) {
     ListSerialPorts("", missing);
     FAIL() << "no error";
   } catch (const EComPort& e) {
-    EXPECT_EQ(e.ErrorNumber(), 23);
+    EXPECT_EQ(e.ErrorNumber(), cePortList);
     EXPECT_EQ(e.SystemErrorCode(), ENOENT);
     EXPECT_STREQ(e.what(), "Registry error (win error code: 2)");
   }

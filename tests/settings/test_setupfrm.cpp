@@ -195,7 +195,7 @@ TEST_F(SetupFrmTest, FailingPortListRaisesBeforeTheDialogIsShown) {
     port.RunSetupDialog();
     FAIL() << "no error";
   } catch (const EComPort& e) {
-    EXPECT_EQ(e.ErrorNumber(), 23);
+    EXPECT_EQ(e.ErrorNumber(), cePortList);
     EXPECT_EQ(e.SystemErrorCode(), ENOENT);
   }
   EXPECT_FALSE(shown);

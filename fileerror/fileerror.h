@@ -1,5 +1,6 @@
-// Input/output errors of the files the user chooses (CSV export, HEX file), reported
-// with the German texts the user knows from the program's file operations.
+// Input/output errors of the files the user chooses (the CSV export writes, the firmware
+// update reads a HEX file), reported with the German texts the user knows from the
+// program's file operations.
 #pragma once
 
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "export/fileerror.h"
+#include "fileerror/fileerror.h"
 
 #include <cerrno>
 
