@@ -1,6 +1,8 @@
 #include "app/application.h"
 
+#include <QLibraryInfo>
 #include <QMetaObject>
+#include <QTranslator>
 #include <cerrno>
 
 #include "app/qtuserio.h"
@@ -15,7 +17,22 @@ std::string& DeviceName() {
 }
 }  // namespace
 
-MorvalaApplication::MorvalaApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+MorvalaApplication::MorvalaApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  LoadToolkitTranslation(*this);
+}
+
+bool LoadToolkitTranslation(QCoreApplication& app) {
+  // The program is German whatever the desktop's locale, and so are the toolkit's own
+  // file, print and message dialogs.
+  auto* translator = new QTranslator(&app);
+  if (!translator->load(QStringLiteral("qtbase_de"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  app.installTranslator(translator);
+  return true;
+}
 
 bool MorvalaApplication::notify(QObject* receiver, QEvent* event) {
   try {
@@ -45,12 +62,21 @@ std::string ErrorText(const std::exception& e) {
   std::string text = e.what();
   if (const auto* com = dynamic_cast<const EComPort*>(&e)) {
     const int code = com->SystemErrorCode();
-    if (com->ErrorNumber() == 16 || com->ErrorNumber() == 17) {
+    if (com->ErrorNumber() == 16) {
       // The settings file "logger3.ini" in the program's configuration folder.
-      text += std::string("\rDie Schnittstellen-Einstellungen konnten nicht ") +
-              (com->ErrorNumber() == 16 ? "gespeichert" : "gelesen") + " werden (" +
-              SettingsFilePath("logger3.ini") + "). Bitte prüfen, ob der Ordner " + SettingsDirectory() +
-              " ein beschreibbarer Ordner ist.";
+      text += "\rDie Schnittstellen-Einstellungen konnten nicht gespeichert werden (" +
+              SettingsFilePath("logger3.ini") + "). Bitte prüfen, ob der Ordner " +
+              SettingsDirectory() + " ein beschreibbarer Ordner ist.";
+      return text;
+    }
+    if (com->ErrorNumber() == 17) {
+      // The file was read; the port refused the settings read from it (reopened under a
+      // changed name, or the new line settings pushed to it).
+      text += "\rDie Schnittstelle" +
+              (CurrentDevice().empty() ? std::string() : " " + CurrentDevice()) +
+              " lässt sich mit den gespeicherten Einstellungen nicht öffnen oder einstellen. "
+              "Bitte Kabel und Logger prüfen oder unter \"COM-Schnittstellen-Setup\" eine "
+              "andere Schnittstelle wählen.";
       return text;
     }
     const bool opening = com->ErrorNumber() == 1;

@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPrinter>
 #include <QScreen>
 
 #include <chrono>
@@ -177,7 +178,13 @@ void TForm1::Bremse() {
 
 void TForm1::FormInit() {
   ComPort1.SetBaudRate(br110);
-  ComPort1.ReadSettings(true, kSettingsFile);
+  try {
+    ComPort1.ReadSettings(true, kSettingsFile);
+  } catch (const EComPort&) {
+    // The port refused the settings: the error names the port they were meant for.
+    SetCurrentDevice(TCustomComPort::DevicePath(ComPort1.Port()));
+    throw;
+  }
   if (ComPort1.BaudRate() == br110) {
     ComPort1.SetBaudRate(br38400);
     SetupButtonClick();
@@ -232,7 +239,10 @@ void TForm1::SetupButtonClick() {
   ComPort1.WriteSettings(true, kSettingsFile);
 }
 
-void TForm1::ToolButton1Click() { PrintWindow(this); }
+void TForm1::ToolButton1Click() {
+  if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  PrintWindow(this, *printer_);
+}
 
 void TForm1::ToolButton3Click() { io_.ShowMessage(BoxKind::Information, kAboutText); }
 
@@ -517,7 +527,19 @@ void TForm1::SaveButtonClick() { SaveCsv(io_, Flight, ExportFileName); }
 
 void TForm1::Button1Click() {
   SetCurrentDevice(TCustomComPort::DevicePath(ComPort1.Port()));
-  firmware::RunFirmwareUpdate(ComPort1, io_, *this, ExportFileName);
+  try {
+    firmware::RunFirmwareUpdate(ComPort1, io_, *this, ExportFileName);
+  } catch (const std::exception& e) {
+    // The error box comes while the log still shows the line that failed; log and
+    // progress bar go when the user has closed it.
+    ShowError(e);
+    SetProgressVisible(false);
+    SetLogVisible(false);
+  } catch (...) {
+    SetProgressVisible(false);
+    SetLogVisible(false);
+    throw;
+  }
 }
 
 void TForm1::SetProgressMax(int max) { ProgressBar1->setMaximum(max); }

@@ -1,5 +1,7 @@
 #include "app/widgets.h"
 
+#include "app/accessibility.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QMouseEvent>
@@ -18,13 +20,46 @@ QColor ColorFromBGR(uint32_t value) {
 
 // ---- StatusBar ----
 
-StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {}
+StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
+  countTimer_.setSingleShot(true);
+  connect(&countTimer_, &QTimer::timeout, this, [this] { AnnouncePendingCount(); });
+}
 
 void StatusBar::SetPanelText(int panel, const QString& text) {
   if (panel < 0 || panel >= kPanelCount) return;
   if (texts_[panel] == text) return;
   texts_[panel] = text;
   update();
+  if (panel == 0) {
+    AnnounceCount();
+  } else {
+    AnnouncePendingCount();
+    AnnouncePanelText(this, panel);
+  }
+}
+
+void StatusBar::AnnounceCount() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastCountAnnounce_ >= kCountAnnounceInterval) {
+    lastCountAnnounce_ = now;
+    countPending_ = false;
+    AnnouncePanelText(this, 0);
+    return;
+  }
+  // The count goes on changing while the download holds the event loop; the pending
+  // count goes out with the next change after the interval, before panel 1's next text,
+  // or from the timer once the loop runs again.
+  countPending_ = true;
+  if (!countTimer_.isActive())
+    countTimer_.start(std::chrono::duration_cast<std::chrono::milliseconds>(
+        kCountAnnounceInterval - (now - lastCountAnnounce_)));
+}
+
+void StatusBar::AnnouncePendingCount() {
+  if (!countPending_) return;
+  countPending_ = false;
+  lastCountAnnounce_ = std::chrono::steady_clock::now();
+  AnnouncePanelText(this, 0);
 }
 
 QString StatusBar::PanelText(int panel) const {
@@ -47,6 +82,7 @@ void StatusBar::SetColor(uint32_t bgr) {
   if (color_ == bgr) return;
   color_ = bgr;
   update();
+  AnnounceStatusColor(this);
 }
 
 QRect StatusBar::PanelRect(int panel) const {

@@ -10,7 +10,9 @@
 #include <QRadioButton>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -19,7 +21,10 @@
 QColor ColorFromBGR(uint32_t value);
 
 // Status bar with two panels: panel 0 has a fixed width, panel 1 runs to the right edge.
-// The colour fills the whole bar.
+// The colour fills the whole bar. Assistive technology hears of every change of panel 1
+// and of the colour at once; panel 0, which counts the records of a download, is
+// announced at most a few times a second, and its last count before panel 1's next
+// text.
 class StatusBar : public QWidget {
   Q_OBJECT
  public:
@@ -36,13 +41,20 @@ class StatusBar : public QWidget {
   QRect PanelRect(int panel) const;
   void RepaintNow() { repaint(); }
 
+  static constexpr std::chrono::milliseconds kCountAnnounceInterval{250};
+
  protected:
   void paintEvent(QPaintEvent*) override;
 
  private:
+  void AnnounceCount();
+  void AnnouncePendingCount();
   QString texts_[kPanelCount];
   int widths_[kPanelCount] = {70, 50};
   uint32_t color_ = 0x8000000F;
+  std::chrono::steady_clock::time_point lastCountAnnounce_{};
+  bool countPending_ = false;
+  QTimer countTimer_;
 };
 
 // A captioned group of radio buttons in one column, spread evenly over the height.

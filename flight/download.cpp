@@ -89,6 +89,9 @@ void Datenlesen(TCustomComPort& port, ReceiveRing& ring, UserIO& io, DownloadVie
     view.ShowPaintBox();
     LiveGraph live;
     live.PrepareLiveGraph(bitmap);
+    // On screen at once: the paint box must not show what it held before until the
+    // first record comes, nor at all when none comes.
+    view.ShowLiveGraph();
     // 7. Header positions 11..22.
     while (!header.Complete()) {
       line.Empfang();
