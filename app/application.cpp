@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QMetaObject>
 #include <QTranslator>
 #include <cerrno>
@@ -23,7 +24,9 @@ MorvalaApplication::MorvalaApplication(int& argc, char** argv) : QApplication(ar
 
 bool LoadToolkitTranslation(QCoreApplication& app) {
   // The program is German whatever the desktop's locale, and so are the toolkit's own
-  // file, print and message dialogs.
+  // file, print and message dialogs, with their dates and sizes. (The files the program
+  // writes format their numbers themselves and never depend on a locale.)
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
   auto* translator = new QTranslator(&app);
   if (!translator->load(QStringLiteral("qtbase_de"),
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

@@ -9,6 +9,7 @@
 #include <QPrinter>
 #include <QScreen>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -123,6 +124,14 @@ void TForm1::ConnectHandlers() {
   connect(PaintBox1, &PaintBox::MouseDown, this,
           [this](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
     Run([this, button, x, y] { Image1MouseDown(button, x, y); });
+  });
+  // The keys move a marker from where it stands, through the same rules as a click.
+  connect(PaintBox1, &PaintBox::MarkerKey, this, [this](bool rightMarker, int step) {
+    Run([this, rightMarker, step] {
+      const int from = rightMarker ? Markers.RightMarkerX : Markers.LeftMarkerX;
+      const int x = std::clamp(from + step, 0, PaintBox1->width());
+      Image1MouseDown(rightMarker ? Qt::RightButton : Qt::LeftButton, x, 0);
+    });
   });
 }
 

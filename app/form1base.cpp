@@ -277,6 +277,9 @@ void TForm1Base::NameForAssistiveTechnology() {
   Label2->setBuddy(SnMaskEdit);
   Label4->setBuddy(OffsetMaskEdit);
   PaintBox1->setAccessibleName(QStringLiteral("Höhenverlauf des Flugs"));
+  PaintBox1->setAccessibleDescription(
+      QStringLiteral("Linke Markierung mit Pfeil links und rechts, rechte Markierung mit "
+                     "Umschalt und Pfeil, große Schritte mit Strg"));
   ProgressBar1->setAccessibleName(QStringLiteral("Fortschritt des Firmwareupdates"));
   Memo1->setAccessibleName(QStringLiteral("Protokoll des Firmwareupdates"));
   Memo2->setAccessibleName(QStringLiteral("Anleitung zum Firmwareupdate"));
@@ -288,7 +291,8 @@ std::vector<QWidget*> TForm1Base::TabChain() const {
   // The page control takes the focus on its tabs; the pages' controls follow them.
   std::vector<QWidget*> chain = {ToolButton1,  SaveButton,           SetupButton,
                                  ToolButton3,  ExitButton,           PageControl1->tabBar(),
-                                 Startbutton,  LoggerButton,         ResetButton1};
+                                 Startbutton,  LoggerButton,         ResetButton1,
+                                 PaintBox1};
   for (RadioGroup* g : {RadioGroup1, DRadioGroup, LRadioGroup})
     for (int i = 0; i < g->Count(); ++i) chain.push_back(g->button(i));
   chain.push_back(SchreibButton1);

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpressionValidator>
@@ -190,6 +191,7 @@ MaskEdit3::MaskEdit3(QWidget* parent) : QLineEdit(parent) {
 
 PaintBox::PaintBox(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::StrongFocus);
   surface_ = QImage(std::max(1, width()), std::max(1, height()), QImage::Format_RGB32);
   surface_.fill(palette().color(QPalette::Window));
 }
@@ -198,6 +200,33 @@ void PaintBox::paintEvent(QPaintEvent* e) {
   SyncSurface();
   QPainter p(this);
   p.drawImage(e->rect(), surface_, e->rect());
+  // The focus shows as a dotted frame on the screen only, never on the surface.
+  if (hasFocus()) {
+    QPen pen(Qt::black, 1, Qt::DotLine);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+}
+
+void PaintBox::keyPressEvent(QKeyEvent* e) {
+  const int direction = e->key() == Qt::Key_Left ? -1 : e->key() == Qt::Key_Right ? 1 : 0;
+  if (direction == 0) {
+    QWidget::keyPressEvent(e);
+    return;
+  }
+  const int step = (e->modifiers() & Qt::ControlModifier) ? 10 : 1;
+  emit MarkerKey((e->modifiers() & Qt::ShiftModifier) != 0, direction * step);
+}
+
+void PaintBox::focusInEvent(QFocusEvent* e) {
+  QWidget::focusInEvent(e);
+  update();
+}
+
+void PaintBox::focusOutEvent(QFocusEvent* e) {
+  QWidget::focusOutEvent(e);
+  update();
 }
 
 void PaintBox::resizeEvent(QResizeEvent* e) {

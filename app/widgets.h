@@ -98,7 +98,9 @@ class MaskEdit3 : public QLineEdit {
 };
 
 // Paint box: what is drawn goes onto Surface(), the box's screen contents, which the
-// paint event copies to the screen. The surface always has the box's size.
+// paint event copies to the screen. The surface always has the box's size. With the
+// focus, the arrow keys move a marker as the mouse does: Left/Right the left marker,
+// with Shift the right one, with Ctrl in steps of ten pixels.
 class PaintBox : public QWidget {
   Q_OBJECT
  public:
@@ -114,12 +116,17 @@ class PaintBox : public QWidget {
 
  signals:
   void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+  // A marker key: the right marker or the left one, moved by step pixels.
+  void MarkerKey(bool rightMarker, int step);
 
  protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
   void showEvent(QShowEvent*) override;
   void mousePressEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
 
  private:
   QImage surface_;

@@ -3,6 +3,7 @@
 // failed delete, the messages of a port that refuses its settings and of a print that
 // cannot start, and the results as a screen reader reads them.
 #include <QAccessible>
+#include <cmath>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -243,4 +244,49 @@ TEST_F(WindowTest, ScreenReaderReadsAndHearsTheStatusBar) {
   ASSERT_GE(heard.size(), 2u);
   EXPECT_EQ(heard[heard.size() - 2].panel, 0);
   EXPECT_EQ(heard[heard.size() - 2].text, "3000");
+}
+
+// The graph's markers without a mouse: Tab reaches the graph, the arrows move the left
+// marker, with Shift the right one, with Ctrl ten pixels at a time, by the click's rules.
+TEST_F(WindowTest, MarkersMoveWithTheKeyboard) {
+  loggersim::SimFlight f = AltitudeFlight(100);
+  loggersim::SimOptions o = QuickOptions();
+  o.baud = 0;
+  StartSim(o, loggersim::ConfigForFlight(f), f);
+  CreateWindow();
+  {
+    StatusWatcher w(form->StatusBar1);
+    PowerOnAtFirstMark(w);
+    QTest::mouseClick(form->LoggerButton, Qt::LeftButton);
+  }
+  ASSERT_EQ(form->Flight.LastSampleIndex, 99);
+  ASSERT_TRUE(form->PaintBox1->isVisible());
+  QApplication::setActiveWindow(form.get());
+  form->ResetButton1->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(form->ResetButton1, Qt::Key_Tab);
+  ASSERT_EQ(QApplication::focusWidget(), form->PaintBox1);
+
+  const int width = form->PaintBox1->width();
+  auto index = [&](int x) { return static_cast<int>(std::nearbyint(double(x * 99) / width)); };
+  QTest::keyClick(form->PaintBox1, Qt::Key_Right, Qt::ControlModifier);
+  QTest::keyClick(form->PaintBox1, Qt::Key_Right, Qt::ControlModifier);
+  QTest::keyClick(form->PaintBox1, Qt::Key_Right);
+  QTest::keyClick(form->PaintBox1, Qt::Key_Left, Qt::NoModifier);
+  QTest::keyClick(form->PaintBox1, Qt::Key_Right, Qt::NoModifier);
+  EXPECT_EQ(form->Markers.LeftMarkerX, 21);
+  EXPECT_EQ(form->Flight.ExportFirstIndex, index(21));
+  for (int i = 0; i < 20; ++i) QTest::keyClick(form->PaintBox1, Qt::Key_Left, Qt::ShiftModifier | Qt::ControlModifier);
+  EXPECT_EQ(form->Markers.RightMarkerX, width - 200);
+  EXPECT_EQ(form->Flight.ExportLastIndex, index(width - 200));
+  // The left marker stops short of the right one; the left edge holds it.
+  for (int i = 0; i < 60; ++i) QTest::keyClick(form->PaintBox1, Qt::Key_Right, Qt::ControlModifier);
+  EXPECT_LT(form->Markers.LeftMarkerX, form->Markers.RightMarkerX);
+  EXPECT_GE(form->Markers.LeftMarkerX, width - 210);
+  for (int i = 0; i < 60; ++i) QTest::keyClick(form->PaintBox1, Qt::Key_Left, Qt::ControlModifier);
+  EXPECT_EQ(form->Markers.LeftMarkerX, 0);
+  EXPECT_EQ(form->Flight.ExportFirstIndex, 0);
+  // The band left of the left marker is shown as after a click.
+  QTest::keyClick(form->PaintBox1, Qt::Key_Right, Qt::ControlModifier);
+  const QImage& img = form->PaintBox1->Surface();
+  EXPECT_NE(img.pixel(5, 130), img.pixel(200, 130));
 }
