@@ -226,6 +226,8 @@ void TForm1::showEvent(QShowEvent* event) {
   if (firstShow_) {
     firstShow_ = false;
     Run([this] { TabSheet1Show(); });
+    // The keyboard starts at the first button of the page, not on the tool bar.
+    Startbutton->setFocus(Qt::OtherFocusReason);
   }
 }
 

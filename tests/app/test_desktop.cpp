@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
+#include <QTabBar>
 
 #include "app/accessibility.h"
 #include "app/printing.h"
@@ -289,4 +290,17 @@ TEST_F(WindowTest, MarkersMoveWithTheKeyboard) {
   QTest::keyClick(form->PaintBox1, Qt::Key_Right, Qt::ControlModifier);
   const QImage& img = form->PaintBox1->Surface();
   EXPECT_NE(img.pixel(5, 130), img.pixel(200, 130));
+}
+
+// The keyboard starts on the page's first button, and the tool bar is one Tab back.
+TEST_F(WindowTest, KeyboardStartsAtTheFirstButtonOfThePage) {
+  WriteIni(TempPath("tty"));
+  CreateWindow();
+  EXPECT_EQ(form->focusWidget(), form->Startbutton);
+  QApplication::setActiveWindow(form.get());
+  form->Startbutton->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(form->Startbutton, Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), form->PageControl1->tabBar());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), form->ExitButton);
 }
