@@ -177,6 +177,18 @@ TEST_F(Hooked, EscapedExceptionsAreShownAndTheProgramGoesOn) {
   EXPECT_NE(ErrorText(EComPort(1, EBUSY)), std::string(EComPort(1, EBUSY).what()));
   EXPECT_EQ(ErrorText(EComPort(1)), std::string(EComPort(1).what()));
 
+  // Settings the port refused: the hint names the port, or none when none is known,
+  // and says nothing of the settings folder.
+  EXPECT_EQ(ErrorText(EComPort(17)),
+            std::string(EComPort(17).what()) +
+                "\rDie Schnittstelle /dev/ttyUSB0 lässt sich mit den gespeicherten Einstellungen "
+                "nicht öffnen oder einstellen. Bitte Kabel und Logger prüfen oder unter "
+                "\"COM-Schnittstellen-Setup\" eine andere Schnittstelle wählen.");
+  SetCurrentDevice("");
+  EXPECT_EQ(ErrorText(EComPort(17)).find("Schnittstelle lässt sich"),
+            std::string(EComPort(17).what()).size() + 5);
+  EXPECT_NE(ErrorText(EComPort(16)).find("Ordner"), std::string::npos);
+
   t.fn = [] {};
   SendUserEvent(&t);
   EXPECT_EQ(answers.boxes.size(), 3u);
