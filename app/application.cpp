@@ -1,6 +1,9 @@
 #include "app/application.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMetaObject>
+#include <QTranslator>
 #include <cerrno>
 
 #include "app/qtuserio.h"
@@ -8,7 +11,24 @@
 #include "serial/mainsync.h"
 #include "serial/settingspath.h"
 
-MorvalaApplication::MorvalaApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+MorvalaApplication::MorvalaApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  LoadToolkitTranslation(*this);
+}
+
+bool LoadToolkitTranslation(QCoreApplication& app) {
+  // The program is German whatever the desktop's locale, and so are the toolkit's own
+  // file, print and message dialogs, with their dates and sizes. (The files the program
+  // writes format their numbers themselves and never depend on a locale.)
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  auto* translator = new QTranslator(&app);
+  if (!translator->load(QStringLiteral("qtbase_de"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  app.installTranslator(translator);
+  return true;
+}
 
 bool MorvalaApplication::notify(QObject* receiver, QEvent* event) {
   try {
@@ -35,12 +55,20 @@ std::string ErrorText(const std::exception& e) {
   if (const auto* com = dynamic_cast<const EComPort*>(&e)) {
     const int code = com->SystemErrorCode();
     const std::string& device = com->DevicePath();
-    if (com->ErrorNumber() == ceStoreSettings || com->ErrorNumber() == ceLoadSettings) {
+    if (com->ErrorNumber() == ceStoreSettings) {
       // The settings file "logger3.ini" in the program's configuration folder.
-      text += std::string("\rDie Schnittstellen-Einstellungen konnten nicht ") +
-              (com->ErrorNumber() == ceStoreSettings ? "gespeichert" : "gelesen") + " werden (" +
-              SettingsFilePath("logger3.ini") + "). Bitte prüfen, ob der Ordner " + SettingsDirectory() +
-              " ein beschreibbarer Ordner ist.";
+      text += "\rDie Schnittstellen-Einstellungen konnten nicht gespeichert werden (" +
+              SettingsFilePath("logger3.ini") + "). Bitte prüfen, ob der Ordner " +
+              SettingsDirectory() + " ein beschreibbarer Ordner ist.";
+      return text;
+    }
+    if (com->ErrorNumber() == ceLoadSettings) {
+      // The file was read; the port refused the settings read from it (reopened under a
+      // changed name, or the new line settings pushed to it).
+      text += "\rDie Schnittstelle" + (device.empty() ? std::string() : " " + device) +
+              " lässt sich mit den gespeicherten Einstellungen nicht öffnen oder einstellen. "
+              "Bitte Kabel und Logger prüfen oder unter \"COM-Schnittstellen-Setup\" eine "
+              "andere Schnittstelle wählen.";
       return text;
     }
     const bool opening = com->ErrorNumber() == ceOpen;

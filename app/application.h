@@ -14,6 +14,10 @@ class MorvalaApplication : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// Installs the toolkit's German translation (qtbase_de.qm); false when it is not
+// installed, and the toolkit's dialogs stay English.
+bool LoadToolkitTranslation(QCoreApplication& app);
+
 // Lets MainThreadSync wake the window's thread: each wake posts a queued call that runs
 // the pending work on the thread of the application object.
 void InstallMainThreadWake();

@@ -6,8 +6,10 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPrinter>
 #include <QScreen>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -123,6 +125,14 @@ void TForm1::ConnectHandlers() {
           [this](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
     Run([this, button, x, y] { Image1MouseDown(button, x, y); });
   });
+  // The keys move a marker from where it stands, through the same rules as a click.
+  connect(PaintBox1, &PaintBox::MarkerKey, this, [this](bool rightMarker, int step) {
+    Run([this, rightMarker, step] {
+      const int from = rightMarker ? Markers.RightMarkerX : Markers.LeftMarkerX;
+      const int x = std::clamp(from + step, 0, PaintBox1->width());
+      Image1MouseDown(rightMarker ? Qt::RightButton : Qt::LeftButton, x, 0);
+    });
+  });
 }
 
 // ---- start-up and reset ----
@@ -177,6 +187,7 @@ void TForm1::Bremse() {
 
 void TForm1::FormInit() {
   ComPort1.SetBaudRate(br110);
+  // A refusal of the port names the port the settings were meant for.
   ComPort1.ReadSettings(true, kSettingsFile);
   if (ComPort1.BaudRate() == br110) {
     ComPort1.SetBaudRate(br38400);
@@ -210,6 +221,8 @@ void TForm1::showEvent(QShowEvent* event) {
   if (firstShow_) {
     firstShow_ = false;
     Run([this] { TabSheet1Show(); });
+    // The keyboard starts at the first button of the page, not on the tool bar.
+    Startbutton->setFocus(Qt::OtherFocusReason);
   }
 }
 
@@ -232,7 +245,10 @@ void TForm1::SetupButtonClick() {
   ComPort1.WriteSettings(true, kSettingsFile);
 }
 
-void TForm1::ToolButton1Click() { PrintWindow(this); }
+void TForm1::ToolButton1Click() {
+  if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  PrintWindow(this, *printer_);
+}
 
 void TForm1::ToolButton3Click() { io_.ShowMessage(BoxKind::Information, kAboutText); }
 
@@ -507,7 +523,19 @@ void TForm1::SaveButtonClick() { SaveCsv(io_, Flight, ExportFileName); }
 // ---- the firmware update ----
 
 void TForm1::Button1Click() {
-  firmware::RunFirmwareUpdate(ComPort1, io_, *this, ExportFileName);
+  try {
+    firmware::RunFirmwareUpdate(ComPort1, io_, *this, ExportFileName);
+  } catch (const std::exception& e) {
+    // The error box comes while the log still shows the line that failed; log and
+    // progress bar go when the user has closed it.
+    ShowError(e);
+    SetProgressVisible(false);
+    SetLogVisible(false);
+  } catch (...) {
+    SetProgressVisible(false);
+    SetLogVisible(false);
+    throw;
+  }
 }
 
 void TForm1::SetProgressMax(int max) { ProgressBar1->setMaximum(max); }

@@ -21,6 +21,8 @@
 #include "serial/comport.h"
 #include "serial/rxring.h"
 
+class QPrinter;
+
 class TForm1 : public TForm1Base,
                public ConfigReadView,
                public ConfigWriteView,
@@ -131,6 +133,9 @@ class TForm1 : public TForm1Base,
   bool NumberFieldKey(MaskEdit3* edit, QKeyEvent* key);
 
   QtUserIO io_;
+  // One printer for the program's life: the print dialog shows the printer, copies and
+  // orientation chosen last time.
+  std::unique_ptr<QPrinter> printer_;
   std::unique_ptr<ImageCanvas> graphBitmap_;
   std::unique_ptr<ImageCanvas> paintBoxCanvas_;
   void FlushLiveGraph();

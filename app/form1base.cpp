@@ -1,5 +1,7 @@
 #include "app/form1base.h"
 
+#include "app/accessibility.h"
+
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -9,7 +11,9 @@
 #include <QPixmap>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTabBar>
 #include <QTextDocument>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -210,7 +214,9 @@ QToolButton* TForm1Base::MakeToolButton(const char* name, int left, const QIcon&
   b->setIconSize(QSize(16, 16));
   b->setToolTip(hint);
   b->setAutoRaise(true);
-  b->setFocusPolicy(Qt::NoFocus);
+  // Reached with the Tab key, not focused by a click; named after its hint.
+  b->setFocusPolicy(Qt::TabFocus);
+  b->setAccessibleName(hint);
   return b;
 }
 
@@ -260,6 +266,60 @@ TForm1Base::TForm1Base(QWidget* parent) : QWidget(parent) {
   BuildCheckBoxes();
   BuildTabSheet2();
   FitCaptions();
+  NameForAssistiveTechnology();
+  SetTabOrder();
+}
+
+void TForm1Base::NameForAssistiveTechnology() {
+  InstallWindowAccessibility();
+  // The controls without a caption of their own get a name; the number fields take
+  // theirs from the labels before them.
+  Label2->setBuddy(SnMaskEdit);
+  Label4->setBuddy(OffsetMaskEdit);
+  PaintBox1->setAccessibleName(QStringLiteral("Höhenverlauf des Flugs"));
+  PaintBox1->setAccessibleDescription(
+      QStringLiteral("Linke Markierung mit Pfeil links und rechts, rechte Markierung mit "
+                     "Umschalt und Pfeil, große Schritte mit Strg"));
+  ProgressBar1->setAccessibleName(QStringLiteral("Fortschritt des Firmwareupdates"));
+  Memo1->setAccessibleName(QStringLiteral("Protokoll des Firmwareupdates"));
+  Memo2->setAccessibleName(QStringLiteral("Anleitung zum Firmwareupdate"));
+  PageControl1->setAccessibleName(QStringLiteral("Seiten"));
+  PageControl1->tabBar()->setAccessibleName(QStringLiteral("Seiten"));
+}
+
+std::vector<QWidget*> TForm1Base::TabChain() const {
+  // The page control takes the focus on its tabs; the pages' controls follow them.
+  std::vector<QWidget*> chain = {ToolButton1,  SaveButton,           SetupButton,
+                                 ToolButton3,  ExitButton,           PageControl1->tabBar(),
+                                 Startbutton,  LoggerButton,         ResetButton1,
+                                 PaintBox1};
+  for (RadioGroup* g : {RadioGroup1, DRadioGroup, LRadioGroup})
+    for (int i = 0; i < g->Count(); ++i) chain.push_back(g->button(i));
+  chain.push_back(SchreibButton1);
+  // In each group the left column, then the right one, each top to bottom.
+  for (const auto& boxes : {RecordBoxes(), TeleBoxes()}) {
+    std::vector<QCheckBox*> sorted(boxes.begin(), boxes.end());
+    std::stable_sort(sorted.begin(), sorted.end(), [](QCheckBox* a, QCheckBox* b) {
+      return a->x() != b->x() ? a->x() < b->x() : a->y() < b->y();
+    });
+    chain.insert(chain.end(), sorted.begin(), sorted.end());
+  }
+  chain.push_back(SnMaskEdit);
+  chain.push_back(OffsetMaskEdit);
+  chain.push_back(Memo2);
+  chain.push_back(Button1);
+  chain.push_back(Memo1);
+  return chain;
+}
+
+void TForm1Base::SetTabOrder() {
+  // The tabs themselves take the focus, the page control around them does not: Tab
+  // would otherwise reach the tabs a second time from the page control's own place in
+  // the chain, and never come back to the tool bar.
+  PageControl1->setFocusPolicy(Qt::NoFocus);
+  PageControl1->tabBar()->setFocusPolicy(Qt::TabFocus);
+  const std::vector<QWidget*> chain = TabChain();
+  for (size_t i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
 }
 
 TForm1Base::~TForm1Base() = default;
@@ -433,6 +493,7 @@ void TForm1Base::BuildTabSheet2() {
   }
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo1->setTabChangesFocus(true);
   Memo1->setVisible(false);
 
   Memo2 = Make(new QPlainTextEdit(p), "Memo2", 16, 16, 169, 289);
@@ -440,7 +501,8 @@ void TForm1Base::BuildTabSheet2() {
   Memo2->setFrameShape(QFrame::NoFrame);
   Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  Memo2->setFocusPolicy(Qt::ClickFocus);
+  // The instructions are read with the keyboard too; Tab leaves the memos.
+  Memo2->setTabChangesFocus(true);
   {
     QPalette pal = Memo2->palette();
     const QColor menu = QApplication::palette("QMenu").color(QPalette::Window);

@@ -42,6 +42,9 @@ class TForm1Base : public QWidget {
   std::vector<QCheckBox*> TeleBoxes() const;
   // Every named control, for scaling and for tests.
   const std::vector<QWidget*>& DesignedControls() const { return designed_; }
+  // The controls in the order the Tab key visits them: the tool bar, the page tabs, then
+  // each page column by column, each column top to bottom.
+  std::vector<QWidget*> TabChain() const;
 
   // Tool bar
   QFrame* ToolBar1;
@@ -137,6 +140,8 @@ class TForm1Base : public QWidget {
   void BuildCheckBoxes();
   void BuildTabSheet2();
   void FitCaptions();
+  void NameForAssistiveTechnology();
+  void SetTabOrder();
 
   std::vector<QWidget*> designed_;
 };

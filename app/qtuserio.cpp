@@ -125,6 +125,8 @@ std::optional<std::string> QtUserIO::FileDialog(bool save, const std::string& fi
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  // An existing file is replaced without a question.
+  if (save) dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
   if (!filter.empty()) dialog.setNameFilter(Utf8(filter));
   if (!initialName.empty()) dialog.selectFile(Utf8(initialName));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;

@@ -1,7 +1,10 @@
 #include "app/widgets.h"
 
+#include "app/accessibility.h"
+
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpressionValidator>
@@ -18,13 +21,46 @@ QColor ColorFromBGR(uint32_t value) {
 
 // ---- StatusBar ----
 
-StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {}
+StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
+  countTimer_.setSingleShot(true);
+  connect(&countTimer_, &QTimer::timeout, this, [this] { AnnouncePendingCount(); });
+}
 
 void StatusBar::SetPanelText(int panel, const QString& text) {
   if (panel < 0 || panel >= kPanelCount) return;
   if (texts_[panel] == text) return;
   texts_[panel] = text;
   update();
+  if (panel == 0) {
+    AnnounceCount();
+  } else {
+    AnnouncePendingCount();
+    AnnouncePanelText(this, panel);
+  }
+}
+
+void StatusBar::AnnounceCount() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastCountAnnounce_ >= kCountAnnounceInterval) {
+    lastCountAnnounce_ = now;
+    countPending_ = false;
+    AnnouncePanelText(this, 0);
+    return;
+  }
+  // The count goes on changing while the download holds the event loop; the pending
+  // count goes out with the next change after the interval, before panel 1's next text,
+  // or from the timer once the loop runs again.
+  countPending_ = true;
+  if (!countTimer_.isActive())
+    countTimer_.start(std::chrono::duration_cast<std::chrono::milliseconds>(
+        kCountAnnounceInterval - (now - lastCountAnnounce_)));
+}
+
+void StatusBar::AnnouncePendingCount() {
+  if (!countPending_) return;
+  countPending_ = false;
+  lastCountAnnounce_ = std::chrono::steady_clock::now();
+  AnnouncePanelText(this, 0);
 }
 
 QString StatusBar::PanelText(int panel) const {
@@ -47,6 +83,7 @@ void StatusBar::SetColor(uint32_t bgr) {
   if (color_ == bgr) return;
   color_ = bgr;
   update();
+  AnnounceStatusColor(this);
 }
 
 QRect StatusBar::PanelRect(int panel) const {
@@ -154,6 +191,7 @@ MaskEdit3::MaskEdit3(QWidget* parent) : QLineEdit(parent) {
 
 PaintBox::PaintBox(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::StrongFocus);
   surface_ = QImage(std::max(1, width()), std::max(1, height()), QImage::Format_RGB32);
   surface_.fill(palette().color(QPalette::Window));
 }
@@ -162,6 +200,33 @@ void PaintBox::paintEvent(QPaintEvent* e) {
   SyncSurface();
   QPainter p(this);
   p.drawImage(e->rect(), surface_, e->rect());
+  // The focus shows as a dotted frame on the screen only, never on the surface.
+  if (hasFocus()) {
+    QPen pen(Qt::black, 1, Qt::DotLine);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+}
+
+void PaintBox::keyPressEvent(QKeyEvent* e) {
+  const int direction = e->key() == Qt::Key_Left ? -1 : e->key() == Qt::Key_Right ? 1 : 0;
+  if (direction == 0) {
+    QWidget::keyPressEvent(e);
+    return;
+  }
+  const int step = (e->modifiers() & Qt::ControlModifier) ? 10 : 1;
+  emit MarkerKey((e->modifiers() & Qt::ShiftModifier) != 0, direction * step);
+}
+
+void PaintBox::focusInEvent(QFocusEvent* e) {
+  QWidget::focusInEvent(e);
+  update();
+}
+
+void PaintBox::focusOutEvent(QFocusEvent* e) {
+  QWidget::focusOutEvent(e);
+  update();
 }
 
 void PaintBox::resizeEvent(QResizeEvent* e) {

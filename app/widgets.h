@@ -10,7 +10,9 @@
 #include <QRadioButton>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -19,7 +21,10 @@
 QColor ColorFromBGR(uint32_t value);
 
 // Status bar with two panels: panel 0 has a fixed width, panel 1 runs to the right edge.
-// The colour fills the whole bar.
+// The colour fills the whole bar. Assistive technology hears of every change of panel 1
+// and of the colour at once; panel 0, which counts the records of a download, is
+// announced at most a few times a second, and its last count before panel 1's next
+// text.
 class StatusBar : public QWidget {
   Q_OBJECT
  public:
@@ -36,13 +41,20 @@ class StatusBar : public QWidget {
   QRect PanelRect(int panel) const;
   void RepaintNow() { repaint(); }
 
+  static constexpr std::chrono::milliseconds kCountAnnounceInterval{250};
+
  protected:
   void paintEvent(QPaintEvent*) override;
 
  private:
+  void AnnounceCount();
+  void AnnouncePendingCount();
   QString texts_[kPanelCount];
   int widths_[kPanelCount] = {70, 50};
   uint32_t color_ = 0x8000000F;
+  std::chrono::steady_clock::time_point lastCountAnnounce_{};
+  bool countPending_ = false;
+  QTimer countTimer_;
 };
 
 // A captioned group of radio buttons in one column, spread evenly over the height.
@@ -86,7 +98,9 @@ class MaskEdit3 : public QLineEdit {
 };
 
 // Paint box: what is drawn goes onto Surface(), the box's screen contents, which the
-// paint event copies to the screen. The surface always has the box's size.
+// paint event copies to the screen. The surface always has the box's size. With the
+// focus, the arrow keys move a marker as the mouse does: Left/Right the left marker,
+// with Shift the right one, with Ctrl in steps of ten pixels.
 class PaintBox : public QWidget {
   Q_OBJECT
  public:
@@ -102,12 +116,17 @@ class PaintBox : public QWidget {
 
  signals:
   void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+  // A marker key: the right marker or the left one, moved by step pixels.
+  void MarkerKey(bool rightMarker, int step);
 
  protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
   void showEvent(QShowEvent*) override;
   void mousePressEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
 
  private:
   QImage surface_;

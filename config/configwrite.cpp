@@ -61,5 +61,12 @@ void WriteConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io,
   flags.SkipDrain = true;
   // Only the reset brings the two buttons back, whatever the read-back gives.
   ScopeExit hide([&writeView] { writeView.HideLoggerAndStartButtons(); });
+  // However the read-back ends, also by a port error in the delete wait, nothing is
+  // left waiting for the delete: the notice goes and the next read polls at its pace.
+  ScopeExit endWait([&flags, &readView] {
+    flags.DeleteInProgress = false;
+    flags.SkipDrain = false;
+    readView.SetWarteLabelVisible(false);
+  });
   ReadConfiguration(port, ring, io, readView, cfg, flags, limits);
 }

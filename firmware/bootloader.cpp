@@ -18,13 +18,14 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Puts everything back however the update ends: the file closed, the read time-out at
-// its usual value, progress bar and log hidden. The normal end does this in its own
-// order (the last box comes between) and then dismisses the guard.
+// Puts the file and the port back however the update ends: the file closed, the read
+// time-out at its usual value. When an error of the file or the port ends it, progress
+// bar and log stay as they are, so that the line that failed can be read behind the
+// error box; the caller hides them when the box is closed. The normal end does all of
+// this in its own order (the last box comes between) and then dismisses the guard.
 class UpdateEnd {
  public:
-  UpdateEnd(TCustomComPort& port, FirmwareView& view, HexLineReader& file)
-      : port_(port), view_(view), file_(file) {}
+  UpdateEnd(TCustomComPort& port, HexLineReader& file) : port_(port), file_(file) {}
   ~UpdateEnd() {
     if (dismissed_) return;
     file_.Close();
@@ -33,8 +34,6 @@ class UpdateEnd {
     } catch (...) {
       // The port failed already; its first error is the one that is reported.
     }
-    view_.SetProgressVisible(false);
-    view_.SetLogVisible(false);
   }
   void Dismiss() { dismissed_ = true; }
   UpdateEnd(const UpdateEnd&) = delete;
@@ -42,7 +41,6 @@ class UpdateEnd {
 
  private:
   TCustomComPort& port_;
-  FirmwareView& view_;
   HexLineReader& file_;
   bool dismissed_ = false;
 };
@@ -73,7 +71,7 @@ void TabSheet2Show(UserIO& io) {
 void RunFirmwareUpdate(TCustomComPort& port, UserIO& io, FirmwareView& view,
                        std::string& exportFileName, int drainLimitMs) {
   HexLineReader file;
-  UpdateEnd end(port, view, file);
+  UpdateEnd end(port, file);
   bool error = false;
 
   auto finish = [&] {

@@ -42,9 +42,10 @@ inline constexpr int kDrainLimitMs = 5000;         // a logger that never falls 
 void TabSheet2Show(UserIO& io);
 
 // The click on "HEX-File  auswählen", from the file dialog to the last box.
-// exportFileName receives the dialog's file name. Whatever way it ends (also by an
-// exception of the file or the port, which is passed on), the read time-out is back at
-// 20 ms, the file is closed and the progress bar and log are hidden.
+// exportFileName receives the dialog's file name. Whatever way it ends, the read
+// time-out is back at 20 ms and the file is closed. At the normal end the progress bar
+// and log are hidden after the last box; an exception of the file or the port is passed
+// on with both left as they are, and the caller hides them once it has reported it.
 // drainLimitMs bounds the wait for the line to fall silent before the first trigger.
 void RunFirmwareUpdate(TCustomComPort& port, UserIO& io, FirmwareView& view,
                        std::string& exportFileName, int drainLimitMs = kDrainLimitMs);

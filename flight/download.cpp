@@ -103,6 +103,9 @@ void Datenlesen(TCustomComPort& port, ReceiveRing& ring, UserIO& io, DownloadVie
     io.RepaintStatus();
     view.ShowPaintBox();
     live.PrepareLiveGraph(bitmap);
+    // On screen at once: the paint box must not show what it held before until the
+    // first record comes, nor at all when none comes.
+    view.ShowLiveGraph();
     // 7. Header positions 11..22.
     synced = ReadHeaderThrough(line, header, kDownloadHeaderSize - 1);
   }

@@ -2,7 +2,8 @@
 # Installs what a fresh Debian 12 machine lacks to build, run and test Morvala.
 # Only missing packages are installed, non-interactively.
 set -euo pipefail
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libgtest-dev libgmock-dev
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
+          libgtest-dev libgmock-dev
           xvfb xauth xdotool imagemagick fonts-dejavu-core procps python3 time)
 # Fuzzing (clang and its libFuzzer), the checks of the Debian package and its metadata,
 # and the toolkit's German texts that the program loads.

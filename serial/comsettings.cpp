@@ -137,7 +137,8 @@ void TCustomComPort::ReadSettings(bool useIniFile, const std::string& name) {
   } catch (...) {
     failed = true;
   }
-  if (failed) throw EComPort(ceLoadSettings);
+  // The settings came from the file; the port refused them. The error names the port.
+  if (failed) throw EComPort(ceLoadSettings, 0, DevicePath(Port()));
 }
 
 std::function<void(TCustomComPort&)>& TCustomComPort::SetupDialogRunner() {

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <stdexcept>
 #include <thread>
 
@@ -182,6 +183,18 @@ TEST_F(Hooked, EscapedExceptionsAreShownAndTheProgramGoesOn) {
             std::string::npos);
   EXPECT_NE(ErrorText(EComPort(ceRead, EIO)).find("zum Logger ist abgebrochen"), std::string::npos);
 
+  // Settings the port refused: the hint names the port, or none when none is known,
+  // and says nothing of the settings folder.
+  EXPECT_EQ(ErrorText(EComPort(ceLoadSettings, 0, "/dev/ttyUSB0")),
+            std::string(EComPort(ceLoadSettings).what()) +
+                "\rDie Schnittstelle /dev/ttyUSB0 lässt sich mit den gespeicherten Einstellungen "
+                "nicht öffnen oder einstellen. Bitte Kabel und Logger prüfen oder unter "
+                "\"COM-Schnittstellen-Setup\" eine andere Schnittstelle wählen.");
+  EXPECT_EQ(ErrorText(EComPort(ceLoadSettings)).find("Schnittstelle lässt sich"),
+            std::string(EComPort(ceLoadSettings).what()).size() + 5);
+  EXPECT_EQ(ErrorText(EComPort(ceLoadSettings)).find("Ordner"), std::string::npos);
+  EXPECT_NE(ErrorText(EComPort(ceStoreSettings)).find("Ordner"), std::string::npos);
+
   t.fn = [] {};
   SendUserEvent(&t);
   EXPECT_EQ(answers.boxes.size(), 3u);
@@ -217,12 +230,13 @@ TEST(PrintTest, CancelledDialogPrintsNothingConfirmedPrintsOnePage) {
   ASSERT_TRUE(dir.isValid());
   const QString pdf = dir.filePath("fenster.pdf");
 
+  QPrinter printer(QPrinter::HighResolution);
   SetPrintDialogStandIn([&](QPrinter& p) {
     p.setOutputFormat(QPrinter::PdfFormat);
     p.setOutputFileName(pdf);
     return false;
   });
-  EXPECT_FALSE(PrintWindow(&form));
+  EXPECT_FALSE(PrintWindow(&form, printer));
   EXPECT_FALSE(QFile::exists(pdf));
 
   SetPrintDialogStandIn([&](QPrinter& p) {
@@ -230,7 +244,7 @@ TEST(PrintTest, CancelledDialogPrintsNothingConfirmedPrintsOnePage) {
     p.setOutputFileName(pdf);
     return true;
   });
-  EXPECT_TRUE(PrintWindow(&form));
+  EXPECT_TRUE(PrintWindow(&form, printer));
   SetPrintDialogStandIn({});
   QFile f(pdf);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -243,19 +257,28 @@ TEST(PrintTest, PageImageIsScaledByResolutionOver96) {
   form.StatusBar1->SetColor(StatusColorSuccess);
   form.show();
   QApplication::processEvents();
-  QImage page(1400, 1000, QImage::Format_RGB32);
+  QImage page(2000, 1400, QImage::Format_RGB32);
   page.setDotsPerMeterX(qRound(192 / 0.0254));
   page.setDotsPerMeterY(qRound(192 / 0.0254));
   ASSERT_EQ(page.logicalDpiX(), 192);
   page.fill(QColor(255, 0, 255));
-  RenderWindowOnPage(&form, page);
+  ASSERT_TRUE(RenderWindowOnPage(&form, page));
   const QColor magenta(255, 0, 255);
-  // 641 x 428 at 96 DPI covers 1282 x 856 at 192 DPI, from the top-left corner.
+  // The window covers 641 x 428 screen pixels (more on a screen with a scale factor,
+  // where the test runs a second time); at 192 DPI each pixel takes 2 x 2 on the page,
+  // from the top-left corner.
+  const double ratio = form.devicePixelRatioF();
+  const int w = static_cast<int>(std::lround(641 * ratio)) * 2;
+  const int h = static_cast<int>(std::lround(428 * ratio)) * 2;
+  ASSERT_LT(w + 2, page.width());
+  ASSERT_LT(h + 2, page.height());
   EXPECT_NE(QColor(page.pixel(0, 0)), magenta);
-  EXPECT_NE(QColor(page.pixel(1281, 855)), magenta);
-  EXPECT_EQ(QColor(page.pixel(1283, 100)), magenta);
-  EXPECT_EQ(QColor(page.pixel(100, 857)), magenta);
-  // The status bar (y 400..427 on screen) lands at y 800..855 on the page.
-  EXPECT_EQ(QColor(page.pixel(1200, 830)), QColor(172, 252, 178));
-  EXPECT_NE(QColor(page.pixel(1200, 790)), QColor(172, 252, 178));
+  EXPECT_NE(QColor(page.pixel(w - 1, h - 1)), magenta);
+  EXPECT_EQ(QColor(page.pixel(w + 1, 100)), magenta);
+  EXPECT_EQ(QColor(page.pixel(100, h + 1)), magenta);
+  // The status bar (y 400..427 on screen) lands at y 800..855 on the page at ratio 1.
+  const int barMiddle = static_cast<int>(414 * ratio * 2);
+  const int aboveBar = static_cast<int>(395 * ratio * 2);
+  EXPECT_EQ(QColor(page.pixel(w - 80, barMiddle)), QColor(172, 252, 178));
+  EXPECT_NE(QColor(page.pixel(w - 80, aboveBar)), QColor(172, 252, 178));
 }

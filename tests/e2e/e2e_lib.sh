@@ -145,7 +145,7 @@ e2e_shot_window() {
   import -window root -crop "641x428+$E2E_WIN_X+$E2E_WIN_Y" +repage "$1" 2>/dev/null
 }
 
-# A visible top-level window whose title matches, e.g. the file dialog "Save As".
+# A visible top-level window whose title matches, e.g. the file dialog "Speichern unter".
 e2e_find_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
 e2e_window_shown() { [ -n "$(e2e_find_window "$1")" ]; }
 e2e_window_gone() { [ -z "$(e2e_find_window "$1")" ]; }

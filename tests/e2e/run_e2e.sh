@@ -136,11 +136,11 @@ e2e_shot "$SHOTS" markers
 # ---- 4. save the CSV ----
 e2e_log "CSV speichern"
 e2e_click "${SAVE_BUTTON[@]}"
-e2e_wait 20 "the save dialog" e2e_window_shown '^Save As$' || abort "no save dialog"
+e2e_wait 20 "the save dialog" e2e_window_shown '^Speichern unter$' || abort "no save dialog"
 e2e_shot "$SHOTS" save-dialog
-e2e_type_into '^Save As$' "$CSV" || abort "could not type into the save dialog"
+e2e_type_into '^Speichern unter$' "$CSV" || abort "could not type into the save dialog"
 e2e_wait 20 "the CSV file" e2e_file_settled "$CSV" || abort "CSV not written"
-e2e_wait 10 "the save dialog to close" e2e_window_gone '^Save As$' || fail "save dialog still open"
+e2e_wait 10 "the save dialog to close" e2e_window_gone '^Speichern unter$' || fail "save dialog still open"
 read -r FIRST LAST < <(python3 -c "
 n, w = $RECORDS - 1, 473
 print(round($LEFT_X * n / w), round($RIGHT_X * n / w))")
@@ -190,8 +190,8 @@ e2e_click "${FIRMWARE_TAB[@]}"
 sleep 0.5
 e2e_shot "$SHOTS" firmware-tab
 e2e_click_page "${HEX_BUTTON[@]}"
-e2e_wait 20 "the open dialog" e2e_window_shown '^Open$' || abort "no open dialog"
-e2e_type_into '^Open$' "$HEX" || abort "could not type into the open dialog"
+e2e_wait 20 "the open dialog" e2e_window_shown '^..*ffnen$' || abort "no open dialog"
+e2e_type_into '^..*ffnen$' "$HEX" || abort "could not type into the open dialog"
 e2e_wait 20 "the confirmation" e2e_window_shown '^Best' || abort "no confirmation box"
 e2e_shot "$SHOTS" firmware-confirm
 e2e_key_into '^Best' alt+j || abort "could not answer the confirmation"

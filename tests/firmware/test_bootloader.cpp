@@ -169,6 +169,13 @@ class BootloaderTest : public ::testing::Test {
     EXPECT_FALSE(view.logVisible);
     EXPECT_FALSE(view.progressVisible);
   }
+  // An error of the file or the port leaves log and progress bar up for the caller's
+  // error box; the time-out is restored all the same.
+  void ExpectRestoredBehindErrorBox() {
+    EXPECT_EQ(port.Timeouts().ReadTotalConstant(), 20);
+    EXPECT_TRUE(view.logVisible);
+    EXPECT_TRUE(view.progressVisible);
+  }
 
   std::string Received() const {
     auto bytes = sim->Received();
@@ -416,14 +423,16 @@ TEST_F(BootloaderTest, FileAndPortErrorsPassThroughAndRestore) {
   } catch (const EInOutError& e) {
     EXPECT_STREQ(e.what(), "Datei nicht gefunden");
   }
+  // Nothing was shown yet.
+  EXPECT_FALSE(view.logEverShown);
   ExpectRestored();
 
-  // A port that cannot be opened: the port's own error.
+  // A port that cannot be opened: the port's own error, with the log still up.
   io.fileAnswer = hexPath;
   port.SetPort(dir.File("kein-geraet"));
   EXPECT_THROW(Run(), EComPort);
-  EXPECT_TRUE(view.logEverShown);
-  ExpectRestored();
+  ExpectRestoredBehindErrorBox();
+  EXPECT_EQ(view.log.back(), " ");
   EXPECT_TRUE(io.boxes.empty());
   EXPECT_EQ(Received(), "");
 }
@@ -444,10 +453,13 @@ TEST_F(BootloaderTest, HangUpInTheTransferRestores) {
   if (!threw) {
     ASSERT_FALSE(io.boxes.empty());
     EXPECT_EQ(io.boxes.back().text, "BRENNFEHLER");
+    EXPECT_TRUE(io.boxes.back().logVisible);
+    ExpectRestored();
+  } else {
+    ExpectRestoredBehindErrorBox();
   }
   EXPECT_GE(view.position, 3);
   EXPECT_LE(view.position, 5);
-  ExpectRestored();
 }
 
 TEST_F(BootloaderTest, NeverSilentLoggerBoundsTheDrain) {

@@ -159,7 +159,7 @@ TEST_F(DownloadTest, FullFlightWithEveryChannel) {
                                       "2 Datenblöcke gelesen - Datei nun speichern"}));
   EXPECT_EQ(io.panels[0], "3");
   EXPECT_EQ(io.color, StatusColorSuccess);
-  EXPECT_EQ(view.liveShows, 3);
+  EXPECT_EQ(view.liveShows, 1 + 3);  // the prepared graph, then each record
   EXPECT_EQ(view.calls, (std::vector<std::string>{"hide groups", "show paint box", "enable save",
                                                   "hide buttons"}));
   ASSERT_EQ(io.boxes.size(), 1u);  // fewer than 6 records
@@ -193,7 +193,7 @@ TEST_F(DownloadTest, SilenceAtARecordBoundaryAddsNoRecord) {
   EXPECT_EQ(io.panels[0], "7");
   EXPECT_EQ(io.panel1History.back(), "6 Datenblöcke gelesen - Datei nun speichern");
   EXPECT_EQ(fd->SampleTable[7].b[0], 0x77);  // not touched: no eighth record
-  EXPECT_EQ(view.liveShows, 7);
+  EXPECT_EQ(view.liveShows, 1 + 7);
   EXPECT_TRUE(io.boxes.empty());
   EXPECT_EQ(view.calls.back(), "final graph");
   EXPECT_GT(view.box.flushes, 0);
@@ -248,7 +248,7 @@ TEST_F(DownloadTest, RecordsWithoutBytesStopAtTheEndOfTheTable) {
   Run();
   EXPECT_EQ(fd->LastSampleIndex, 65535);
   EXPECT_EQ(io.panels[0], "65536");
-  EXPECT_EQ(view.liveShows, 65536);
+  EXPECT_EQ(view.liveShows, 1 + 65536);
   EXPECT_EQ(fd->SampleTable[65535].b[23], 100);
   EXPECT_EQ(view.calls.back(), "final graph");
 }
