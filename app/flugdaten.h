@@ -40,6 +40,7 @@ class TForm1 : public TForm1Base,
   // Tool bar and pages.
   void TabSheet1Show();
   void TabSheet2Show();
+  void TabSheet3Show();
   void ResetButton1Click();
   void SetupButtonClick();
   void ToolButton1Click();
@@ -137,6 +138,7 @@ class TForm1 : public TForm1Base,
   std::chrono::steady_clock::time_point lastLiveShow_{};
   std::chrono::steady_clock::time_point lastLogPaint_{};
   bool livePending_ = false;
+  bool downloadStored_ = false;  // the download at hand stored records
   bool firstShow_ = true;
   bool created_ = false;
 };
