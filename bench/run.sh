@@ -5,7 +5,8 @@
 #      and what each part of the path costs per record;
 #   2. time from start to the shown window of build/morvala;
 #   3. the firmware transfer's time per HEX line beyond the 10 ms pause of the exchange;
-#   4. peak memory of a full download and of the idle window.
+#   4. peak memory of a full download and of the idle window;
+#   5. the flight analysis: opening a saved CSV of 65536 records and redrawing its lanes.
 # Figures only: nothing here passes or fails on a time. The machine may be shared, so
 # compare the figures of one run with each other (ratios), not with another run's.
 #
@@ -241,3 +242,8 @@ done
 kill "$simPid" 2>/dev/null
 wait "$simPid" 2>/dev/null
 fi
+echo
+
+# ---- 5. flight analysis ----
+echo "5. Flight analysis (targets: open under 0.5 s, a redraw under 16 ms)"
+"$bench" analysis --records 65536 --width 1280 --height 800 2>&1 | quiet
