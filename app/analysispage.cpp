@@ -157,11 +157,11 @@ std::string AnalysisPage::SummaryText(const Flight* f) {
       lonMax = std::max(lonMax, DecimalDegrees(lo));
     }
     if (fixes == 0) {
-      s += "GPS: keine Position\n";
+      s += "GPS-Positionen: 0 von " + std::to_string(f->Count()) + "\n";
     } else {
-      s += "GPS: Breite " + GermanNumber(latMin, 6) + "° bis " + GermanNumber(latMax, 6) + "°, Länge " +
-           GermanNumber(lonMin, 6) + "° bis " + GermanNumber(lonMax, 6) + "° (" + std::to_string(fixes) +
-           " Positionen)\n";
+      s += "GPS-Breite: " + GermanNumber(latMin, 6) + "° bis " + GermanNumber(latMax, 6) + "°\n";
+      s += "GPS-Länge: " + GermanNumber(lonMin, 6) + "° bis " + GermanNumber(lonMax, 6) + "°\n";
+      s += "GPS-Positionen: " + std::to_string(fixes) + " von " + std::to_string(f->Count()) + "\n";
     }
   }
   if (!s.empty() && s.back() == '\n') s.pop_back();

@@ -138,10 +138,16 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   auto* home = new QShortcut(QKeySequence(Qt::Key_Home), this);
   home->setContext(Qt::WindowShortcut);
   connect(home, &QShortcut::activated, Chart, &FlightChart::ShowAll);
+  // Escape closes the window, as it does a dialog; the flight in hand stays.
+  auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  close->setContext(Qt::WindowShortcut);
+  connect(close, &QShortcut::activated, this, &QWidget::close);
 
   QSize want(1100, 760);
   if (const QScreen* s = QGuiApplication::primaryScreen()) want = want.boundedTo(s->availableGeometry().size() * 0.95);
   resize(want);
+  // Room for the table's rows below the lanes.
+  split->setSizes({want.height() * 62 / 100, want.height() * 38 / 100});
 }
 
 void AnalysisWindow::ShowFlight(std::shared_ptr<const Flight> flight, bool newFlight) {

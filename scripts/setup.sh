@@ -3,7 +3,7 @@
 # Only missing packages are installed, non-interactively.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libgtest-dev libgmock-dev
-          xvfb xauth xdotool imagemagick fonts-dejavu-core procps python3 time)
+          xvfb xauth xdotool imagemagick fonts-dejavu-core procps python3 time gpsbabel)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -207,7 +207,8 @@ TEST_F(AnalysisTest, DownloadIsTakenIntoHandAndReadsBackFromItsCsvUnchanged) {
             std::string::npos)
       << s;
   // South and west: the minutes of 33° S run across a whole degree to 34° S.
-  EXPECT_NE(s.find("GPS: Breite -34,065833° bis -33,991667°, Länge -70,016667° bis -69,957333° (90 Positionen)"),
+  EXPECT_NE(s.find("GPS-Breite: -34,065833° bis -33,991667°\nGPS-Länge: -70,016667° bis -69,957333°\n"
+                   "GPS-Positionen: 90 von 90"),
             std::string::npos)
       << s;
   EXPECT_TRUE(Page()->GpxButton->isEnabled());
@@ -502,4 +503,11 @@ TEST_F(AnalysisTest, TrackFilesAndThePictureAreWrittenBetweenTheCursors) {
   QPointF at;
   ASSERT_TRUE(w->Track->PositionOf(30, w->Track->rect(), at));
   EXPECT_TRUE(w->Track->rect().contains(at.toPoint()));
+
+  // Escape closes the window; "Diagramm…" brings it back with the cursors where they were.
+  QTest::keyClick(w->Chart, Qt::Key_Escape);
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(Diagram(), w);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->Chart->CursorRecord(FlightChart::A), 30);
 }
