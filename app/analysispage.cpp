@@ -177,9 +177,20 @@ void AnalysisPage::Refresh() {
 }
 
 void AnalysisPage::TakeFlight(Flight flight) {
-  flight_ = std::make_shared<const Flight>(std::move(flight));
+  flight_ = std::make_shared<Flight>(std::move(flight));
   Refresh();
   if (window_) window_->ShowFlight(flight_, true);
+}
+
+void AnalysisPage::SetDownloadRange(int32_t first, int32_t last) {
+  if (!flight_ || flight_->source != FlightSource::Download || flight_->Empty()) return;
+  const int32_t end = flight_->Count() - 1;
+  first = std::clamp(first, 0, end);
+  last = std::clamp(last, 0, end);
+  if (last < first) return;
+  flight_->rangeFirst = first;
+  flight_->rangeLast = last;
+  if (window_) window_->Chart->update();
 }
 
 void AnalysisPage::CursorRange(int32_t& a, int32_t& b) const {

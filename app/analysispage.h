@@ -27,6 +27,10 @@ class AnalysisPage : public QWidget {
   // A new flight in hand; an open analysis window shows it and says so.
   void TakeFlight(analysis::Flight flight);
   const analysis::Flight* FlightInHand() const { return flight_.get(); }
+  // The main window's markers moved on the graph of the download in hand: its export
+  // range follows them (shaded in the diagram, where the cursors of a window not yet
+  // opened on it start). A flight from a file keeps its range.
+  void SetDownloadRange(int32_t first, int32_t last);
 
   // The handlers of the four buttons.
   void OpenButtonClick();
@@ -56,6 +60,6 @@ class AnalysisPage : public QWidget {
   void Run(F&& handler);
 
   UserIO* io_ = nullptr;
-  std::shared_ptr<const analysis::Flight> flight_;
+  std::shared_ptr<analysis::Flight> flight_;
   AnalysisWindow* window_ = nullptr;
 };

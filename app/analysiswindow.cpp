@@ -85,6 +85,7 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   StatsTable->setSelectionBehavior(QAbstractItemView::SelectRows);
   StatsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
   StatsTable->setTabKeyNavigation(false);
+  StatsTable->verticalHeader()->setDefaultSectionSize(StatsTable->fontMetrics().height() + 6);
 
   // Layout: buttons on top; diagram | track and lane list; time and table below.
   auto* top = new QHBoxLayout;

@@ -532,6 +532,8 @@ void TForm1::Image1MouseDown(Qt::MouseButton button, int x, int y) {
   if (button == Qt::RightButton) which = TMouseButton::mbRight;
   Markers.Image1MouseDown(*paintBoxCanvas_, PaintBox1->isVisible(), which, x, Flight);
   paintBoxCanvas_->Flush();
+  if (PaintBox1->isVisible() && Flight.LastSampleIndex > 0)
+    TabSheet3->SetDownloadRange(Flight.ExportFirstIndex, Flight.ExportLastIndex);
 }
 
 void TForm1::SaveButtonClick() { SaveCsv(io_, Flight, ExportFileName); }

@@ -232,6 +232,43 @@ TEST_F(AnalysisTest, DownloadIsTakenIntoHandAndReadsBackFromItsCsvUnchanged) {
   EXPECT_EQ(form->StatusBar1->Color(), StatusColorSuccess);
 }
 
+TEST_F(AnalysisTest, MarkersOfTheDownloadGraphAreTheRangeWhereTheCursorsStart) {
+  Download(GpsFlight(200));
+  ASSERT_EQ(Page()->FlightInHand()->rangeLast, 199);
+  QTest::mouseClick(form->PaintBox1, Qt::LeftButton, {}, QPoint(100, 60));
+  QTest::mouseClick(form->PaintBox1, Qt::RightButton, {}, QPoint(300, 60));
+  const int first = form->Flight.ExportFirstIndex, last = form->Flight.ExportLastIndex;
+  ASSERT_GT(first, 0);
+  ASSERT_LT(last, 199);
+  EXPECT_EQ(Page()->FlightInHand()->rangeFirst, first);
+  EXPECT_EQ(Page()->FlightInHand()->rangeLast, last);
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->Chart->CursorRecord(FlightChart::A), first);
+  EXPECT_EQ(w->Chart->CursorRecord(FlightChart::B), last);
+  // The range is shaded: a pixel of the lanes' background inside it differs from one
+  // outside it.
+  const QSize size(800, 400);
+  QImage img(size, QImage::Format_RGB32);
+  {
+    QPainter p(&img);
+    w->Chart->Render(p, size);
+  }
+  const QRect lane = w->Chart->LaneRect(0, static_cast<int>(w->Chart->ShownLanes().size()), size);
+  const int inside = static_cast<int>(w->Chart->XOfRecord((first + last) / 2.0 + 0.3, size));
+  const int outside = static_cast<int>(w->Chart->XOfRecord(first / 2.0 + 0.3, size));
+  EXPECT_NE(img.pixel(inside, lane.bottom() - 1), img.pixel(outside, lane.bottom() - 1));
+  // A file opened afterwards is not narrowed by the markers.
+  const std::string csv = TempPath("m.csv");
+  ui.fileAnswers.push_back(csv);
+  QTest::mouseClick(form->SaveButton, Qt::LeftButton);
+  Open(csv);
+  const int records = Page()->FlightInHand()->Count();
+  QTest::mouseClick(form->PaintBox1, Qt::LeftButton, {}, QPoint(50, 60));
+  EXPECT_EQ(Page()->FlightInHand()->rangeFirst, 0);
+  EXPECT_EQ(Page()->FlightInHand()->rangeLast, records - 1);
+}
+
 TEST_F(AnalysisTest, CopySurvivesResetAndConfigurationReadUntilTheNextDownload) {
   const SimFlight f = GpsFlight(60);
   Download(f);
