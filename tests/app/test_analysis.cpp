@@ -446,13 +446,24 @@ TEST_F(AnalysisTest, CursorsFollowMouseAndKeysAndTheTableMeasuresBetweenThem) {
   // "Alles zeigen" button.
   QTest::mouseClick(w->ShowAllButton, Qt::LeftButton);
   EXPECT_DOUBLE_EQ(chart->ViewEnd(), n - 1);
+  // + and - zoom around the active cursor.
+  QTest::keyClick(chart, Qt::Key_Plus);
+  EXPECT_NEAR(chart->ViewEnd() - chart->ViewStart(), (n - 1) / 2.0, 1e-6);
+  EXPECT_LE(chart->ViewStart(), chart->CursorRecord(chart->ActiveCursor()));
+  EXPECT_GE(chart->ViewEnd(), chart->CursorRecord(chart->ActiveCursor()));
+  QTest::keyClick(chart, Qt::Key_Minus);
+  EXPECT_DOUBLE_EQ(chart->ViewEnd() - chart->ViewStart(), n - 1);
 
   // The lane list hides a lane: its row leaves the table.
   ASSERT_EQ(w->LaneList->count(), 2);
   w->LaneList->item(1)->setCheckState(Qt::Unchecked);
   EXPECT_EQ(chart->ShownLanes().size(), 1u);
   EXPECT_EQ(t->rowCount(), 1);
-  w->LaneList->item(1)->setCheckState(Qt::Checked);
+  // The space bar toggles the current lane back on.
+  w->LaneList->setFocus();
+  w->LaneList->setCurrentRow(1);
+  QTest::keyClick(w->LaneList, Qt::Key_Space);
+  EXPECT_EQ(w->LaneList->item(1)->checkState(), Qt::Checked);
   EXPECT_EQ(t->rowCount(), 2);
   EXPECT_FALSE(chart->accessibleName().isEmpty());
   EXPECT_FALSE(w->LaneList->accessibleName().isEmpty());
