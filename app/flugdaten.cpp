@@ -472,14 +472,18 @@ void TForm1::Datenlesen() {
   // The analysis takes its own copy of every download that stored records, also of one
   // that a failing port ended: those records are as good as the CSV export's.
   downloadStored_ = false;
-  struct TakeCopy {
-    TForm1& form;
-    ~TakeCopy() {
-      if (form.downloadStored_ && form.Flight.LastSampleIndex >= 0)
-        form.TabSheet3->TakeFlight(analysis::FlightFromDownload(form.Flight));
-    }
-  } takeCopy{*this};
-  ::Datenlesen(ComPort1, Ring, io_, *this, Flight, Config.EepromKByte, GraphStep, *graphBitmap_);
+  try {
+    ::Datenlesen(ComPort1, Ring, io_, *this, Flight, Config.EepromKByte, GraphStep, *graphBitmap_);
+  } catch (...) {
+    TakeDownloadCopy();
+    throw;
+  }
+  TakeDownloadCopy();
+}
+
+void TForm1::TakeDownloadCopy() {
+  if (downloadStored_ && Flight.LastSampleIndex >= 0)
+    TabSheet3->TakeFlight(analysis::FlightFromDownload(Flight));
 }
 
 void TForm1::HideConfigGroups() {

@@ -128,6 +128,7 @@ class TForm1 : public TForm1Base,
   void Run(F&& handler);
   void ConnectHandlers();
   void ShowZeitLabelText(const std::string& text);
+  void TakeDownloadCopy();
   void NumberFieldRule(MaskEdit3* edit, bool offset);
   bool NumberFieldKey(MaskEdit3* edit, QKeyEvent* key);
 
