@@ -559,3 +559,39 @@ TEST_F(AnalysisTest, TrackFilesAndThePictureAreWrittenBetweenTheCursors) {
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(w->Chart->CursorRecord(FlightChart::A), 30);
 }
+
+TEST_F(AnalysisTest, SmallestFlightsAndFlightsWithoutChannelsDrawAndMeasure) {
+  WindowWithoutLogger();
+  // One record: both cursors on it, every key and click keeps them there.
+  auto one = TableWith(1, 0x01, 0x40, 49, [](int, SampleRecord& r) {
+    r.b[1] = 77;
+    r.b[18] = 5;  // a fix
+  });
+  WriteText(TempPath("eins.csv"), CsvOf(*one));
+  Open(TempPath("eins.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  FlightChart* chart = w->Chart;
+  EXPECT_EQ(chart->CursorRecord(FlightChart::A), 0);
+  EXPECT_EQ(chart->CursorRecord(FlightChart::B), 0);
+  ClickAtRecord(chart, 0);
+  for (auto key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Tab, Qt::Key_Right, Qt::Key_Plus, Qt::Key_Home})
+    QTest::keyClick(chart, key);
+  EXPECT_EQ(chart->CursorRecord(FlightChart::A), 0);
+  EXPECT_EQ(chart->CursorRecord(FlightChart::B), 0);
+  EXPECT_EQ(w->StatsTable->item(0, 1)->text().toStdString(), "77");
+  EXPECT_EQ(w->StatsTable->item(0, 6)->text().toStdString(), "77,00");
+  EXPECT_NE(w->TimeLabel->text().toStdString().find("Zeit zwischen A und B: 0 s"), std::string::npos);
+  EXPECT_FALSE(w->DiagramImage().isNull());
+
+  // No channel recorded: no lanes, an empty table, a picture all the same.
+  auto none = TableWith(10, 0x00, 0x00, 0, [](int, SampleRecord&) {});
+  WriteText(TempPath("leer.csv"), CsvOf(*none));
+  Open(TempPath("leer.csv"));
+  EXPECT_EQ(w->NoticeLabel->text().toStdString(), "Neuer Flug übernommen: Datei „leer.csv“, 10 Datensätze");
+  EXPECT_TRUE(chart->ShownLanes().empty());
+  EXPECT_EQ(w->StatsTable->rowCount(), 0);
+  EXPECT_EQ(w->LaneList->count(), 0);
+  EXPECT_NE(Summary().find("Kanäle: keine\nHöhe: nicht aufgezeichnet"), std::string::npos) << Summary();
+  EXPECT_FALSE(w->DiagramImage().isNull());
+}
