@@ -151,14 +151,18 @@ Flight ParseFlightCsv(std::string_view text) {
 }
 
 Flight ReadFlightCsvFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened without waiting, so a named pipe or a device chosen in the dialog cannot hold
+  // the window; only a plain file is read.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw EInOutError(errno, FileOp::Read);
   std::string text;
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     ::close(fd);
-    throw EInOutError(EISDIR, FileOp::Read);
+    throw EInOutError(err, FileOp::Read);
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   // A file of this format holds at most about 18 MB. Of a larger one only the first
   // 64 MB are read: the first line that does not fit lies within them.
   constexpr size_t kLimit = 64u << 20;

@@ -169,6 +169,12 @@ TEST(FlightCsv, FilesThatCannotBeReadGiveTheFileErrors) {
     EXPECT_STREQ(e.what(), "Datei nicht gefunden");
   }
   EXPECT_THROW(ReadFlightCsvFile(base), EInOutError);
+  // A named pipe without a writer and a device: refused at once, nothing waits.
+  const std::string fifo = base + "/pipe.csv";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_THROW(ReadFlightCsvFile(fifo), EInOutError);
+  ::unlink(fifo.c_str());
+  EXPECT_THROW(ReadFlightCsvFile("/dev/zero"), EInOutError);
   const std::string path = base + "/flug 1.csv";
   std::ofstream(path, std::ios::binary) << kHead << kRecord;
   const Flight f = ReadFlightCsvFile(path);
