@@ -399,11 +399,15 @@ void FlightChart::KeepCursorInView(Cursor c) {
 }
 
 bool FlightChart::event(QEvent* e) {
-  // Tab and Shift+Tab switch the cursor here instead of moving the focus on.
+  // Tab and Shift+Tab switch the cursor here instead of moving the focus on; Ctrl+Tab and
+  // Ctrl+Shift+Tab move the focus.
   if (e->type() == QEvent::KeyPress) {
     auto* k = static_cast<QKeyEvent*>(e);
-    if ((k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) && !(k->modifiers() & Qt::ControlModifier)) {
-      SetActiveCursor(active_ == A ? B : A);
+    if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
+      if (k->modifiers() & Qt::ControlModifier)
+        focusNextPrevChild(k->key() == Qt::Key_Tab && !(k->modifiers() & Qt::ShiftModifier));
+      else
+        SetActiveCursor(active_ == A ? B : A);
       return true;
     }
   }

@@ -372,11 +372,18 @@ TEST_F(AnalysisTest, CursorsFollowMouseAndKeysAndTheTableMeasuresBetweenThem) {
   EXPECT_EQ(chart->ActiveCursor(), FlightChart::B);
   EXPECT_EQ(chart->CursorRecord(FlightChart::A), 100);
 
-  // Keys: Tab switches to A, arrows move it by one record.
+  // Keys: Tab switches to A and keeps the focus, arrows move it by one record; Ctrl+Tab
+  // leaves the diagram for the lane list.
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w));
   chart->setFocus();
   QTest::keyClick(chart, Qt::Key_Tab);
   EXPECT_EQ(chart->ActiveCursor(), FlightChart::A);
-  EXPECT_TRUE(chart->hasFocus() || !w->isActiveWindow());
+  EXPECT_TRUE(chart->hasFocus());
+  QTest::keyClick(chart, Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_TRUE(w->LaneList->hasFocus());
+  EXPECT_EQ(chart->ActiveCursor(), FlightChart::A);
+  chart->setFocus();
   QTest::keyClick(chart, Qt::Key_Right);
   QTest::keyClick(chart, Qt::Key_Right);
   QTest::keyClick(chart, Qt::Key_Left);
