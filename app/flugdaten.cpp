@@ -56,6 +56,7 @@ TForm1::TForm1()
   ComPort1.OnRxChar = [this](TCustomComPort*, int32_t count) { Ring.ComPort1RxChar(count); };
   ComPort1.OnRx80Full = [this](TCustomComPort*) { Ring.ComPort1Rx80Full(); };
   ConnectHandlers();
+  TabSheet3->SetUserIO(&io_);
   Run([this] { FormCreate(); });
   created_ = true;
 }
@@ -119,7 +120,11 @@ void TForm1::ConnectHandlers() {
   OffsetMaskEdit->installEventFilter(this);
 
   connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
-    Run([this, index] { index == 0 ? TabSheet1Show() : TabSheet2Show(); });
+    Run([this, index] {
+      if (index == 0) TabSheet1Show();
+      else if (index == 2) TabSheet3Show();
+      else TabSheet2Show();
+    });
   });
   connect(PaintBox1, &PaintBox::MouseDown, this,
           [this](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
@@ -234,6 +239,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::TabSheet1Show() { FormInit(); }
 
 void TForm1::TabSheet2Show() { firmware::TabSheet2Show(io_); }
+
+void TForm1::TabSheet3Show() {
+  io_.SetStatusColor(clBtnFace);
+  io_.SetStatusText(1, "Auswertung: Flug nach dem Einlesen ansehen oder einen gespeicherten Flug öffnen");
+}
 
 void TForm1::ResetButton1Click() {
   ComPort1.Close();
@@ -466,7 +476,21 @@ void TForm1::LoggerButtonClick() {
 }
 
 void TForm1::Datenlesen() {
-  ::Datenlesen(ComPort1, Ring, io_, *this, Flight, Config.EepromKByte, GraphStep, *graphBitmap_);
+  // The analysis takes its own copy of every download that stored records, also of one
+  // that a failing port ended: those records are as good as the CSV export's.
+  downloadStored_ = false;
+  try {
+    ::Datenlesen(ComPort1, Ring, io_, *this, Flight, Config.EepromKByte, GraphStep, *graphBitmap_);
+  } catch (...) {
+    TakeDownloadCopy();
+    throw;
+  }
+  TakeDownloadCopy();
+}
+
+void TForm1::TakeDownloadCopy() {
+  if (downloadStored_ && Flight.LastSampleIndex >= 0)
+    TabSheet3->TakeFlight(analysis::FlightFromDownload(Flight));
 }
 
 void TForm1::HideConfigGroups() {
@@ -496,7 +520,10 @@ void TForm1::FlushLiveGraph() {
   PaintBox1->RepaintNow();
 }
 
-void TForm1::EnableSaveButton() { SaveButton->setEnabled(true); }
+void TForm1::EnableSaveButton() {
+  SaveButton->setEnabled(true);
+  downloadStored_ = true;
+}
 
 void TForm1::HideStartAndLoggerButtons() {
   if (livePending_) FlushLiveGraph();
@@ -516,6 +543,8 @@ void TForm1::Image1MouseDown(Qt::MouseButton button, int x, int y) {
   if (button == Qt::RightButton) which = TMouseButton::mbRight;
   Markers.Image1MouseDown(*paintBoxCanvas_, PaintBox1->isVisible(), which, x, Flight);
   paintBoxCanvas_->Flush();
+  if (PaintBox1->isVisible() && Flight.LastSampleIndex > 0)
+    TabSheet3->SetDownloadRange(Flight.ExportFirstIndex, Flight.ExportLastIndex);
 }
 
 void TForm1::SaveButtonClick() { SaveCsv(io_, Flight, ExportFileName); }

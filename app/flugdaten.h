@@ -42,6 +42,7 @@ class TForm1 : public TForm1Base,
   // Tool bar and pages.
   void TabSheet1Show();
   void TabSheet2Show();
+  void TabSheet3Show();
   void ResetButton1Click();
   void SetupButtonClick();
   void ToolButton1Click();
@@ -129,6 +130,7 @@ class TForm1 : public TForm1Base,
   void Run(F&& handler);
   void ConnectHandlers();
   void ShowZeitLabelText(const std::string& text);
+  void TakeDownloadCopy();
   void NumberFieldRule(MaskEdit3* edit, bool offset);
   bool NumberFieldKey(MaskEdit3* edit, QKeyEvent* key);
 
@@ -142,6 +144,7 @@ class TForm1 : public TForm1Base,
   std::chrono::steady_clock::time_point lastLiveShow_{};
   std::chrono::steady_clock::time_point lastLogPaint_{};
   bool livePending_ = false;
+  bool downloadStored_ = false;  // the download at hand stored records
   bool firstShow_ = true;
   bool created_ = false;
 };

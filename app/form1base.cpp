@@ -259,6 +259,8 @@ TForm1Base::TForm1Base(QWidget* parent) : QWidget(parent) {
   TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
   PageControl1->addTab(TabSheet1, QStringLiteral("Logger auslesen und konfigurieren"));
   PageControl1->addTab(TabSheet2, QStringLiteral("Firmwareupdate"));
+  TabSheet3 = new AnalysisPage;
+  PageControl1->addTab(TabSheet3, QStringLiteral("Auswertung"));
   PageControl1->setCurrentIndex(0);
   PageControl1->setUsesScrollButtons(false);
 

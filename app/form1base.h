@@ -18,6 +18,7 @@
 #include <QWidget>
 #include <vector>
 
+#include "app/analysispage.h"
 #include "app/widgets.h"
 
 class TForm1Base : public QWidget {
@@ -60,6 +61,7 @@ class TForm1Base : public QWidget {
   QTabWidget* PageControl1;
   QWidget* TabSheet1;
   QWidget* TabSheet2;
+  AnalysisPage* TabSheet3;  // "Auswertung"
 
   // TabSheet1
   QPushButton* Startbutton;

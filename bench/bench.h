@@ -71,6 +71,7 @@ double Median(std::vector<double> v);
 int RunDownload(const Args& args);
 int RunComponents(const Args& args);
 int RunFirmware(const Args& args);
+int RunAnalysis(const Args& args);
 int WriteFlightFile(const Args& args);
 
 }  // namespace bench

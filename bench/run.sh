@@ -7,6 +7,7 @@
 #   3. the firmware transfer's time per HEX line beyond the 10 ms pause of the exchange;
 #   4. peak memory of a full download and of the idle window;
 #   5. how many sample downloads are exact while a CPU-bound process runs on every core.
+#   6. the flight analysis: opening a saved CSV of 65536 records and redrawing its lanes.
 # Figures only: nothing here passes or fails on a time. The machine may be shared, so
 # compare the figures of one run with each other (ratios), not with another run's.
 #
@@ -264,3 +265,8 @@ if [ -n "$d" ]; then
 else
   echo "5. Sample download with every core busy: no result ($(quiet <"$tmp/busy.txt" | tail -1))"
 fi
+echo
+
+# ---- 6. flight analysis ----
+echo "6. Flight analysis (targets: open under 0.5 s, a redraw under 16 ms)"
+"$bench" analysis --records 65536 --width 1280 --height 800 2>&1 | quiet

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "export/atomicfile.h"
 #include "fileerror/fileerror.h"
 #include "serial/userio.h"
 
@@ -107,71 +108,6 @@ void ForEachExported(const FlightData& fd, F&& f) {
   for (int32_t i = first; i <= last; ++i) f(i);
 }
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-// The temporary file next to the target; removed on destruction unless committed.
-class TempFile {
- public:
-  explicit TempFile(const std::string& target) {
-    std::string name = FolderOf(target) + "/.morvala-csv-XXXXXX";
-    path_.assign(name.begin(), name.end());
-    path_.push_back('\0');
-    fd_ = ::mkstemp(path_.data());
-    if (fd_ < 0) throw EInOutError(errno);
-    // The mode a plain create would give, or the old file's mode when there is one.
-    mode_t mode;
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0) {
-      mode = st.st_mode & 07777;
-    } else {
-      const mode_t mask = ::umask(0);
-      ::umask(mask);
-      mode = 0666 & ~mask;
-    }
-    ::fchmod(fd_, mode);
-  }
-  ~TempFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!committed_) ::unlink(path_.data());
-  }
-  void Write(const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-      const ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        throw EInOutError(errno);
-      }
-      if (n == 0) throw EInOutError(ENOSPC);
-      done += static_cast<size_t>(n);
-    }
-  }
-  void Commit(const std::string& target) {
-    if (::fsync(fd_) != 0) throw EInOutError(errno);
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) throw EInOutError(errno);
-    if (::rename(path_.data(), target.c_str()) != 0) throw EInOutError(errno);
-    committed_ = true;
-    // The new directory entry on the disk too; a failure here loses nothing written.
-    const int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-      ::fsync(dir);
-      ::close(dir);
-    }
-  }
-
- private:
-  std::vector<char> path_;
-  int fd_ = -1;
-  bool committed_ = false;
-};
-
 }  // namespace
 
 std::string CsvText(const FlightData& fd) {
@@ -182,9 +118,7 @@ std::string CsvText(const FlightData& fd) {
 }
 
 void WriteCsvFile(const std::string& path, const FlightData& fd) {
-  if (path.empty()) throw EInOutError(ENOENT);
-  if (path.back() == '/') throw EInOutError(EISDIR);
-  TempFile file(path);
+  AtomicFile file(path);
   std::string chunk;
   chunk.reserve(70000);
   AppendCsvHeader(chunk, fd);
@@ -196,7 +130,7 @@ void WriteCsvFile(const std::string& path, const FlightData& fd) {
     }
   });
   file.Write(chunk);
-  file.Commit(path);
+  file.Commit();
 }
 
 bool SaveCsv(UserIO& io, const FlightData& fd, std::string& exportFileName) {

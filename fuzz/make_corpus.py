@@ -118,7 +118,20 @@ def hexfile():
           "\xef\xbb\xbf" + "".join(l + " \t" * (i % 3) + "\r\n" for i, l in enumerate(lines)))
 
 
+# ---------------------------------------------------------------- saved flight (CSV)
+def csvflight():
+    head = "255;119;49;4;0;0;0;0;\r\n-33;-70;12345;\r\n"
+    rec = lambda i: ";".join(str(v) for v in [9000 + i, 1, 2, 3, 1023, 255, 500, 2000, i, 128, 3, 21,
+                                              12, -3359990 - i, -7000100, 11 * i]) + ";\r\n"
+    write("csvflight", "three_records.csv", head + rec(0) + rec(1) + rec(2))
+    write("csvflight", "lf_no_end.csv", (head + rec(0) + rec(1)).replace("\r\n", "\n")[:-1])
+    write("csvflight", "short_line.csv", head + rec(0) + "1;2;3;\r\n")
+    write("csvflight", "out_of_range.csv", head + rec(0).replace("1023", "1024"))
+    write("csvflight", "header_only.csv", head)
+    write("csvflight", "blank_inside.csv", head + rec(0) + "\r\n" + rec(1))
+
+
 if __name__ == "__main__":
-    for f in (rxring, settings, config, download, hexfile):
+    for f in (rxring, settings, config, download, hexfile, csvflight):
         f()
     sys.exit(0)

@@ -16,7 +16,7 @@ shift || true
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${MORVALA_FUZZ_BUILD:-$ROOT/build-fuzz}
 JOBS=${MORVALA_FUZZ_JOBS:-2}
-ALL_TARGETS=(rxring settings config download hexfile)
+ALL_TARGETS=(rxring settings config download hexfile csvflight)
 if [ $# -gt 0 ]; then TARGETS=("$@"); else TARGETS=("${ALL_TARGETS[@]}"); fi
 
 case "$SECONDS_PER_TARGET" in

@@ -4,10 +4,9 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
           libgtest-dev libgmock-dev
-          xvfb xauth xdotool imagemagick fonts-dejavu-core procps python3 time)
-# Fuzzing (clang and its libFuzzer), the checks of the Debian package and its metadata,
-# and the toolkit's German texts that the program loads.
-packages+=(clang libclang-rt-14-dev lintian dpkg-dev file appstream qt6-translations-l10n)
+          xvfb xauth xdotool imagemagick fonts-dejavu-core procps python3 time gpsbabel)
+# Fuzzing (clang and its libFuzzer), the checks of the Debian package and its metadata.
+packages+=(clang libclang-rt-14-dev lintian dpkg-dev file appstream)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -5,14 +5,17 @@
 #   run_e2e.sh BUILD_DIR
 #
 # The walk: read the configuration, download the flight, set both markers on the graph,
-# save the CSV and compare it byte for byte with the flight the simulator sent; back to
+# save the CSV and compare it byte for byte with the flight the simulator sent; on the
+# "Auswertung" tab open the analysis window, place both cursors and save the track as GPX,
+# which GPSBabel must read as the flight's coordinates between the cursors; back to
 # the start, read again, change the configuration with "löschen SingleLog" and write it
 # (the simulator's log must show the 11-byte write message with delete mode 255); then
 # the logger in its bootloader: burn a HEX file on the "Firmwareupdate" tab and compare
 # the programmed image with the file. Screenshots of every step go to BUILD_DIR/e2e/.
 #
 # With E2E_WINDOW_SHOTS=DIR the window of the four main states is also saved as
-# DIR/{idle,config,download,firmware}.png (scripts/screenshots.sh).
+# DIR/{idle,config,download,firmware}.png and the analysis window as DIR/analysis.png
+# (scripts/screenshots.sh).
 # Exit 0 only when every check passed.
 set -uo pipefail
 
@@ -52,7 +55,7 @@ fail() { FAILS+=("$*"); e2e_log "FAIL: $*"; }
 abort() { fail "$*"; e2e_shot "$SHOTS" aborted; exit 1; }
 window_shot() { [ -z "$WINDOW_SHOTS" ] || e2e_shot_window "$WINDOW_SHOTS/$1.png"; }
 
-for tool in Xvfb xdotool import convert python3; do
+for tool in Xvfb xdotool import convert python3 gpsbabel; do
   command -v "$tool" >/dev/null || abort "$tool is not installed"
 done
 for bin in morvala loggersim; do
@@ -95,10 +98,14 @@ AD4_BOX=(264 184)            # GroupBox1 (248, 40) + AD4CheckBox (8, 136), on th
 SINGLELOG_ITEM=(132 247)     # LRadioGroup item 2 "löschen SingleLog"
 PAINTBOX=(120 80)            # PaintBox1, 473 x 137
 HEX_BUTTON=(260 36)          # Button1 "HEX-File  auswählen" on the firmware page
+DIAGRAM_BUTTON=(70 50)       # "Diagramm…" on the analysis page
+GPX_BUTTON=(70 73)           # "GPX speichern…"
 # Positions in the window's client area.
 SAVE_BUTTON=(37 13)
 EXIT_BUTTON=(622 13)
 FIRMWARE_TAB=(279 50)
+ANALYSIS_TAB=(382 50)
+LOGGER_TAB=(110 50)
 
 # ---- 1. read the configuration ----
 e2e_log "Konfiguration lesen"
@@ -152,6 +159,55 @@ else
   cp "$T/expected.csv" "$SHOTS/expected.csv"
   fail "CSV differs from the flight (records $FIRST..$LAST): $(cmp "$T/expected.csv" "$CSV" 2>&1 | head -1)"
 fi
+
+# ---- 4a. the flight analysis: diagram, cursors, GPX ----
+e2e_log "Auswertung"
+FULL_CSV=$T/full.csv
+GPX=$T/track.gpx
+python3 "$HERE/expected_csv.py" "$FLIGHT" 0 $((RECORDS - 1)) "$FULL_CSV" || abort "full CSV not computed"
+# "zum Anfang" first: the analysis keeps its own copy of the flight.
+e2e_click_page "${RESET_BUTTON[@]}"
+e2e_wait 10 "neutral status after the reset" e2e_status_is "$E2E_NEUTRAL" || abort "no reset before the analysis"
+e2e_click "${ANALYSIS_TAB[@]}"
+e2e_wait 10 "the analysis tab's status" e2e_status_is "$E2E_NEUTRAL" || fail "status not neutral on the analysis tab"
+sleep 0.5
+e2e_shot "$SHOTS" analysis-tab
+e2e_click_page "${DIAGRAM_BUTTON[@]}"
+e2e_wait 20 "the analysis window" e2e_window_shown '^Flugauswertung$' || abort "no analysis window"
+sleep 1
+AW=$(e2e_find_window '^Flugauswertung$')
+AGEOM=$(xdotool getwindowgeometry --shell "$AW")
+AX=$(sed -n 's/^X=//p' <<<"$AGEOM"); AY=$(sed -n 's/^Y=//p' <<<"$AGEOM")
+AWIDTH=$(sed -n 's/^WIDTH=//p' <<<"$AGEOM"); AHEIGHT=$(sed -n 's/^HEIGHT=//p' <<<"$AGEOM")
+# The diagram fills the left three quarters of the window: a click near its left third
+# takes cursor A there, one further right cursor B.
+for fx in 30 62; do
+  xdotool mousemove --sync $((AX + AWIDTH * fx / 100)) $((AY + AHEIGHT * 40 / 100)) click 1
+  sleep 0.3
+done
+e2e_shot "$SHOTS" analysis-cursors
+[ -z "$WINDOW_SHOTS" ] || import -window "$AW" "$WINDOW_SHOTS/analysis.png" 2>/dev/null
+xdotool windowraise "$(e2e_main_window)"
+sleep 0.3
+e2e_click_page "${GPX_BUTTON[@]}"
+e2e_wait 20 "the GPX save dialog" e2e_window_shown '^Speichern unter$' || abort "no save dialog for the GPX file"
+e2e_type_into '^Speichern unter$' "$GPX" || abort "could not type into the GPX save dialog"
+e2e_wait 20 "the GPX file" e2e_file_settled "$GPX" || abort "GPX not written"
+e2e_wait 10 "the save dialog to close" e2e_window_gone '^Speichern unter$' || fail "GPX save dialog still open"
+if gpsbabel -t -i gpx -f "$GPX" -o unicsv -F "$T/track.unicsv" 2>"$T/gpsbabel.log"; then
+  if CHECK=$(python3 "$HERE/trackcheck.py" "$T/track.unicsv" "$FULL_CSV" 2>&1); then
+    e2e_log "GPX read by GPSBabel: $CHECK"
+  else
+    cp "$GPX" "$T/track.unicsv" "$SHOTS/" 2>/dev/null
+    fail "GPX track wrong: $CHECK"
+  fi
+else
+  fail "GPSBabel could not read the GPX file: $(head -3 "$T/gpsbabel.log")"
+fi
+e2e_key_into '^Flugauswertung$' Escape
+e2e_wait 10 "the analysis window to close" e2e_window_gone '^Flugauswertung$' || fail "Escape did not close the analysis window"
+e2e_click "${LOGGER_TAB[@]}"
+sleep 0.5
 
 # ---- 5. read again, change and write with "löschen SingleLog" ----
 e2e_log "zum Anfang, Konfiguration lesen, ändern, festlegen"

@@ -1,0 +1,272 @@
+#include "app/analysiswindow.h"
+
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <exception>
+
+#include "analysis/stats.h"
+#include "app/application.h"
+#include "app/flightchart.h"
+#include "app/trackview.h"
+#include "export/atomicfile.h"
+#include "serial/userio.h"
+
+using namespace analysis;
+
+const char* const kStatsHeaders[7] = {"Kanal", "bei A", "bei B", "B − A", "Minimum", "Maximum", "Mittelwert"};
+
+namespace {
+
+int Decimals(Column c) { return c == kLatitude || c == kLongitude ? 6 : 0; }
+
+QString SourceText(const Flight& f) {
+  const QString what = f.source == FlightSource::Download
+                           ? QStringLiteral("letzter Download")
+                           : QStringLiteral("Datei „%1“").arg(QString::fromStdString(f.fileName));
+  return QStringLiteral("%1, %2 Datensätze").arg(what).arg(f.Count());
+}
+
+}  // namespace
+
+AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt::Window), io_(io) {
+  setObjectName(QStringLiteral("AnalysisWindow"));
+  setWindowTitle(QStringLiteral("Flugauswertung"));
+  setAccessibleName(QStringLiteral("Flugauswertung"));
+
+  NoticeLabel = new QLabel(this);
+  NoticeLabel->setObjectName(QStringLiteral("NoticeLabel"));
+  NoticeLabel->setTextFormat(Qt::PlainText);
+  NoticeLabel->setAccessibleName(QStringLiteral("Flug"));
+  ShowAllButton = new QPushButton(QStringLiteral("Alles zeigen"), this);
+  ShowAllButton->setObjectName(QStringLiteral("ShowAllButton"));
+  ShowAllButton->setToolTip(QStringLiteral("den ganzen Flug zeigen (Pos1)"));
+  ShowAllButton->setAccessibleName(QStringLiteral("Alles zeigen"));
+  SaveImageButton = new QPushButton(QStringLiteral("Bild speichern…"), this);
+  SaveImageButton->setObjectName(QStringLiteral("SaveImageButton"));
+  SaveImageButton->setToolTip(QStringLiteral("Diagramm und GPS-Spur als PNG- oder PDF-Datei speichern"));
+  SaveImageButton->setAccessibleName(QStringLiteral("Bild speichern"));
+  for (QPushButton* b : {ShowAllButton, SaveImageButton}) b->setAutoDefault(false);
+
+  Chart = new FlightChart(this);
+  Chart->setObjectName(QStringLiteral("Chart"));
+  Track = new TrackView(this);
+  Track->setObjectName(QStringLiteral("Track"));
+  LaneList = new QListWidget(this);
+  LaneList->setObjectName(QStringLiteral("LaneList"));
+  LaneList->setAccessibleName(QStringLiteral("Kanäle"));
+  LaneList->setToolTip(QStringLiteral("Kanäle zeigen oder ausblenden (Leertaste)"));
+  auto* laneCaption = new QLabel(QStringLiteral("&Kanäle:"), this);
+  laneCaption->setBuddy(LaneList);
+
+  TimeLabel = new QLabel(this);
+  TimeLabel->setObjectName(QStringLiteral("TimeLabel"));
+  TimeLabel->setTextFormat(Qt::PlainText);
+  TimeLabel->setAccessibleName(QStringLiteral("Zeit zwischen A und B"));
+  StatsTable = new QTableWidget(0, 7, this);
+  StatsTable->setObjectName(QStringLiteral("StatsTable"));
+  StatsTable->setAccessibleName(QStringLiteral("Messwerte zwischen A und B"));
+  QStringList headers;
+  for (const char* h : kStatsHeaders) headers << QString::fromUtf8(h);
+  StatsTable->setHorizontalHeaderLabels(headers);
+  StatsTable->verticalHeader()->hide();
+  StatsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  StatsTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+  StatsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  StatsTable->setTabKeyNavigation(false);
+  StatsTable->verticalHeader()->setDefaultSectionSize(StatsTable->fontMetrics().height() + 6);
+
+  // Layout: buttons on top; diagram | track and lane list; time and table below.
+  auto* top = new QHBoxLayout;
+  top->addWidget(NoticeLabel, 1);
+  top->addWidget(ShowAllButton);
+  top->addWidget(SaveImageButton);
+  auto* side = new QWidget(this);
+  auto* sideLayout = new QVBoxLayout(side);
+  sideLayout->setContentsMargins(0, 0, 0, 0);
+  sideLayout->addWidget(Track, 3);
+  sideLayout->addWidget(laneCaption);
+  sideLayout->addWidget(LaneList, 2);
+  auto* upper = new QSplitter(Qt::Horizontal, this);
+  upper->addWidget(Chart);
+  upper->addWidget(side);
+  upper->setStretchFactor(0, 3);
+  upper->setStretchFactor(1, 1);
+  auto* lower = new QWidget(this);
+  auto* lowerLayout = new QVBoxLayout(lower);
+  lowerLayout->setContentsMargins(0, 0, 0, 0);
+  lowerLayout->addWidget(TimeLabel);
+  lowerLayout->addWidget(StatsTable);
+  auto* split = new QSplitter(Qt::Vertical, this);
+  split->addWidget(upper);
+  split->addWidget(lower);
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(split, 1);
+
+  setTabOrder(Chart, LaneList);
+  setTabOrder(LaneList, StatsTable);
+  setTabOrder(StatsTable, ShowAllButton);
+  setTabOrder(ShowAllButton, SaveImageButton);
+
+  connect(ShowAllButton, &QPushButton::clicked, Chart, &FlightChart::ShowAll);
+  connect(SaveImageButton, &QPushButton::clicked, this, [this] {
+    try {
+      SaveImageClick();
+    } catch (const std::exception& e) {
+      ShowError(e);
+    }
+  });
+  connect(Chart, &FlightChart::CursorsChanged, this, &AnalysisWindow::UpdateStats);
+  connect(LaneList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+    Chart->SetLaneVisible(static_cast<Column>(item->data(Qt::UserRole).toInt()),
+                          item->checkState() == Qt::Checked);
+  });
+  // Home shows everything wherever the focus is in the window.
+  auto* home = new QShortcut(QKeySequence(Qt::Key_Home), this);
+  home->setContext(Qt::WindowShortcut);
+  connect(home, &QShortcut::activated, Chart, &FlightChart::ShowAll);
+  // Escape closes the window, as it does a dialog; the flight in hand stays.
+  auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  close->setContext(Qt::WindowShortcut);
+  connect(close, &QShortcut::activated, this, &QWidget::close);
+
+  QSize want(1100, 760);
+  if (const QScreen* s = QGuiApplication::primaryScreen()) want = want.boundedTo(s->availableGeometry().size() * 0.95);
+  resize(want);
+  // Room for the table's rows below the lanes.
+  split->setSizes({want.height() * 62 / 100, want.height() * 38 / 100});
+}
+
+void AnalysisWindow::ShowFlight(std::shared_ptr<const Flight> flight, bool newFlight) {
+  flight_ = std::move(flight);
+  Chart->SetFlight(flight_);
+  Track->SetFlight(flight_);
+  FillLaneList();
+  if (!flight_) {
+    NoticeLabel->setText(QStringLiteral("Kein Flug zur Hand"));
+  } else if (newFlight) {
+    NoticeLabel->setText(QStringLiteral("Neuer Flug übernommen: ") + SourceText(*flight_));
+  } else {
+    NoticeLabel->setText(QStringLiteral("Flug: ") + SourceText(*flight_));
+  }
+  UpdateStats();
+}
+
+void AnalysisWindow::FillLaneList() {
+  const QSignalBlocker block(LaneList);
+  LaneList->clear();
+  if (!flight_) return;
+  for (const LaneInfo& l : flight_->RecordedLanes()) {
+    auto* item = new QListWidgetItem(QString::fromUtf8(l.name), LaneList);
+    item->setData(Qt::UserRole, static_cast<int>(l.column));
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(Chart->LaneVisible(l.column) ? Qt::Checked : Qt::Unchecked);
+  }
+  if (LaneList->count() > 0) LaneList->setCurrentRow(0);
+}
+
+void AnalysisWindow::UpdateStats() {
+  const int32_t a = Chart->CursorRecord(FlightChart::A), b = Chart->CursorRecord(FlightChart::B);
+  Track->SetCursors(a, b);
+  const std::vector<Column> lanes = Chart->ShownLanes();
+  StatsTable->setRowCount(static_cast<int>(lanes.size()));
+  if (!flight_ || flight_->Empty()) {
+    TimeLabel->setText(QString());
+    return;
+  }
+  const double dt = flight_->SampleInterval();
+  const QString active = Chart->ActiveCursor() == FlightChart::A ? QStringLiteral("A") : QStringLiteral("B");
+  TimeLabel->setText(QStringLiteral("A: %1 (Datensatz %2)   B: %3 (Datensatz %4)   Zeit zwischen A und B: %5   "
+                                    "aktiver Cursor: %6")
+                         .arg(QString::fromStdString(FormatHms(a * dt)))
+                         .arg(a)
+                         .arg(QString::fromStdString(FormatHms(b * dt)))
+                         .arg(b)
+                         .arg(QString::fromStdString(FormatHms(SecondsBetween(a, b, dt))))
+                         .arg(active));
+  for (size_t row = 0; row < lanes.size(); ++row) {
+    const Column c = lanes[row];
+    const CursorStats s = StatsBetween(*flight_, c, a, b);
+    const int d = Decimals(c);
+    const QString cells[7] = {QString::fromUtf8(AllLanes()[c].name),
+                              QString::fromStdString(GermanNumber(s.atA, d)),
+                              QString::fromStdString(GermanNumber(s.atB, d)),
+                              QString::fromStdString(GermanNumber(s.difference, d)),
+                              QString::fromStdString(GermanNumber(s.min, d)),
+                              QString::fromStdString(GermanNumber(s.max, d)),
+                              QString::fromStdString(GermanNumber(s.mean, d == 0 ? 2 : d))};
+    for (int col = 0; col < 7; ++col) {
+      QTableWidgetItem* item = StatsTable->item(static_cast<int>(row), col);
+      if (!item) {
+        item = new QTableWidgetItem;
+        if (col > 0) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        StatsTable->setItem(static_cast<int>(row), col, item);
+      }
+      item->setText(cells[col]);
+    }
+  }
+}
+
+QImage AnalysisWindow::DiagramImage() const {
+  const QSize chart = Chart->size(), track = Track->size();
+  QImage img(chart.width() + track.width(), std::max(chart.height(), track.height()), QImage::Format_RGB32);
+  img.fill(Qt::white);
+  QPainter p(&img);
+  p.setFont(Chart->font());
+  Chart->Render(p, chart);
+  Track->Render(p, QRect(QPoint(chart.width(), 0), track));
+  return img;
+}
+
+void AnalysisWindow::WriteDiagram(const std::string& path) const {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  const QString name = QString::fromStdString(path);
+  if (name.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
+    // As vectors, on a page of the diagram's proportions.
+    const QSize chart = Chart->size(), track = Track->size();
+    const QSize all(chart.width() + track.width(), std::max(chart.height(), track.height()));
+    QPdfWriter pdf(&buffer);
+    pdf.setTitle(QStringLiteral("Flugauswertung"));
+    pdf.setCreator(QStringLiteral("Morvala"));
+    pdf.setResolution(96);
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    pdf.setPageSize(QPageSize(QSizeF(all.width() * 25.4 / 96, all.height() * 25.4 / 96), QPageSize::Millimeter));
+    QPainter p(&pdf);
+    p.setFont(Chart->font());
+    Chart->Render(p, chart);
+    Track->Render(p, QRect(QPoint(chart.width(), 0), track));
+  } else {
+    DiagramImage().save(&buffer, "PNG");
+  }
+  buffer.close();
+  AtomicFile::WriteWhole(path, bytes.toStdString());
+}
+
+void AnalysisWindow::SaveImageClick() {
+  if (!io_) return;
+  const auto chosen = io_->SaveFileName("PNG-Bild (*.png);;PDF-Dokument (*.pdf)", "flugauswertung.png");
+  if (!chosen || chosen->empty()) return;
+  std::string path = *chosen;
+  const QString lower = QString::fromStdString(path).toLower();
+  if (!lower.endsWith(QStringLiteral(".png")) && !lower.endsWith(QStringLiteral(".pdf"))) path += ".png";
+  WriteDiagram(path);
+  io_->SetStatusColor(StatusColorSuccess);
+  io_->SetStatusText(1, "Bild gespeichert: " + path);
+  io_->RepaintStatus();
+}

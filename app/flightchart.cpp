@@ -1,0 +1,435 @@
+#include "app/flightchart.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/stats.h"
+#include "analysis/ticks.h"
+
+using namespace analysis;
+
+namespace {
+
+constexpr int kLabelWidth = 112;  // lane names and value ranges left of the plot
+constexpr int kAxisHeight = 24;
+constexpr int kTop = 18;          // room for the cursor flags
+constexpr int kLaneGap = 6;
+constexpr int kCursorReach = 5;   // pixels within which a press grabs a cursor
+constexpr int kClickSlop = 3;     // pixels a press may move and still be a click
+
+const QColor kCursorColor[2] = {QColor(0, 90, 210), QColor(205, 30, 30)};
+const QColor kRangeShade(255, 246, 196);
+const QColor kGrid(225, 225, 225);
+const QColor kTrace(20, 20, 20);
+
+int Decimals(Column c) { return c == kLatitude || c == kLongitude ? 6 : 0; }
+
+}  // namespace
+
+FlightChart::FlightChart(QWidget* parent) : QWidget(parent) {
+  setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(false);
+  setMinimumSize(320, 200);
+  setAccessibleName(QStringLiteral("Diagramm"));
+  setAccessibleDescription(QStringLiteral(
+      "Kanäle über der Zeit mit den Cursorn A und B. Klick setzt den näheren Cursor, Ziehen "
+      "verschiebt, Strg+Ziehen zoomt, Mausrad zoomt die Zeitachse, Pos1 zeigt alles, Pfeil links "
+      "und rechts bewegen den aktiven Cursor, Tab wechselt zwischen A und B, Strg+Tab verlässt "
+      "das Diagramm."));
+  setToolTip(QStringLiteral("Klick: Cursor setzen · Ziehen: verschieben · Strg+Ziehen: Zoom · "
+                            "Mausrad: Zoom · Pos1: alles · ←/→: Cursor · Tab: A/B"));
+}
+
+void FlightChart::SetFlight(std::shared_ptr<const Flight> flight) {
+  flight_ = std::move(flight);
+  for (int c = 0; c < kColumnCount; ++c) {
+    values_[c].clear();
+    visible_[c] = false;
+  }
+  if (flight_) {
+    const int32_t n = flight_->Count();
+    for (const LaneInfo& l : flight_->RecordedLanes()) {
+      std::vector<double>& v = values_[l.column];
+      v.resize(static_cast<size_t>(n));
+      for (int32_t i = 0; i < n; ++i) v[static_cast<size_t>(i)] = flight_->LaneValue(l.column, i);
+      const auto [mn, mx] = std::minmax_element(v.begin(), v.end());
+      lo_[l.column] = v.empty() ? 0 : *mn;
+      hi_[l.column] = v.empty() ? 1 : *mx;
+      visible_[l.column] = true;
+    }
+    cursor_ = {flight_->rangeFirst, flight_->rangeLast};
+  } else {
+    cursor_ = {0, 0};
+  }
+  active_ = A;
+  drag_ = Drag::None;
+  ShowAll();
+  emit CursorsChanged();
+}
+
+void FlightChart::SetLaneVisible(Column c, bool visible) {
+  if (!flight_ || !flight_->HasChannel(c) || visible_[c] == visible) return;
+  visible_[c] = visible;
+  update();
+  emit CursorsChanged();
+}
+
+std::vector<Column> FlightChart::ShownLanes() const {
+  std::vector<Column> out;
+  if (!flight_) return out;
+  for (const LaneInfo& l : AllLanes())
+    if (visible_[l.column] && flight_->HasChannel(l.column)) out.push_back(l.column);
+  return out;
+}
+
+void FlightChart::SetActiveCursor(Cursor c) {
+  if (active_ == c) return;
+  active_ = c;
+  update();
+  emit CursorsChanged();
+}
+
+void FlightChart::SetCursorRecord(Cursor c, int32_t record) {
+  if (!flight_ || flight_->Empty()) return;
+  record = std::clamp(record, 0, flight_->Count() - 1);
+  if (cursor_[c] == record) return;
+  cursor_[c] = record;
+  update();
+  emit CursorsChanged();
+}
+
+void FlightChart::SetView(double v0, double v1) {
+  const double n = flight_ ? flight_->Count() : 0;
+  const double full = std::max(n - 1, 1.0);
+  double span = std::clamp(v1 - v0, std::min(4.0, full), full);
+  v0 = std::clamp(v0, 0.0, std::max(full - span, 0.0));
+  if (n <= 1) v0 = -0.5, span = 1;
+  if (v0 == v0_ && v0 + span == v1_) return;
+  v0_ = v0;
+  v1_ = v0 + span;
+  update();
+  emit ViewChanged();
+}
+
+void FlightChart::ShowAll() {
+  const double n = flight_ ? flight_->Count() : 0;
+  SetView(0, std::max(n - 1, 1.0));
+}
+
+void FlightChart::ZoomAround(double factor, double x) {
+  const QRect plot = PlotRect();
+  const double fx = std::clamp((x - plot.left()) / std::max(plot.width(), 1), 0.0, 1.0);
+  const double at = v0_ + fx * (v1_ - v0_);
+  const double span = (v1_ - v0_) * factor;
+  SetView(at - fx * span, at - fx * span + span);
+}
+
+void FlightChart::PanByPixels(double dx) {
+  const double perPixel = (v1_ - v0_) / std::max(PlotRect().width(), 1);
+  SetView(v0_ - dx * perPixel, v1_ - dx * perPixel);
+}
+
+QRect FlightChart::PlotRect(const QSize& size) const {
+  return QRect(kLabelWidth, kTop, std::max(size.width() - kLabelWidth - 8, 1),
+               std::max(size.height() - kTop - kAxisHeight, 1));
+}
+
+double FlightChart::XOfRecord(double record, const QSize& size) const {
+  const QRect plot = PlotRect(size);
+  return plot.left() + (record - v0_) / (v1_ - v0_) * plot.width();
+}
+
+int32_t FlightChart::RecordAtX(double x, const QSize& size) const {
+  if (!flight_ || flight_->Empty()) return 0;
+  const QRect plot = PlotRect(size);
+  const double r = v0_ + (x - plot.left()) * (v1_ - v0_) / plot.width();
+  return static_cast<int32_t>(std::clamp(std::lround(r), 0L, static_cast<long>(flight_->Count() - 1)));
+}
+
+QRect FlightChart::LaneRect(int lane, int laneCount, const QSize& size) const {
+  const QRect plot = PlotRect(size);
+  if (laneCount <= 0) return plot;
+  const double h = (plot.height() + kLaneGap) / static_cast<double>(laneCount);
+  const int top = plot.top() + static_cast<int>(std::lround(lane * h));
+  const int bottom = plot.top() + static_cast<int>(std::lround((lane + 1) * h)) - kLaneGap;
+  return QRect(plot.left(), top, plot.width(), std::max(bottom - top, 2));
+}
+
+void FlightChart::DrawLane(QPainter& p, Column c, const QRect& r, const QSize& size) const {
+  const std::vector<double>& v = values_[c];
+  if (v.empty()) return;
+  const double lo = lo_[c], hi = hi_[c] > lo_[c] ? hi_[c] : lo_[c] + 1;
+  // The altitude reading is drawn as the final graph draws it: smaller readings higher.
+  const bool inverted = c == kAdc16;
+  const double top = r.top() + 2, height = r.height() - 4;
+  auto yOf = [&](double value) {
+    double f = (value - lo) / (hi - lo);
+    if (inverted) f = 1 - f;
+    return top + (1 - f) * height;
+  };
+
+  // Name and the values at the lane's top and bottom.
+  p.setPen(Qt::black);
+  const QFontMetrics fm = p.fontMetrics();
+  const int labelRight = r.left() - 6;
+  const QRect nameRect(4, r.top(), labelRight - 4, fm.height());
+  QFont bold = p.font();
+  bold.setBold(true);
+  p.save();
+  p.setFont(bold);
+  p.drawText(nameRect, Qt::AlignLeft | Qt::AlignTop, QString::fromUtf8(AllLanes()[c].name));
+  p.restore();
+  p.setPen(QColor(90, 90, 90));
+  const QString topValue = QString::fromStdString(GermanNumber(inverted ? lo : hi, Decimals(c)));
+  const QString bottomValue = QString::fromStdString(GermanNumber(inverted ? hi : lo, Decimals(c)));
+  if (r.height() >= 2 * fm.height() + 4) {
+    p.drawText(QRect(4, r.top() + fm.height(), labelRight - 4, fm.height()), Qt::AlignRight | Qt::AlignTop, topValue);
+    p.drawText(QRect(4, r.bottom() - fm.height() + 1, labelRight - 4, fm.height()), Qt::AlignRight | Qt::AlignBottom,
+               bottomValue);
+  }
+  p.setPen(QColor(160, 160, 160));
+  p.drawRect(r.adjusted(0, 0, -1, -1));
+
+  p.save();
+  p.setClipRect(r);
+  p.setPen(QPen(kTrace, 1));
+  const double span = v1_ - v0_;
+  const double recordsPerPixel = span / r.width();
+  const long long n = static_cast<long long>(v.size());
+  if (recordsPerPixel < 1.5) {
+    // Zoomed in: a line through every record in view.
+    const long long from = std::max(0LL, static_cast<long long>(std::floor(v0_)) - 1);
+    const long long to = std::min(n - 1, static_cast<long long>(std::ceil(v1_)) + 1);
+    QPolygonF line;
+    line.reserve(static_cast<int>(to - from + 1));
+    for (long long i = from; i <= to; ++i)
+      line << QPointF(XOfRecord(static_cast<double>(i), size), yOf(v[static_cast<size_t>(i)]));
+    p.drawPolyline(line);
+    if (recordsPerPixel < 0.1) {
+      p.setBrush(kTrace);
+      for (const QPointF& pt : line) p.drawEllipse(pt, 1.5, 1.5);
+    }
+  } else {
+    // Zoomed out: per pixel column one stroke from its smallest to its largest value.
+    analysis::MinMaxPerColumn(v.data(), v.size(), v0_, v1_, r.width(), columns_);
+    std::vector<QLineF> strokes;
+    strokes.reserve(columns_.size());
+    for (size_t col = 0; col < columns_.size(); ++col) {
+      const ColumnRange& cr = columns_[col];
+      if (!cr.any) continue;
+      const double x = r.left() + col + 0.5;
+      double y1 = yOf(cr.min), y2 = yOf(cr.max);
+      if (std::abs(y1 - y2) < 1) y2 = y1 + 1;  // at least one pixel
+      strokes.emplace_back(x, y1, x, y2);
+    }
+    p.drawLines(strokes.data(), static_cast<int>(strokes.size()));
+  }
+  p.restore();
+}
+
+void FlightChart::Render(QPainter& p, const QSize& size) const {
+  p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+  const QRect plot = PlotRect(size);
+  if (!flight_ || flight_->Empty()) {
+    p.setPen(Qt::black);
+    p.drawText(QRect(QPoint(0, 0), size), Qt::AlignCenter, QStringLiteral("Kein Flug zur Hand"));
+    return;
+  }
+  const double dt = flight_->SampleInterval();
+
+  // The export range the main window's markers chose, shaded behind everything (not
+  // when it is the whole flight, which would only tint the whole diagram).
+  if (flight_->source == FlightSource::Download &&
+      (flight_->rangeFirst > 0 || flight_->rangeLast < flight_->Count() - 1)) {
+    const double x1 = std::max<double>(XOfRecord(flight_->rangeFirst, size), plot.left());
+    const double x2 = std::min<double>(XOfRecord(flight_->rangeLast, size), plot.right() + 1);
+    if (x2 >= x1) p.fillRect(QRectF(x1, plot.top(), std::max(x2 - x1, 1.0), plot.height()), kRangeShade);
+  }
+
+  // Time grid and axis.
+  const QFontMetrics fm = p.fontMetrics();
+  const double spacing = fm.horizontalAdvance(QStringLiteral("00:00:00,00")) + 16;
+  const auto ticks = TimeTicks(v0_ * dt, v1_ * dt, plot.width(), spacing);
+  p.setPen(kGrid);
+  for (const Tick& t : ticks) p.drawLine(QPointF(plot.left() + t.x, plot.top()), QPointF(plot.left() + t.x, plot.bottom()));
+  p.setPen(Qt::black);
+  p.drawLine(plot.left(), plot.bottom() + 1, plot.right(), plot.bottom() + 1);
+  for (const Tick& t : ticks) {
+    const double x = plot.left() + t.x;
+    p.drawLine(QPointF(x, plot.bottom() + 1), QPointF(x, plot.bottom() + 5));
+    const QString label = QString::fromStdString(t.label);
+    const int w = fm.horizontalAdvance(label);
+    p.drawText(QPointF(std::clamp(x - w / 2.0, 0.0, size.width() - w - 1.0), plot.bottom() + 6 + fm.ascent()), label);
+  }
+  p.drawText(QRect(4, plot.bottom() + 6, kLabelWidth - 10, fm.height()), Qt::AlignLeft, QStringLiteral("Zeit (min:s)"));
+
+  // The lanes.
+  const std::vector<Column> lanes = ShownLanes();
+  for (size_t i = 0; i < lanes.size(); ++i)
+    DrawLane(p, lanes[i], LaneRect(static_cast<int>(i), static_cast<int>(lanes.size()), size), size);
+  if (lanes.empty()) {
+    p.setPen(Qt::black);
+    p.drawText(plot, Qt::AlignCenter, QStringLiteral("Kein Kanal gewählt"));
+  }
+
+  // The cursors, the active one wider, each with its flag.
+  for (int c : {A, B}) {
+    const double x = XOfRecord(cursor_[c], size);
+    if (x < plot.left() - 1 || x > plot.right() + 1) continue;
+    p.setPen(QPen(kCursorColor[c], c == active_ ? 2 : 1));
+    p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+    const QRectF flag(x - 8, 1, 16, kTop - 3);
+    p.fillRect(flag, kCursorColor[c]);
+    p.setPen(Qt::white);
+    p.drawText(flag, Qt::AlignCenter, c == A ? QStringLiteral("A") : QStringLiteral("B"));
+  }
+
+  // The zoom box while it is drawn.
+  if (drag_ == Drag::ZoomBox) {
+    const QRect box = QRect(pressPos_, lastPos_).normalized();
+    p.setPen(QPen(Qt::darkGray, 1, Qt::DashLine));
+    p.setBrush(QColor(0, 0, 0, 30));
+    p.drawRect(QRect(box.left(), plot.top(), box.width(), plot.height()));
+    p.setBrush(Qt::NoBrush);
+  }
+}
+
+void FlightChart::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  Render(p, size());
+  if (hasFocus()) {
+    p.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+}
+
+int FlightChart::CursorNear(int x) const {
+  if (!flight_) return -1;
+  int best = -1;
+  double bestDist = kCursorReach + 0.5;
+  for (int c : {active_ == A ? A : B, active_ == A ? B : A}) {
+    const double d = std::abs(XOfRecord(cursor_[c], size()) - x);
+    if (d < bestDist) {
+      best = c;
+      bestDist = d;
+    }
+  }
+  return best;
+}
+
+void FlightChart::mousePressEvent(QMouseEvent* e) {
+  if (e->button() != Qt::LeftButton || !flight_) return;
+  setFocus(Qt::MouseFocusReason);
+  pressPos_ = lastPos_ = e->position().toPoint();
+  const int near = CursorNear(pressPos_.x());
+  if (e->modifiers() & Qt::ControlModifier) {
+    drag_ = Drag::ZoomBox;
+  } else if (near >= 0) {
+    drag_ = Drag::Cursor;
+    dragCursor_ = static_cast<Cursor>(near);
+    SetActiveCursor(dragCursor_);
+  } else {
+    drag_ = Drag::Pending;
+  }
+}
+
+void FlightChart::mouseMoveEvent(QMouseEvent* e) {
+  const QPoint pos = e->position().toPoint();
+  switch (drag_) {
+    case Drag::Cursor:
+      SetCursorRecord(dragCursor_, RecordAtX(pos.x(), size()));
+      break;
+    case Drag::ZoomBox:
+      lastPos_ = pos;
+      update();
+      break;
+    case Drag::Pending:
+      if ((pos - pressPos_).manhattanLength() <= kClickSlop) break;
+      drag_ = Drag::Pan;
+      [[fallthrough]];
+    case Drag::Pan:
+      PanByPixels(pos.x() - lastPos_.x());
+      lastPos_ = pos;
+      break;
+    case Drag::None:
+      break;
+  }
+}
+
+void FlightChart::mouseReleaseEvent(QMouseEvent* e) {
+  if (e->button() != Qt::LeftButton) return;
+  const QPoint pos = e->position().toPoint();
+  const Drag was = drag_;
+  drag_ = Drag::None;
+  if (was == Drag::Pending && flight_) {
+    // A click: the nearer cursor goes to the record under the mouse.
+    const int32_t r = RecordAtX(pos.x(), size());
+    const double da = std::abs(XOfRecord(cursor_[A], size()) - pos.x());
+    const double db = std::abs(XOfRecord(cursor_[B], size()) - pos.x());
+    const Cursor which = da < db ? A : (db < da ? B : active_);
+    SetActiveCursor(which);
+    SetCursorRecord(which, r);
+  } else if (was == Drag::ZoomBox) {
+    const int x1 = std::min(pressPos_.x(), pos.x()), x2 = std::max(pressPos_.x(), pos.x());
+    if (x2 - x1 > kClickSlop) {
+      const QRect plot = PlotRect();
+      const double per = (v1_ - v0_) / plot.width();
+      SetView(v0_ + (x1 - plot.left()) * per, v0_ + (x2 - plot.left()) * per);
+    }
+    update();
+  }
+}
+
+void FlightChart::wheelEvent(QWheelEvent* e) {
+  const int delta = e->angleDelta().y();
+  if (delta == 0 || !flight_) return;
+  ZoomAround(std::pow(0.8, delta / 120.0), e->position().x());
+  e->accept();
+}
+
+void FlightChart::KeepCursorInView(Cursor c) {
+  const double r = cursor_[c];
+  const double span = v1_ - v0_;
+  if (r < v0_) SetView(r, r + span);
+  else if (r > v1_) SetView(r - span, r);
+}
+
+bool FlightChart::event(QEvent* e) {
+  // Tab and Shift+Tab switch the cursor here instead of moving the focus on; Ctrl+Tab and
+  // Ctrl+Shift+Tab move the focus.
+  if (e->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
+      if (k->modifiers() & Qt::ControlModifier)
+        focusNextPrevChild(k->key() == Qt::Key_Tab && !(k->modifiers() & Qt::ShiftModifier));
+      else
+        SetActiveCursor(active_ == A ? B : A);
+      return true;
+    }
+  }
+  return QWidget::event(e);
+}
+
+void FlightChart::keyPressEvent(QKeyEvent* e) {
+  if (!flight_) return QWidget::keyPressEvent(e);
+  switch (e->key()) {
+    case Qt::Key_Home:
+      ShowAll();
+      break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+      SetCursorRecord(active_, cursor_[active_] + (e->key() == Qt::Key_Left ? -1 : 1));
+      KeepCursorInView(active_);
+      break;
+    case Qt::Key_Plus:
+    case Qt::Key_Minus:
+      ZoomAround(e->key() == Qt::Key_Plus ? 0.5 : 2.0, XOfRecord(cursor_[active_], size()));
+      break;
+    default:
+      QWidget::keyPressEvent(e);
+  }
+}

@@ -1,0 +1,95 @@
+// The diagram of the analysis window: one lane per shown channel over a common time axis,
+// the export range shaded, and the two measuring cursors A and B.
+//
+// Mouse and keys, one meaning each: a click places the nearer cursor at that record;
+// dragging a cursor moves it; dragging elsewhere pans; Ctrl + drag draws a zoom box; the
+// wheel zooms the time axis around the mouse; Home shows everything; ← / → move the
+// active cursor by one record; Tab switches between A and B (Ctrl+Tab leaves the diagram);
+// + and − zoom around the active cursor.
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "analysis/decimate.h"
+#include "analysis/flight.h"
+
+class QPainter;
+
+class FlightChart : public QWidget {
+  Q_OBJECT
+ public:
+  explicit FlightChart(QWidget* parent = nullptr);
+
+  enum Cursor { A = 0, B = 1 };
+
+  // A new flight: every recorded lane shown, the whole flight in view, the cursors at the
+  // flight's range (the export range of a download, a file's first and last record).
+  void SetFlight(std::shared_ptr<const analysis::Flight> flight);
+  const analysis::Flight* FlightShown() const { return flight_.get(); }
+
+  void SetLaneVisible(analysis::Column c, bool visible);
+  bool LaneVisible(analysis::Column c) const { return visible_[c]; }
+  // The recorded lanes that are shown, top to bottom.
+  std::vector<analysis::Column> ShownLanes() const;
+
+  int32_t CursorRecord(Cursor c) const { return cursor_[c]; }
+  Cursor ActiveCursor() const { return active_; }
+  void SetActiveCursor(Cursor c);
+  void SetCursorRecord(Cursor c, int32_t record);
+
+  // The view in record units: the left edge shows record ViewStart, the right ViewEnd.
+  double ViewStart() const { return v0_; }
+  double ViewEnd() const { return v1_; }
+  void SetView(double v0, double v1);
+  void ShowAll();                                // "Alles zeigen"
+  void ZoomAround(double factor, double x);      // factor < 1 zooms in; x in widget pixels
+  void PanByPixels(double dx);
+
+  // Geometry for a widget of the given size: the area the lanes and cursors use.
+  QRect PlotRect(const QSize& size) const;
+  QRect PlotRect() const { return PlotRect(size()); }
+  double XOfRecord(double record, const QSize& size) const;
+  int32_t RecordAtX(double x, const QSize& size) const;
+  QRect LaneRect(int lane, int laneCount, const QSize& size) const;
+
+  // Draws the whole diagram for a surface of this size (the screen, PNG, PDF, benchmark).
+  void Render(QPainter& p, const QSize& size) const;
+
+ signals:
+  void CursorsChanged();
+  void ViewChanged();
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  bool event(QEvent* e) override;
+
+ private:
+  enum class Drag { None, Pending, Pan, Cursor, ZoomBox };
+  void DrawLane(QPainter& p, analysis::Column c, const QRect& r, const QSize& size) const;
+  void KeepCursorInView(Cursor c);
+  int CursorNear(int x) const;  // -1 when no cursor line is within reach
+
+  std::shared_ptr<const analysis::Flight> flight_;
+  std::array<std::vector<double>, analysis::kColumnCount> values_;
+  std::array<double, analysis::kColumnCount> lo_{}, hi_{};
+  std::array<bool, analysis::kColumnCount> visible_{};
+  std::array<int32_t, 2> cursor_{0, 0};
+  Cursor active_ = A;
+  double v0_ = 0, v1_ = 1;
+
+  Drag drag_ = Drag::None;
+  QPoint pressPos_;
+  QPoint lastPos_;
+  Cursor dragCursor_ = A;
+  mutable std::vector<analysis::ColumnRange> columns_;
+};

@@ -1,0 +1,168 @@
+#include "app/trackview.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/coords.h"
+
+using namespace analysis;
+
+namespace {
+const QColor kCursorColor[2] = {QColor(0, 90, 210), QColor(205, 30, 30)};
+constexpr int kMargin = 16;
+}  // namespace
+
+TrackView::TrackView(QWidget* parent) : QWidget(parent) {
+  setMinimumSize(200, 200);
+  setAccessibleName(QStringLiteral("GPS-Spur"));
+  setAccessibleDescription(
+      QStringLiteral("Flugweg aus Breite und Länge mit Maßstab, Start, Ende und den Cursorn A und B"));
+}
+
+void TrackView::SetFlight(std::shared_ptr<const Flight> flight) {
+  flight_ = std::move(flight);
+  fixIndex_.clear();
+  xs_.clear();
+  ys_.clear();
+  if (flight_ && flight_->HasGps()) {
+    const auto& lat = flight_->columns[kLatitude];
+    const auto& lon = flight_->columns[kLongitude];
+    double sumLat = 0, sumLon = 0;
+    for (int32_t i = 0; i < flight_->Count(); ++i) {
+      if (!HasFix(lat[i], lon[i])) continue;
+      fixIndex_.push_back(i);
+      sumLat += DecimalDegrees(lat[i]);
+      sumLon += DecimalDegrees(lon[i]);
+    }
+    if (!fixIndex_.empty()) {
+      const LocalProjection proj{sumLat / fixIndex_.size(), sumLon / fixIndex_.size()};
+      for (int32_t i : fixIndex_) {
+        xs_.push_back(proj.ToX(DecimalDegrees(lon[i])));
+        ys_.push_back(proj.ToY(DecimalDegrees(lat[i])));
+      }
+      const auto [x0, x1] = std::minmax_element(xs_.begin(), xs_.end());
+      const auto [y0, y1] = std::minmax_element(ys_.begin(), ys_.end());
+      minX_ = *x0, maxX_ = *x1, minY_ = *y0, maxY_ = *y1;
+    }
+  }
+  update();
+}
+
+void TrackView::SetCursors(int32_t a, int32_t b) {
+  if (a == a_ && b == b_) return;
+  a_ = a;
+  b_ = b;
+  update();
+}
+
+TrackView::Fitted TrackView::Fit(const QRect& r) const {
+  Fitted f;
+  const double w = std::max(maxX_ - minX_, 1.0), h = std::max(maxY_ - minY_, 1.0);
+  const double room = std::max(r.width() - 2 * kMargin, 10), roomH = std::max(r.height() - 2 * kMargin - 24, 10);
+  f.scale = std::min(room / w, roomH / h);
+  f.cx = (minX_ + maxX_) / 2;
+  f.cy = (minY_ + maxY_) / 2;
+  f.centre = QPointF(r.left() + r.width() / 2.0, r.top() + (r.height() - 24) / 2.0);
+  return f;
+}
+
+QPointF TrackView::ToPixel(const Fitted& f, double x, double y) const {
+  return QPointF(f.centre.x() + (x - f.cx) * f.scale, f.centre.y() - (y - f.cy) * f.scale);
+}
+
+bool TrackView::PositionOf(int32_t record, const QRect& r, QPointF& at) const {
+  if (fixIndex_.empty()) return false;
+  // The fix nearest to the record.
+  auto it = std::lower_bound(fixIndex_.begin(), fixIndex_.end(), record);
+  size_t k = static_cast<size_t>(it - fixIndex_.begin());
+  if (k == fixIndex_.size() || (k > 0 && record - fixIndex_[k - 1] < fixIndex_[k] - record)) --k;
+  at = ToPixel(Fit(r), xs_[k], ys_[k]);
+  return true;
+}
+
+void TrackView::Render(QPainter& p, const QRect& r) const {
+  p.fillRect(r, QColor(250, 250, 246));
+  p.setPen(QColor(160, 160, 160));
+  p.drawRect(r.adjusted(0, 0, -1, -1));
+  p.setPen(Qt::black);
+  p.drawText(r.adjusted(6, 4, -6, 0), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("GPS-Spur"));
+  if (!flight_ || !flight_->HasGps()) {
+    p.drawText(r, Qt::AlignCenter, QStringLiteral("GPS nicht aufgezeichnet"));
+    return;
+  }
+  if (fixIndex_.empty()) {
+    p.drawText(r, Qt::AlignCenter, QStringLiteral("keine GPS-Position"));
+    return;
+  }
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing, true);
+  const Fitted f = Fit(r);
+  // The track, leaving out points closer than half a pixel to the last one drawn.
+  QPolygonF line;
+  QPointF last(-1e9, -1e9);
+  for (size_t k = 0; k < xs_.size(); ++k) {
+    const QPointF pt = ToPixel(f, xs_[k], ys_[k]);
+    if (k + 1 < xs_.size() && std::abs(pt.x() - last.x()) < 0.5 && std::abs(pt.y() - last.y()) < 0.5) continue;
+    line << pt;
+    last = pt;
+  }
+  p.setPen(QPen(QColor(60, 60, 60), 1.5));
+  p.drawPolyline(line);
+
+  // Start and end.
+  const QPointF start = ToPixel(f, xs_.front(), ys_.front());
+  const QPointF end = ToPixel(f, xs_.back(), ys_.back());
+  p.setPen(QPen(Qt::black, 1));
+  p.setBrush(QColor(40, 170, 60));
+  p.drawEllipse(start, 5, 5);
+  p.setBrush(QColor(230, 140, 0));
+  p.drawRect(QRectF(end.x() - 4.5, end.y() - 4.5, 9, 9));
+  p.setBrush(Qt::NoBrush);
+  // Labels right of their mark, or left of it where the right edge is near.
+  const QFontMetrics fm = p.fontMetrics();
+  auto label = [&](const QPointF& at, double dy, const QString& text) {
+    const double w = fm.horizontalAdvance(text);
+    const double x = at.x() + 8 + w > r.right() - 2 ? at.x() - 8 - w : at.x() + 8;
+    p.drawText(QPointF(x, at.y() + dy), text);
+  };
+  label(start, -6, QStringLiteral("Start"));
+  label(end, 14, QStringLiteral("Ende"));
+
+  // The cursors.
+  for (int c = 0; c < 2; ++c) {
+    QPointF at;
+    if (!PositionOf(c == 0 ? a_ : b_, r, at)) continue;
+    p.setPen(QPen(Qt::white, 1));
+    p.setBrush(kCursorColor[c]);
+    p.drawEllipse(at, 6, 6);
+    p.setPen(kCursorColor[c]);
+    QFont bold = p.font();
+    bold.setBold(true);
+    p.setFont(bold);
+    label(at, 4, c == 0 ? QStringLiteral("A") : QStringLiteral("B"));
+    bold.setBold(false);
+    p.setFont(bold);
+  }
+  p.setBrush(Qt::NoBrush);
+
+  // The scale bar, at most 40 % of the width.
+  const double metres = ScaleBarMetres(0.4 * (r.width() - 2 * kMargin) / f.scale);
+  if (metres > 0) {
+    const double px = metres * f.scale;
+    const double x0 = r.left() + kMargin, y0 = r.bottom() - 12;
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(Qt::black, 2));
+    p.drawLine(QPointF(x0, y0), QPointF(x0 + px, y0));
+    p.setPen(QPen(Qt::black, 1));
+    p.drawLine(QPointF(x0, y0 - 4), QPointF(x0, y0 + 3));
+    p.drawLine(QPointF(x0 + px, y0 - 4), QPointF(x0 + px, y0 + 3));
+    p.drawText(QPointF(x0 + px + 6, y0 + 4), QString::fromStdString(ScaleBarLabel(metres)));
+  }
+  p.restore();
+}
+
+void TrackView::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  Render(p, rect());
+}

@@ -1,0 +1,44 @@
+// The GPS track beside the lanes: latitude and longitude in a projection with equal scale
+// in both directions at the flight's latitude, a scale bar, start and end marked, and
+// where the cursors A and B are.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+#include "analysis/flight.h"
+
+class QPainter;
+
+class TrackView : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TrackView(QWidget* parent = nullptr);
+  void SetFlight(std::shared_ptr<const analysis::Flight> flight);
+  void SetCursors(int32_t a, int32_t b);
+  // Draws the track into r.
+  void Render(QPainter& p, const QRect& r) const;
+
+  // The pixel at which record i's position lies when drawn into r (the nearest record
+  // with a fix); false without a fix.
+  bool PositionOf(int32_t record, const QRect& r, QPointF& at) const;
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+
+ private:
+  struct Fitted {
+    double scale = 1;  // pixels per metre
+    double cx = 0, cy = 0;
+    QPointF centre;
+  };
+  Fitted Fit(const QRect& r) const;
+  QPointF ToPixel(const Fitted& f, double x, double y) const;
+
+  std::shared_ptr<const analysis::Flight> flight_;
+  std::vector<int32_t> fixIndex_;      // records with a fix, ascending
+  std::vector<double> xs_, ys_;        // their projected positions in metres
+  double minX_ = 0, maxX_ = 0, minY_ = 0, maxY_ = 0;
+  int32_t a_ = 0, b_ = 0;
+};

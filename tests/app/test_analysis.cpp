@@ -1,0 +1,604 @@
+// The third tab "Auswertung" and the window "Flugauswertung" through the real widgets:
+// the tab's status text and summary, the flight in hand taken after a download and kept
+// through "zum Anfang" and a configuration read, files opened and refused, the cursors by
+// mouse and keys, the statistics, the track files and the picture.
+#include <QAccessible>
+#include <QFile>
+#include <QListWidget>
+#include <QPainter>
+#include <QTableWidget>
+#include <cmath>
+
+#include "analysis/coords.h"
+#include "analysis/flightcsv.h"
+#include "analysis/stats.h"
+#include "analysis/trackfiles.h"
+#include "app/analysispage.h"
+#include "app/analysiswindow.h"
+#include "app/flightchart.h"
+#include "app/trackview.h"
+#include "export/csvexport.h"
+#include "window_support.h"
+
+using namespace wt;
+using loggersim::SimFlight;
+using loggersim::SimRecord;
+
+namespace {
+
+// A flight with every channel, GPS minutes that cross a whole degree.
+SimFlight GpsFlight(int count, int rateCode = 49) {
+  SimFlight f;
+  f.recordFlags1 = 0xFF;
+  f.recordFlags2 = 0x77;
+  f.sampleRateCode = static_cast<uint8_t>(rateCode);
+  f.latHemisphere = 'S';
+  f.latDegrees = 33;
+  f.lonHemisphere = 'W';
+  f.lonDegrees = 70;
+  for (int i = 0; i < count; ++i) {
+    SimRecord r;
+    r.adc16 = static_cast<uint16_t>(9000 + 13 * i - (i % 7) * 40);
+    for (int k = 0; k < 4; ++k) r.adc[k] = static_cast<uint16_t>((i * 31 + k * 100) % 1024);
+    r.adc4 = static_cast<uint8_t>(i * 3);
+    r.freq = static_cast<uint16_t>(500 + i);
+    r.rpm = static_cast<uint16_t>(2000 + 7 * i);
+    r.rc[0] = static_cast<uint8_t>(i);
+    r.rc[1] = 128;
+    r.rc[2] = static_cast<uint8_t>(255 - i);
+    r.tempInt = 21;
+    r.tempExt = static_cast<uint8_t>(10 + i % 4);
+    r.latMin = static_cast<uint16_t>((59500 + 50 * i) % 60000);
+    r.lonMin = static_cast<uint16_t>((1000 + 60000 - 40 * i) % 60000);
+    r.gps3 = static_cast<uint16_t>(i * 11);
+    f.records.push_back(r);
+  }
+  return f;
+}
+
+// The CSV text the program writes for a table; used to make files to open.
+std::string CsvOf(const FlightData& fd) { return CsvText(fd); }
+
+std::unique_ptr<FlightData> TableWith(int n, uint8_t flags1, uint8_t flags2, uint8_t rate,
+                                      const std::function<void(int, SampleRecord&)>& fill) {
+  auto fd = std::make_unique<FlightData>();
+  fd->RecordFlags1 = flags1;
+  fd->RecordFlags2 = flags2;
+  fd->SampleRateCode = rate;
+  fd->LatHemisphere = 'N';
+  fd->LatDegrees = 47;
+  fd->LonHemisphere = 'E';
+  fd->LonDegrees = 8;
+  for (int i = 0; i < n; ++i) fill(i, fd->SampleTable[i]);
+  fd->LastSampleIndex = n - 1;
+  fd->ExportLastIndex = n - 1;
+  fd->GradFilter();
+  return fd;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  QFile f(QString::fromStdString(path));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+class AnalysisTest : public WindowTest {
+ protected:
+  AnalysisPage* Page() { return form->TabSheet3; }
+
+  void WindowWithoutLogger() {
+    WriteIni("/tmp/morvala-no-logger-here");
+    CreateWindow();
+  }
+
+  void Download(const SimFlight& f) {
+    loggersim::SimOptions o = QuickOptions();
+    o.baud = 0;
+    StartSim(o, loggersim::ConfigForFlight(f), f);
+    CreateWindow();
+    StatusWatcher w(form->StatusBar1);
+    PowerOnAtFirstMark(w);
+    QTest::mouseClick(form->LoggerButton, Qt::LeftButton);
+  }
+
+  // Opens a file through "Flug öffnen…" with the file dialog answered.
+  void Open(const std::string& path) {
+    ui.fileAnswers.push_back(path);
+    QTest::mouseClick(Page()->OpenButton, Qt::LeftButton);
+  }
+
+  AnalysisWindow* Diagram() {
+    QTest::mouseClick(Page()->DiagramButton, Qt::LeftButton);
+    AnalysisWindow* w = Page()->Window();
+    if (w) QApplication::processEvents();
+    return w;
+  }
+
+  // A click into the chart at the x of a record (the middle of the plot's height).
+  static void ClickAtRecord(FlightChart* chart, double record, Qt::KeyboardModifiers mods = {}) {
+    const int x = static_cast<int>(std::lround(chart->XOfRecord(record, chart->size())));
+    QTest::mouseClick(chart, Qt::LeftButton, mods, QPoint(x, chart->PlotRect().center().y()));
+  }
+
+  static void Drag(QWidget* w, QPoint from, QPoint to, Qt::KeyboardModifiers mods = {}) {
+    QTest::mousePress(w, Qt::LeftButton, mods, from);
+    const int steps = 5;
+    for (int i = 1; i <= steps; ++i) {
+      const QPoint p = from + (to - from) * i / steps;
+      QMouseEvent move(QEvent::MouseMove, QPointF(p), w->mapToGlobal(QPointF(p)), Qt::NoButton, Qt::LeftButton,
+                       mods);
+      QApplication::sendEvent(w, &move);
+    }
+    QTest::mouseRelease(w, Qt::LeftButton, mods, to);
+  }
+
+  std::string Summary() { return Page()->SummaryLabel->text().toStdString(); }
+};
+
+}  // namespace
+
+TEST_F(AnalysisTest, ThirdTabHasItsOwnShowHandlerAndLeavesTheOtherTwoAlone) {
+  WindowWithoutLogger();
+  ASSERT_EQ(form->PageControl1->count(), 3);
+  EXPECT_EQ(form->PageControl1->tabText(0).toStdString(), "Logger auslesen und konfigurieren");
+  EXPECT_EQ(form->PageControl1->tabText(1).toStdString(), "Firmwareupdate");
+  EXPECT_EQ(form->PageControl1->tabText(2).toStdString(), "Auswertung");
+
+  form->StatusBar1->SetColor(StatusColorSuccess);
+  form->PageControl1->setCurrentIndex(2);
+  EXPECT_EQ(Panel(1), "Auswertung: Flug nach dem Einlesen ansehen oder einen gespeicherten Flug öffnen");
+  EXPECT_EQ(form->StatusBar1->Color(), clBtnFace);
+  EXPECT_EQ(Panel(0), "offline");
+  // Nothing in hand yet: the summary says so and only "Flug öffnen…" works.
+  EXPECT_EQ(Summary().rfind("Noch kein Flug zur Hand.", 0), 0u);
+  EXPECT_TRUE(Page()->OpenButton->isEnabled());
+  EXPECT_FALSE(Page()->DiagramButton->isEnabled());
+  EXPECT_FALSE(Page()->GpxButton->isEnabled());
+  EXPECT_FALSE(Page()->KmlButton->isEnabled());
+  for (QPushButton* b : {Page()->OpenButton, Page()->DiagramButton, Page()->GpxButton, Page()->KmlButton})
+    EXPECT_FALSE(b->accessibleName().isEmpty());
+  EXPECT_EQ(Page()->OpenButton->text().toStdString(), "Flug öffnen…");
+  EXPECT_EQ(Page()->DiagramButton->text().toStdString(), "Diagramm…");
+  EXPECT_EQ(Page()->GpxButton->text().toStdString(), "GPX speichern…");
+  EXPECT_EQ(Page()->KmlButton->text().toStdString(), "KML speichern…");
+
+  // The firmware tab still runs its own handler, the first tab its reset.
+  form->PageControl1->setCurrentIndex(1);
+  EXPECT_NE(Panel(1), "Auswertung: Flug nach dem Einlesen ansehen oder einen gespeicherten Flug öffnen");
+  const std::string firmwareText = Panel(1);
+  form->PageControl1->setCurrentIndex(2);
+  form->PageControl1->setCurrentIndex(1);
+  EXPECT_EQ(Panel(1), firmwareText);
+  form->PageControl1->setCurrentIndex(0);
+  EXPECT_EQ(Panel(1), "Logger ausschalten - danach KONFIGURATION LESEN- oder DATEN-EINLESEN-Taste drücken");
+}
+
+TEST_F(AnalysisTest, DownloadIsTakenIntoHandAndReadsBackFromItsCsvUnchanged) {
+  const int n = 90;
+  const SimFlight f = GpsFlight(n);
+  Download(f);
+  ASSERT_EQ(form->Flight.LastSampleIndex, n - 1);
+  const analysis::Flight* inHand = Page()->FlightInHand();
+  ASSERT_NE(inHand, nullptr);
+  EXPECT_EQ(inHand->source, analysis::FlightSource::Download);
+  ASSERT_EQ(inHand->Count(), n);
+  // The values are the logger's, as the CSV writes them.
+  for (int i = 0; i < n; ++i) {
+    EXPECT_EQ(inHand->columns[analysis::kAdc16][i], f.records[i].adc16);
+    EXPECT_EQ(inHand->columns[analysis::kAdc2][i], f.records[i].adc[2]);
+    EXPECT_EQ(inHand->columns[analysis::kRc3][i], f.records[i].rc[2]);
+    EXPECT_EQ(analysis::MinutesPart(inHand->columns[analysis::kLatitude][i]), f.records[i].latMin);
+  }
+  // Summary: origin, records, duration (records x 1 s), rate, channels, altitude, GPS.
+  int mn = 65535, mx = 0;
+  for (const SimRecord& r : f.records) mn = std::min<int>(mn, r.adc16), mx = std::max<int>(mx, r.adc16);
+  form->PageControl1->setCurrentIndex(2);
+  const std::string s = Summary();
+  EXPECT_NE(s.find("Herkunft: letzter Download\n"), std::string::npos) << s;
+  EXPECT_NE(s.find("Datensätze: 90\n"), std::string::npos) << s;
+  EXPECT_NE(s.find("Dauer: 1 min 30 s\n"), std::string::npos) << s;
+  EXPECT_NE(s.find("Abtastrate: 1 s\n"), std::string::npos) << s;
+  EXPECT_NE(s.find("Kanäle: 16-Bit-ADC, ADC 0, ADC 1, ADC 2, ADC 3, ADC4, Frequenz, Drehzahl, RC 1, RC 2, "
+                   "RC 3, Temp. int., Temp. ext., GPS\n"),
+            std::string::npos)
+      << s;
+  EXPECT_NE(s.find("Höhe (16-Bit-ADC): kleinster Wert " + std::to_string(mn) + ", größter Wert " +
+                   std::to_string(mx)),
+            std::string::npos)
+      << s;
+  // South and west: the minutes of 33° S run across a whole degree to 34° S.
+  EXPECT_NE(s.find("GPS-Breite: -34,065833° bis -33,991667°\nGPS-Länge: -70,016667° bis -69,957333°\n"
+                   "GPS-Positionen: 90 von 90"),
+            std::string::npos)
+      << s;
+  EXPECT_TRUE(Page()->GpxButton->isEnabled());
+
+  // Saved as CSV and opened again: the same values in the analysis.
+  const std::string csv = TempPath("flug.csv");
+  ui.fileAnswers.push_back(csv);
+  QTest::mouseClick(form->SaveButton, Qt::LeftButton);
+  const analysis::Flight downloaded = *inHand;
+  Open(csv);
+  EXPECT_TRUE(ui.boxes.empty());
+  inHand = Page()->FlightInHand();
+  ASSERT_EQ(inHand->source, analysis::FlightSource::File);
+  ASSERT_EQ(inHand->Count(), n);
+  for (int c = 0; c < analysis::kColumnCount; ++c) EXPECT_EQ(inHand->columns[c], downloaded.columns[c]) << c;
+  EXPECT_EQ(inHand->sampleRateCode, downloaded.sampleRateCode);
+  EXPECT_EQ(inHand->latDegrees, -33);
+  EXPECT_EQ(inHand->lonDegrees, -70);
+  EXPECT_NE(Summary().find("Herkunft: Datei „flug.csv“\n"), std::string::npos);
+  EXPECT_EQ(Panel(1), "Flug geöffnet: flug.csv, 90 Datensätze");
+  EXPECT_EQ(form->StatusBar1->Color(), StatusColorSuccess);
+}
+
+TEST_F(AnalysisTest, MarkersOfTheDownloadGraphAreTheRangeWhereTheCursorsStart) {
+  Download(GpsFlight(200));
+  ASSERT_EQ(Page()->FlightInHand()->rangeLast, 199);
+  QTest::mouseClick(form->PaintBox1, Qt::LeftButton, {}, QPoint(100, 60));
+  QTest::mouseClick(form->PaintBox1, Qt::RightButton, {}, QPoint(300, 60));
+  const int first = form->Flight.ExportFirstIndex, last = form->Flight.ExportLastIndex;
+  ASSERT_GT(first, 0);
+  ASSERT_LT(last, 199);
+  EXPECT_EQ(Page()->FlightInHand()->rangeFirst, first);
+  EXPECT_EQ(Page()->FlightInHand()->rangeLast, last);
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->Chart->CursorRecord(FlightChart::A), first);
+  EXPECT_EQ(w->Chart->CursorRecord(FlightChart::B), last);
+  // The range is shaded: a pixel of the lanes' background inside it differs from one
+  // outside it.
+  const QSize size(800, 400);
+  QImage img(size, QImage::Format_RGB32);
+  {
+    QPainter p(&img);
+    w->Chart->Render(p, size);
+  }
+  const QRect lane = w->Chart->LaneRect(0, static_cast<int>(w->Chart->ShownLanes().size()), size);
+  const int inside = static_cast<int>(w->Chart->XOfRecord((first + last) / 2.0 + 0.3, size));
+  const int outside = static_cast<int>(w->Chart->XOfRecord(first / 2.0 + 0.3, size));
+  EXPECT_NE(img.pixel(inside, lane.bottom() - 1), img.pixel(outside, lane.bottom() - 1));
+  // A file opened afterwards is not narrowed by the markers.
+  const std::string csv = TempPath("m.csv");
+  ui.fileAnswers.push_back(csv);
+  QTest::mouseClick(form->SaveButton, Qt::LeftButton);
+  Open(csv);
+  const int records = Page()->FlightInHand()->Count();
+  QTest::mouseClick(form->PaintBox1, Qt::LeftButton, {}, QPoint(50, 60));
+  EXPECT_EQ(Page()->FlightInHand()->rangeFirst, 0);
+  EXPECT_EQ(Page()->FlightInHand()->rangeLast, records - 1);
+}
+
+TEST_F(AnalysisTest, CopySurvivesResetAndConfigurationReadUntilTheNextDownload) {
+  const SimFlight f = GpsFlight(60);
+  Download(f);
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->NoticeLabel->text().toStdString(), "Flug: letzter Download, 60 Datensätze");
+  const analysis::Flight before = *Page()->FlightInHand();
+  const std::string summary = Summary();
+  w->Chart->SetCursorRecord(FlightChart::A, 10);
+
+  // "zum Anfang" and a new configuration read, which zeroes the table's records.
+  QTest::mouseClick(form->ResetButton1, Qt::LeftButton);
+  EXPECT_EQ(form->Flight.LastSampleIndex, 0);
+  ReadConfiguration();
+  ASSERT_TRUE(WaitFor([&] { return form->Flags.ConfigRead; }));
+  EXPECT_EQ(form->Flight.SampleTable[5].b[0], 0);
+  const analysis::Flight* after = Page()->FlightInHand();
+  for (int c = 0; c < analysis::kColumnCount; ++c) EXPECT_EQ(after->columns[c], before.columns[c]) << c;
+  EXPECT_EQ(Summary(), summary);
+  EXPECT_EQ(w->Chart->CursorRecord(FlightChart::A), 10);
+  EXPECT_EQ(w->StatsTable->item(0, 1)->text().toStdString(), std::to_string(f.records[10].adc16));
+
+  // The next download is the new flight in hand; the open window shows it and says so.
+  QTest::mouseClick(form->LoggerButton, Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return form->SaveButton->isEnabled() && form->Flight.LastSampleIndex == 59; }));
+  EXPECT_NE(Page()->FlightInHand(), after);
+  EXPECT_EQ(w->NoticeLabel->text().toStdString(), "Neuer Flug übernommen: letzter Download, 60 Datensätze");
+  EXPECT_EQ(w->Chart->CursorRecord(FlightChart::A), 0);
+  EXPECT_EQ(w->Chart->CursorRecord(FlightChart::B), 59);
+}
+
+TEST_F(AnalysisTest, BrokenOrMissingFilesAreRefusedAndTheFlightInHandStays) {
+  WindowWithoutLogger();
+  form->PageControl1->setCurrentIndex(2);
+  auto fd = TableWith(5, 0x01, 0x00, 0, [](int i, SampleRecord& r) { r.b[1] = static_cast<uint8_t>(i); });
+  const std::string good = TempPath("gut.csv");
+  WriteText(good, CsvOf(*fd));
+  Open(good);
+  ASSERT_NE(Page()->FlightInHand(), nullptr);
+  const analysis::Flight* kept = Page()->FlightInHand();
+
+  // Line 4 has 15 values.
+  std::string text = CsvOf(*fd);
+  const auto lines = Split(text, "\r\n");
+  std::string broken = lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\r\n" +
+                       lines[3].substr(0, lines[3].size() - 2) + "\r\n";
+  WriteText(TempPath("kaputt.csv"), broken);
+  Open(TempPath("kaputt.csv"));
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].kind, BoxKind::Error);
+  EXPECT_EQ(ui.boxes[0].text, "Die Datei „kaputt.csv“ ist keine CSV-Datei dieses Programms.\rZeile 4: 15 Werte statt 16");
+  EXPECT_EQ(Page()->FlightInHand(), kept);
+
+  Open(TempPath("fehlt.csv"));
+  ASSERT_EQ(ui.boxes.size(), 2u);
+  EXPECT_EQ(ui.boxes[1].kind, BoxKind::Error);
+  EXPECT_EQ(ui.boxes[1].text, "Datei nicht gefunden");
+  EXPECT_EQ(Page()->FlightInHand(), kept);
+  // A cancelled dialog changes nothing and shows nothing.
+  QTest::mouseClick(Page()->OpenButton, Qt::LeftButton);
+  EXPECT_EQ(ui.boxes.size(), 2u);
+  EXPECT_EQ(Page()->FlightInHand(), kept);
+  // Without GPS no track files.
+  EXPECT_TRUE(Page()->DiagramButton->isEnabled());
+  EXPECT_FALSE(Page()->GpxButton->isEnabled());
+  EXPECT_FALSE(Page()->KmlButton->isEnabled());
+  EXPECT_NE(Summary().find("Kanäle: 16-Bit-ADC\n"), std::string::npos) << Summary();
+  EXPECT_NE(Summary().find("Dauer: 0,1 s"), std::string::npos) << Summary();  // 5 x 0.02 s
+}
+
+TEST_F(AnalysisTest, CursorsFollowMouseAndKeysAndTheTableMeasuresBetweenThem) {
+  WindowWithoutLogger();
+  const int n = 400;
+  auto fd = TableWith(n, 0x03, 0x00, 24, [](int i, SampleRecord& r) {
+    const int v = 10000 + ((i * 37) % 101) * 3;
+    r.b[0] = static_cast<uint8_t>(v >> 8);
+    r.b[1] = static_cast<uint8_t>(v);
+    r.b[3] = static_cast<uint8_t>(i);
+  });
+  WriteText(TempPath("flug.csv"), CsvOf(*fd));
+  Open(TempPath("flug.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->windowTitle().toStdString(), "Flugauswertung");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // not modal
+  EXPECT_TRUE(form->isEnabled());
+  w->resize(1000, 700);
+  QApplication::processEvents();
+  FlightChart* chart = w->Chart;
+  // A file: the cursors start at its first and last record.
+  EXPECT_EQ(chart->CursorRecord(FlightChart::A), 0);
+  EXPECT_EQ(chart->CursorRecord(FlightChart::B), n - 1);
+
+  // A click places the nearer cursor: near the start A, near the end B.
+  ClickAtRecord(chart, 100);
+  EXPECT_EQ(chart->CursorRecord(FlightChart::A), 100);
+  EXPECT_EQ(chart->ActiveCursor(), FlightChart::A);
+  ClickAtRecord(chart, 300);
+  EXPECT_EQ(chart->CursorRecord(FlightChart::B), 300);
+  EXPECT_EQ(chart->ActiveCursor(), FlightChart::B);
+  EXPECT_EQ(chart->CursorRecord(FlightChart::A), 100);
+
+  // Keys: Tab switches to A and keeps the focus, arrows move it by one record; Ctrl+Tab
+  // leaves the diagram for the lane list.
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+  chart->setFocus();
+  QTest::keyClick(chart, Qt::Key_Tab);
+  EXPECT_EQ(chart->ActiveCursor(), FlightChart::A);
+  EXPECT_TRUE(chart->hasFocus());
+  QTest::keyClick(chart, Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_TRUE(w->LaneList->hasFocus());
+  EXPECT_EQ(chart->ActiveCursor(), FlightChart::A);
+  chart->setFocus();
+  QTest::keyClick(chart, Qt::Key_Right);
+  QTest::keyClick(chart, Qt::Key_Right);
+  QTest::keyClick(chart, Qt::Key_Left);
+  EXPECT_EQ(chart->CursorRecord(FlightChart::A), 101);
+  QTest::keyClick(chart, Qt::Key_Tab);
+  QTest::keyClick(chart, Qt::Key_Left);
+  EXPECT_EQ(chart->CursorRecord(FlightChart::B), 299);
+
+  // Dragging cursor A moves it.
+  const int ax = static_cast<int>(std::lround(chart->XOfRecord(101, chart->size())));
+  const int to = static_cast<int>(std::lround(chart->XOfRecord(150, chart->size())));
+  const int y = chart->PlotRect().center().y();
+  Drag(chart, QPoint(ax, y), QPoint(to, y));
+  EXPECT_EQ(chart->CursorRecord(FlightChart::A), chart->RecordAtX(to, chart->size()));
+  EXPECT_EQ(chart->CursorRecord(FlightChart::B), 299);
+
+  // The table: values at A and B, difference, min, max, mean computed here.
+  const int a = chart->CursorRecord(FlightChart::A), b = chart->CursorRecord(FlightChart::B);
+  const analysis::Flight& f = *Page()->FlightInHand();
+  double mn = 1e9, mx = -1e9, sum = 0;
+  for (int i = a; i <= b; ++i) {
+    const double v = static_cast<double>(f.columns[analysis::kAdc16][i]);
+    mn = std::min(mn, v), mx = std::max(mx, v), sum += v;
+  }
+  QTableWidget* t = w->StatsTable;
+  ASSERT_EQ(t->rowCount(), 2);
+  EXPECT_EQ(t->item(0, 0)->text().toStdString(), "16-Bit-ADC");
+  EXPECT_EQ(t->item(0, 1)->text().toLongLong(), f.columns[analysis::kAdc16][a]);
+  EXPECT_EQ(t->item(0, 2)->text().toLongLong(), f.columns[analysis::kAdc16][b]);
+  EXPECT_EQ(t->item(0, 3)->text().toLongLong(), f.columns[analysis::kAdc16][b] - f.columns[analysis::kAdc16][a]);
+  EXPECT_EQ(t->item(0, 4)->text().toDouble(), mn);
+  EXPECT_EQ(t->item(0, 5)->text().toDouble(), mx);
+  EXPECT_EQ(t->item(0, 6)->text().toStdString(), analysis::GermanNumber(sum / (b - a + 1), 2));
+  EXPECT_EQ(t->item(1, 0)->text().toStdString(), "ADC 0");
+  EXPECT_EQ(t->item(1, 3)->text().toInt(), (b & 0xFF) - (a & 0xFF));
+  // 0.5 s per record.
+  EXPECT_NE(w->TimeLabel->text().toStdString().find("Zeit zwischen A und B: " + analysis::FormatHms((b - a) * 0.5)),
+            std::string::npos)
+      << w->TimeLabel->text().toStdString();
+
+  // Wheel zooms around the mouse, dragging elsewhere pans, Home shows everything.
+  const QPoint mid(static_cast<int>(std::lround(chart->XOfRecord(200, chart->size()))), y);
+  QWheelEvent wheel(QPointF(mid), chart->mapToGlobal(QPointF(mid)), QPoint(), QPoint(0, 360), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(chart, &wheel);
+  const double span = chart->ViewEnd() - chart->ViewStart();
+  EXPECT_LT(span, 0.6 * (n - 1));
+  EXPECT_NEAR(chart->XOfRecord(200, chart->size()), mid.x(), 1.0);  // the record under the mouse stays
+  const double startBefore = chart->ViewStart();
+  const int freeX = static_cast<int>(std::lround(chart->XOfRecord(180, chart->size())));
+  Drag(chart, QPoint(freeX, y), QPoint(freeX + 100, y));
+  EXPECT_LT(chart->ViewStart(), startBefore);
+  EXPECT_NEAR(chart->ViewEnd() - chart->ViewStart(), span, 1e-6);
+  EXPECT_EQ(chart->CursorRecord(FlightChart::A), a);  // panning moves no cursor
+  EXPECT_EQ(chart->CursorRecord(FlightChart::B), b);
+  QTest::keyClick(chart, Qt::Key_Home);
+  EXPECT_DOUBLE_EQ(chart->ViewStart(), 0);
+  EXPECT_DOUBLE_EQ(chart->ViewEnd(), n - 1);
+
+  // Ctrl + drag: a zoom box from record 40 to 80.
+  const int x40 = static_cast<int>(std::lround(chart->XOfRecord(40, chart->size())));
+  const int x80 = static_cast<int>(std::lround(chart->XOfRecord(80, chart->size())));
+  Drag(chart, QPoint(x40, y), QPoint(x80, y), Qt::ControlModifier);
+  EXPECT_NEAR(chart->ViewStart(), 40, 1.0);
+  EXPECT_NEAR(chart->ViewEnd(), 80, 1.0);
+  EXPECT_EQ(chart->CursorRecord(FlightChart::A), a);
+  // "Alles zeigen" button.
+  QTest::mouseClick(w->ShowAllButton, Qt::LeftButton);
+  EXPECT_DOUBLE_EQ(chart->ViewEnd(), n - 1);
+  // + and - zoom around the active cursor.
+  QTest::keyClick(chart, Qt::Key_Plus);
+  EXPECT_NEAR(chart->ViewEnd() - chart->ViewStart(), (n - 1) / 2.0, 1e-6);
+  EXPECT_LE(chart->ViewStart(), chart->CursorRecord(chart->ActiveCursor()));
+  EXPECT_GE(chart->ViewEnd(), chart->CursorRecord(chart->ActiveCursor()));
+  QTest::keyClick(chart, Qt::Key_Minus);
+  EXPECT_DOUBLE_EQ(chart->ViewEnd() - chart->ViewStart(), n - 1);
+
+  // The lane list hides a lane: its row leaves the table.
+  ASSERT_EQ(w->LaneList->count(), 2);
+  w->LaneList->item(1)->setCheckState(Qt::Unchecked);
+  EXPECT_EQ(chart->ShownLanes().size(), 1u);
+  EXPECT_EQ(t->rowCount(), 1);
+  // The space bar toggles the current lane back on.
+  w->LaneList->setFocus();
+  w->LaneList->setCurrentRow(1);
+  QTest::keyClick(w->LaneList, Qt::Key_Space);
+  EXPECT_EQ(w->LaneList->item(1)->checkState(), Qt::Checked);
+  EXPECT_EQ(t->rowCount(), 2);
+  EXPECT_FALSE(chart->accessibleName().isEmpty());
+  EXPECT_FALSE(w->LaneList->accessibleName().isEmpty());
+  EXPECT_FALSE(w->StatsTable->accessibleName().isEmpty());
+}
+
+TEST_F(AnalysisTest, AOneRecordSpikeStaysVisibleAtEveryZoom) {
+  WindowWithoutLogger();
+  const int n = 65536, spike = 40001;
+  auto fd = TableWith(n, 0x20, 0x00, 0, [&](int i, SampleRecord& r) { r.b[7] = i == spike ? 250 : 10; });
+  WriteText(TempPath("spitze.csv"), CsvOf(*fd));
+  Open(TempPath("spitze.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  FlightChart* chart = w->Chart;
+  for (int width : {400, 1280}) {
+    const QSize size(width, 300);
+    for (double span : {65535.0, 20000.0, 3000.0, 400.0, 30.0}) {
+      chart->SetView(spike - span * 0.4, spike + span * 0.6);
+      QImage img(size, QImage::Format_RGB32);
+      {
+        QPainter p(&img);
+        chart->Render(p, size);
+      }
+      const QRect lane = chart->LaneRect(0, 1, size);
+      const int x = static_cast<int>(std::floor(chart->XOfRecord(spike, size)));
+      // The trace reaches the top of the lane at the spike's column (the cursors lie far
+      // outside this view), and stays low far from it.
+      auto dark = [&](int px, int py) { return qGray(img.pixel(px, py)) < 100; };
+      bool top = false;
+      for (int dx = -1; dx <= 1; ++dx)
+        for (int dy = 0; dy <= 4; ++dy) top = top || dark(x + dx, lane.top() + dy);
+      EXPECT_TRUE(top) << "width " << width << " span " << span;
+      const int far = x > width / 2 ? lane.left() + 5 : lane.right() - 5;
+      bool farTop = false;
+      for (int dy = 3; dy <= 6; ++dy) farTop = farTop || dark(far, lane.top() + dy);
+      EXPECT_FALSE(farTop) << "width " << width << " span " << span;
+    }
+  }
+}
+
+TEST_F(AnalysisTest, TrackFilesAndThePictureAreWrittenBetweenTheCursors) {
+  const SimFlight f = GpsFlight(50);
+  Download(f);
+  form->PageControl1->setCurrentIndex(2);
+  // Before the window is opened the files cover the export range (the whole download).
+  ui.fileAnswers.push_back(TempPath("alles"));  // no extension: ".gpx" is added
+  QTest::mouseClick(Page()->GpxButton, Qt::LeftButton);
+  ASSERT_EQ(ui.fileRequests.back().filter, "GPX-Dateien (*.gpx)");
+  EXPECT_EQ(ui.fileRequests.back().initialName, "flug.gpx");
+  const analysis::Flight& inHand = *Page()->FlightInHand();
+  EXPECT_EQ(ReadFile(TempPath("alles.gpx")), analysis::GpxText(inHand, 0, 49, "flug"));
+  EXPECT_EQ(Panel(1), "GPX-Datei gespeichert: 50 Punkte von Datensatz 0 bis 49");
+
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  w->Chart->SetCursorRecord(FlightChart::A, 30);
+  w->Chart->SetCursorRecord(FlightChart::B, 12);
+  ui.fileAnswers.push_back(TempPath("teil.kml"));
+  QTest::mouseClick(Page()->KmlButton, Qt::LeftButton);
+  EXPECT_EQ(ReadFile(TempPath("teil.kml")), analysis::KmlText(inHand, 12, 30, "flug"));
+  EXPECT_EQ(Panel(1), "KML-Datei gespeichert: 19 Punkte von Datensatz 12 bis 30");
+  // A folder that does not exist: the German error, no file.
+  ui.fileAnswers.push_back(TempPath("nix/teil.gpx"));
+  QTest::mouseClick(Page()->GpxButton, Qt::LeftButton);
+  ASSERT_FALSE(ui.boxes.empty());
+  EXPECT_EQ(ui.boxes.back().text, "Ungültiger Dateiname");
+
+  // "Bild speichern…": PNG of the diagram and the track, and PDF.
+  w->resize(900, 600);
+  QApplication::processEvents();
+  ui.fileAnswers.push_back(TempPath("bild"));
+  QTest::mouseClick(w->SaveImageButton, Qt::LeftButton);
+  QImage png;
+  ASSERT_TRUE(png.load(QString::fromStdString(TempPath("bild.png")), "PNG"));
+  EXPECT_EQ(png.width(), w->Chart->width() + w->Track->width());
+  EXPECT_EQ(png.height(), std::max(w->Chart->height(), w->Track->height()));
+  EXPECT_EQ(png.pixel(w->Chart->width() + 5, w->Track->height() / 2) != png.pixel(5, 5), true);
+  ui.fileAnswers.push_back(TempPath("bild.pdf"));
+  QTest::mouseClick(w->SaveImageButton, Qt::LeftButton);
+  EXPECT_EQ(ReadFile(TempPath("bild.pdf")).rfind("%PDF", 0), 0u);
+  EXPECT_EQ(Panel(1), "Bild gespeichert: " + TempPath("bild.pdf"));
+
+  // The track shows A and B where their records lie.
+  QPointF at;
+  ASSERT_TRUE(w->Track->PositionOf(30, w->Track->rect(), at));
+  EXPECT_TRUE(w->Track->rect().contains(at.toPoint()));
+
+  // Escape closes the window; "Diagramm…" brings it back with the cursors where they were.
+  QTest::keyClick(w->Chart, Qt::Key_Escape);
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(Diagram(), w);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->Chart->CursorRecord(FlightChart::A), 30);
+}
+
+TEST_F(AnalysisTest, SmallestFlightsAndFlightsWithoutChannelsDrawAndMeasure) {
+  WindowWithoutLogger();
+  // One record: both cursors on it, every key and click keeps them there.
+  auto one = TableWith(1, 0x01, 0x40, 49, [](int, SampleRecord& r) {
+    r.b[1] = 77;
+    r.b[18] = 5;  // a fix
+  });
+  WriteText(TempPath("eins.csv"), CsvOf(*one));
+  Open(TempPath("eins.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  FlightChart* chart = w->Chart;
+  EXPECT_EQ(chart->CursorRecord(FlightChart::A), 0);
+  EXPECT_EQ(chart->CursorRecord(FlightChart::B), 0);
+  ClickAtRecord(chart, 0);
+  for (auto key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Tab, Qt::Key_Right, Qt::Key_Plus, Qt::Key_Home})
+    QTest::keyClick(chart, key);
+  EXPECT_EQ(chart->CursorRecord(FlightChart::A), 0);
+  EXPECT_EQ(chart->CursorRecord(FlightChart::B), 0);
+  EXPECT_EQ(w->StatsTable->item(0, 1)->text().toStdString(), "77");
+  EXPECT_EQ(w->StatsTable->item(0, 6)->text().toStdString(), "77,00");
+  EXPECT_NE(w->TimeLabel->text().toStdString().find("Zeit zwischen A und B: 0 s"), std::string::npos);
+  EXPECT_FALSE(w->DiagramImage().isNull());
+
+  // No channel recorded: no lanes, an empty table, a picture all the same.
+  auto none = TableWith(10, 0x00, 0x00, 0, [](int, SampleRecord&) {});
+  WriteText(TempPath("leer.csv"), CsvOf(*none));
+  Open(TempPath("leer.csv"));
+  EXPECT_EQ(w->NoticeLabel->text().toStdString(), "Neuer Flug übernommen: Datei „leer.csv“, 10 Datensätze");
+  EXPECT_TRUE(chart->ShownLanes().empty());
+  EXPECT_EQ(w->StatsTable->rowCount(), 0);
+  EXPECT_EQ(w->LaneList->count(), 0);
+  EXPECT_NE(Summary().find("Kanäle: keine\nHöhe: nicht aufgezeichnet"), std::string::npos) << Summary();
+  EXPECT_FALSE(w->DiagramImage().isNull());
+}
