@@ -71,6 +71,12 @@ EComPort::EComPort(TComError number, int systemErrorCode, std::string devicePath
 EComPort::EComPort(TComError number, const std::string& message)
     : std::runtime_error(message), errorNumber_(number), systemErrorCode_(-1) {}
 
+EComPort EComPort::ForDevice(TComError number, std::string devicePath) {
+  EComPort e(number);
+  e.devicePath_ = std::move(devicePath);
+  return e;
+}
+
 uint32_t EventsToMask(TComEvents events) {
   uint32_t mask = 0;
   for (int e = 0; e < 10; ++e)

@@ -44,6 +44,8 @@ class EComPort : public std::runtime_error {
   EComPort(TComError number, int systemErrorCode, std::string devicePath = {});
   // A setting outside its limits: the push's number with an explanation of its own.
   EComPort(TComError number, const std::string& message);
+  // Without a system error, but naming the device it concerns (settings a port refused).
+  static EComPort ForDevice(TComError number, std::string devicePath);
   TComError ErrorNumber() const { return errorNumber_; }
   int SystemErrorCode() const { return systemErrorCode_; }
   // The device path, or empty when the failure concerns no device.

@@ -138,7 +138,7 @@ void TCustomComPort::ReadSettings(bool useIniFile, const std::string& name) {
     failed = true;
   }
   // The settings came from the file; the port refused them. The error names the port.
-  if (failed) throw EComPort(ceLoadSettings, 0, DevicePath(Port()));
+  if (failed) throw EComPort::ForDevice(ceLoadSettings, DevicePath(Port()));
 }
 
 std::function<void(TCustomComPort&)>& TCustomComPort::SetupDialogRunner() {

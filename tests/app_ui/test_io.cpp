@@ -185,7 +185,7 @@ TEST_F(Hooked, EscapedExceptionsAreShownAndTheProgramGoesOn) {
 
   // Settings the port refused: the hint names the port, or none when none is known,
   // and says nothing of the settings folder.
-  EXPECT_EQ(ErrorText(EComPort(ceLoadSettings, 0, "/dev/ttyUSB0")),
+  EXPECT_EQ(ErrorText(EComPort::ForDevice(ceLoadSettings, "/dev/ttyUSB0")),
             std::string(EComPort(ceLoadSettings).what()) +
                 "\rDie Schnittstelle /dev/ttyUSB0 lässt sich mit den gespeicherten Einstellungen "
                 "nicht öffnen oder einstellen. Bitte Kabel und Logger prüfen oder unter "
