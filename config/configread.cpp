@@ -1,17 +1,14 @@
 #include "config/configread.h"
 
-#include <chrono>
+#include <optional>
 #include <vector>
 
-#include "serial/comport.h"
-#include "serial/rxring.h"
+#include "serial/comerrors.h"
+#include "serial/line.h"
+#include "serial/portline.h"
 #include "serial/userio.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-Clock::time_point After(int ms) { return Clock::now() + std::chrono::milliseconds(ms); }
 
 void Fail(UserIO& io, ConfigFlags& flags, const char* text) {
   io.SetStatusColor(StatusColorFailure);
@@ -22,36 +19,38 @@ void Fail(UserIO& io, ConfigFlags& flags, const char* text) {
 
 // Takes and drops what the logger is still sending: until the line is quiet for one
 // read time-out, but no longer than the limits allow.
-void DropPending(ReceiveRing& ring, const ConfigReadLimits& limits) {
-  const auto deadline = After(limits.drainMs);
+void DropPending(SerialLine& line, const ConfigReadLimits& limits) {
+  const int64_t deadline = line.NowMs() + limits.drainMs;
   int dropped = 0;
   for (;;) {
-    ring.Empfang();
-    if (ring.RxTimedOut) return;
-    if (++dropped >= limits.drainBytes || Clock::now() >= deadline) return;
+    if (!line.Receive()) return;
+    if (++dropped >= limits.drainBytes || line.NowMs() >= deadline) return;
   }
 }
 
 enum class SyncResult { Found, NoSync, Cut };
 
 // Finds the first 0x55 and reads past the run of them; the first other byte is the lead
-// byte (left in RxByte). Time-outs before the first 0x55 only cost time; silence inside
+// byte (left in lead). Time-outs before the first 0x55 only cost time; silence inside
 // the run means the message broke off. The wall clock bounds the wait for the first 0x55
 // (garbage or silence), the clock and a byte count bound the run.
-SyncResult Synchronise(ReceiveRing& ring, const ConfigReadLimits& limits) {
-  const auto syncDeadline = After(limits.syncMs);
+SyncResult Synchronise(SerialLine& line, const ConfigReadLimits& limits, uint8_t& lead) {
+  const int64_t syncDeadline = line.NowMs() + limits.syncMs;
   for (;;) {
-    ring.Empfang();
-    if (!ring.RxTimedOut && ring.RxByte == SyncByte) break;
-    if (Clock::now() >= syncDeadline) return SyncResult::NoSync;
+    const std::optional<uint8_t> b = line.Receive();
+    if (b && *b == SyncByte) break;
+    if (line.NowMs() >= syncDeadline) return SyncResult::NoSync;
   }
-  const auto runDeadline = After(limits.syncRunMs);
+  const int64_t runDeadline = line.NowMs() + limits.syncRunMs;
   int run = 1;
   for (;;) {
-    ring.EmpfangWithin(limits.silenceMs);
-    if (ring.RxTimedOut) return SyncResult::Cut;
-    if (ring.RxByte != SyncByte) return SyncResult::Found;
-    if (++run >= limits.syncRunBytes || Clock::now() >= runDeadline) return SyncResult::NoSync;
+    const std::optional<uint8_t> b = line.ReceiveWithin(limits.silenceMs);
+    if (!b) return SyncResult::Cut;
+    if (*b != SyncByte) {
+      lead = *b;
+      return SyncResult::Found;
+    }
+    if (++run >= limits.syncRunBytes || line.NowMs() >= runDeadline) return SyncResult::NoSync;
   }
 }
 
@@ -60,13 +59,19 @@ SyncResult Synchronise(ReceiveRing& ring, const ConfigReadLimits& limits) {
 void ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io,
                        ConfigReadView& view, LoggerConfig& cfg, ConfigFlags& flags,
                        const ConfigReadLimits& limits) {
+  PortLine line(port, ring);
+  ReadConfiguration(line, io, view, cfg, flags, limits);
+}
+
+void ReadConfiguration(SerialLine& line, UserIO& io, ConfigReadView& view, LoggerConfig& cfg,
+                       ConfigFlags& flags, const ConfigReadLimits& limits) {
   // 1. Connect.
-  if (!port.Connected()) {
+  if (!line.Connected()) {
     io.SetStatusColor(clBtnFace);
     io.SetStatusText(1, kTextStartInit);
     io.RepaintStatus();
     try {
-      port.Open();
+      line.Open();
     } catch (const EComPort&) {
       io.SetStatusColor(StatusColorFailure);
       io.SetStatusText(1, kTextOpenFailed);
@@ -82,11 +87,11 @@ void ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io,
     view.ShowStartbuttonFocused();
   }
   // 2.
-  if (port.Connected()) view.ShowResetButton();
+  if (line.Connected()) view.ShowResetButton();
   // 3. Whatever is still on its way belongs to an older message.
   if (!flags.SkipDrain) {
-    DropPending(ring, limits);
-    port.PurgeQueues(true, true);
+    DropPending(line, limits);
+    line.Purge(true, true);
     io.SetStatusColor(clBtnFace);
     io.SetStatusText(1, kTextSwitchOn);
     io.RepaintStatus();
@@ -100,11 +105,11 @@ void ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io,
   // 6. Wait for the logger; a byte in the 41st poll comes too late.
   bool answered = false;
   for (int poll = 1; poll <= kLoggerPolls; ++poll) {
-    ring.Empfang();
+    const bool byte = line.Receive().has_value();
     io.SleepMs(flags.DeleteInProgress ? kDeletePollMs : kPollMs);
     io.SetStatusText(1, io.StatusText(1) + "<");
     io.RepaintStatus();
-    if (!ring.RxTimedOut) {
+    if (byte) {
       answered = poll < kLoggerPolls;
       break;
     }
@@ -122,30 +127,30 @@ void ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io,
   }
 
   // 9. Synchronise.
-  switch (Synchronise(ring, limits)) {
+  uint8_t lead = 0;
+  switch (Synchronise(line, limits, lead)) {
     case SyncResult::NoSync: Fail(io, flags, kTextNoLogger); return;
     case SyncResult::Cut: Fail(io, flags, kTextIncomplete); return;
     case SyncResult::Found: break;
   }
-  const uint8_t lead = ring.RxByte;
 
   // 10. Count and bytes; every one of them must arrive. The block keeps 30, the rest is
   // read and dropped so that the line stays in step.
-  ring.EmpfangWithin(limits.silenceMs);
-  if (ring.RxTimedOut) {
+  const std::optional<uint8_t> countByte = line.ReceiveWithin(limits.silenceMs);
+  if (!countByte) {
     Fail(io, flags, kTextIncomplete);
     return;
   }
-  const uint8_t count = ring.RxByte;
+  const uint8_t count = *countByte;
   std::vector<uint8_t> bytes;
   bytes.reserve(count);
   for (int i = 0; i < count; ++i) {
-    ring.EmpfangWithin(limits.silenceMs);
-    if (ring.RxTimedOut) {
+    const std::optional<uint8_t> b = line.ReceiveWithin(limits.silenceMs);
+    if (!b) {
       Fail(io, flags, kTextIncomplete);
       return;
     }
-    if (i < LoggerConfig::kBytes) bytes.push_back(ring.RxByte);
+    if (i < LoggerConfig::kBytes) bytes.push_back(*b);
   }
   cfg.LeadByte = lead;
   cfg.ByteCount = count;
@@ -157,7 +162,7 @@ void ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io,
 
   // 12. Acknowledge.
   const auto ack = Acknowledgement();
-  for (uint8_t b : ack) port.Write(&b, 1);
+  for (uint8_t b : ack) line.Write(&b, 1);
 
   // 13.
   view.ShowConfigControls();

@@ -12,6 +12,7 @@
 
 class TCustomComPort;
 class ReceiveRing;
+class SerialLine;
 class UserIO;
 
 struct ConfigFlags {
@@ -72,6 +73,9 @@ inline constexpr int kDeletePollMs = 800;
 // StartbuttonClick. Failures of the port (EComPort) are passed on after the status bar
 // shows them; a missing, endless or cut-short answer ends with a red status bar and
 // NoLoggerFound set.
+void ReadConfiguration(SerialLine& line, UserIO& io, ConfigReadView& view, LoggerConfig& cfg,
+                       ConfigFlags& flags, const ConfigReadLimits& limits = ConfigReadLimits());
+// The same over the window's port and its receive ring.
 void ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io,
                        ConfigReadView& view, LoggerConfig& cfg, ConfigFlags& flags,
                        const ConfigReadLimits& limits = ConfigReadLimits());

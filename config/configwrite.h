@@ -10,6 +10,7 @@
 
 class TCustomComPort;
 class ReceiveRing;
+class SerialLine;
 class UserIO;
 
 // The control changes of the write itself.
@@ -25,6 +26,11 @@ inline constexpr const char* kTextSendIncomplete =
     "Die Konfiguration konnte nicht vollständig gesendet werden";
 
 // SchreibButton1Click. The port is open (the button is shown only after a read).
+void WriteConfiguration(SerialLine& line, UserIO& io, ConfigReadView& readView,
+                        ConfigWriteView& writeView, LoggerConfig& cfg, ConfigFlags& flags,
+                        const ConfigControls& controls,
+                        const ConfigReadLimits& limits = ConfigReadLimits());
+// The same over the window's port and its receive ring.
 void WriteConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io,
                         ConfigReadView& readView, ConfigWriteView& writeView,
                         LoggerConfig& cfg, ConfigFlags& flags, const ConfigControls& controls,

@@ -1,8 +1,8 @@
 #include "firmware/bootloader.h"
 
-#include <chrono>
-
 #include "firmware/hexfile.h"
+#include "serial/line.h"
+#include "serial/portline.h"
 
 namespace firmware {
 
@@ -18,45 +18,19 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Puts the file and the port back however the update ends: the file closed, the read
-// time-out at its usual value. When an error of the file or the port ends it, progress
-// bar and log stay as they are, so that the line that failed can be read behind the
-// error box; the caller hides them when the box is closed. The normal end does all of
-// this in its own order (the last box comes between) and then dismisses the guard.
-class UpdateEnd {
- public:
-  UpdateEnd(TCustomComPort& port, HexLineReader& file) : port_(port), file_(file) {}
-  ~UpdateEnd() {
-    if (dismissed_) return;
-    file_.Close();
-    try {
-      port_.Timeouts().SetReadTotalConstant(kNormalReadTimeoutMs);
-    } catch (...) {
-      // The port failed already; its first error is the one that is reported.
-    }
-  }
-  void Dismiss() { dismissed_ = true; }
-  UpdateEnd(const UpdateEnd&) = delete;
-  UpdateEnd& operator=(const UpdateEnd&) = delete;
-
- private:
-  TCustomComPort& port_;
-  HexLineReader& file_;
-  bool dismissed_ = false;
-};
-
-std::string ReceiveOne(TCustomComPort& port) {
-  std::string answer;
-  port.ReceiveText(answer, 1);
-  return answer;
+// One answer byte, or "" when none came within the answer time-out.
+std::string ReceiveOne(SerialLine& line) {
+  char byte = 0;
+  if (line.ReadDirect(&byte, 1, kUpdateReadTimeoutMs) != 1) return {};
+  return std::string(1, byte);
 }
 
-// Discards what the logger sends until the line has been silent for one read time-out,
-// but for no longer than limitMs. False when the bound ended it.
-bool Drain(TCustomComPort& port, int limitMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-  while (!ReceiveOne(port).empty()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
+// Discards what the logger sends until the line has been silent for one answer
+// time-out, but for no longer than limitMs. False when the bound ended it.
+bool Drain(SerialLine& line, int limitMs) {
+  const int64_t end = line.NowMs() + limitMs;
+  while (!ReceiveOne(line).empty()) {
+    if (line.NowMs() >= end) return false;
   }
   return true;
 }
@@ -70,15 +44,20 @@ void TabSheet2Show(UserIO& io) {
 
 void RunFirmwareUpdate(TCustomComPort& port, UserIO& io, FirmwareView& view,
                        std::string& exportFileName, int drainLimitMs) {
+  PortLine line(port);
+  RunFirmwareUpdate(line, io, view, exportFileName, drainLimitMs);
+}
+
+void RunFirmwareUpdate(SerialLine& line, UserIO& io, FirmwareView& view,
+                       std::string& exportFileName, int drainLimitMs) {
+  // The reader holds the file's bytes; they go with it however the update ends, and the
+  // normal end drops them itself before the last box.
   HexLineReader file;
-  UpdateEnd end(port, file);
   bool error = false;
 
   auto finish = [&] {
-    file.Close();                                               // 16
-    port.Timeouts().SetReadTotalConstant(kNormalReadTimeoutMs);  // 17
+    file.Close();
     if (error) io.ShowMessage(BoxKind::Error, "BRENNFEHLER");
-    end.Dismiss();
     view.SetProgressVisible(false);
     view.SetLogVisible(false);
   };
@@ -128,20 +107,19 @@ void RunFirmwareUpdate(TCustomComPort& port, UserIO& io, FirmwareView& view,
   view.AddLogLine(" ");
 
   // 9, 10: port ready, line silent.
-  port.Timeouts().SetReadTotalConstant(kUpdateReadTimeoutMs);
-  if (!port.Connected()) port.Open();
-  port.PurgeQueues(true, true);
-  if (!Drain(port, drainLimitMs)) {
+  if (!line.Connected()) line.Open();
+  line.Purge(true, true);
+  if (!Drain(line, drainLimitMs)) {
     view.AddLogLine(kDrainBoundLogLine);
-    port.PurgeQueues(true, false);
+    line.Purge(true, false);
   }
 
   // 11, 12: wake the bootloader.
   std::string answer;
   for (int attempt = 0; attempt < kTriggerAttempts && answer != "r"; ++attempt) {
     view.AddLogLine("triggere Bootloader");
-    port.Write(&kTrigger, 1);
-    answer = ReceiveOne(port);
+    line.Write(&kTrigger, 1);
+    answer = ReceiveOne(line);
     view.AddLogLine("Antwort:" + answer);
   }
   if (answer != "r") {
@@ -153,12 +131,12 @@ void RunFirmwareUpdate(TCustomComPort& port, UserIO& io, FirmwareView& view,
   // 13, 14: the lines.
   view.AddLogLine("sende HEX-File zum Logger");
   bool done = false;
-  std::string line;
-  while (!error && !done && file.NextLine(line)) {
-    view.AddLogLine(line);
+  std::string hexLine;
+  while (!error && !done && file.NextLine(hexLine)) {
+    view.AddLogLine(hexLine);
     view.SetProgressPosition(view.ProgressPosition() + 1);
-    port.SendText(line);
-    answer = ReceiveOne(port);
+    if (!hexLine.empty()) line.Write(hexLine.data(), static_cast<int32_t>(hexLine.size()));
+    answer = ReceiveOne(line);
     view.AddLogLine(answer);
     if (answer != "." && answer != "S") error = true;
     done = answer == "S";

@@ -9,8 +9,10 @@
 
 #include <string>
 
-#include "serial/comport.h"
 #include "serial/userio.h"
+
+class TCustomComPort;
+class SerialLine;
 
 namespace firmware {
 
@@ -35,18 +37,21 @@ inline constexpr const char* kDrainBoundLogLine =
 
 // Time-outs of the exchange.
 inline constexpr int kUpdateReadTimeoutMs = 1000;  // one answer byte
-inline constexpr int kNormalReadTimeoutMs = 20;    // the port's usual read time-out
 inline constexpr int kDrainLimitMs = 5000;         // a logger that never falls silent
 
 // The tab is shown: neutral status bar and the hint in panel 1.
 void TabSheet2Show(UserIO& io);
 
 // The click on "HEX-File  auswählen", from the file dialog to the last box.
-// exportFileName receives the dialog's file name. Whatever way it ends, the read
-// time-out is back at 20 ms and the file is closed. At the normal end the progress bar
-// and log are hidden after the last box; an exception of the file or the port is passed
-// on with both left as they are, and the caller hides them once it has reported it.
-// drainLimitMs bounds the wait for the line to fall silent before the first trigger.
+// exportFileName receives the dialog's file name. The answers are read straight from the
+// port with their own time-out; the port's read time-outs are left as they are. Whatever
+// way it ends, the file is closed. At the normal end the progress bar and log are hidden
+// after the last box; an exception of the file or the port is passed on with both left
+// as they are, and the caller hides them once it has reported it. drainLimitMs bounds
+// the wait for the line to fall silent before the first trigger.
+void RunFirmwareUpdate(SerialLine& line, UserIO& io, FirmwareView& view,
+                       std::string& exportFileName, int drainLimitMs = kDrainLimitMs);
+// The same over the window's port.
 void RunFirmwareUpdate(TCustomComPort& port, UserIO& io, FirmwareView& view,
                        std::string& exportFileName, int drainLimitMs = kDrainLimitMs);
 

@@ -1,11 +1,12 @@
 #include "flight/download.h"
 
-#include <chrono>
 #include <exception>
+#include <optional>
 
 #include "flight/recorddecoder.h"
-#include "serial/comport.h"
-#include "serial/rxring.h"
+#include "serial/comerrors.h"
+#include "serial/line.h"
+#include "serial/portline.h"
 #include "serial/userio.h"
 
 const char* const kTextSynchronised = "synchronisiert";
@@ -15,36 +16,32 @@ const char* const kTextNoData = "keine Daten empfangen !!!";
 
 namespace {
 
-// Empfang that waits out pauses shorter than the silence limit and turns a port failure
+// Receive that waits out pauses shorter than the silence limit and turns a port failure
 // into a silent line: after the first EComPort the port is not read again and every call
-// reports a time-out; the error is kept for the end.
+// reports silence; the error is kept for the end.
 class LineReader {
  public:
-  LineReader(ReceiveRing& ring, int silenceMs) : ring_(ring), silenceMs_(silenceMs) {}
-  void Empfang() {
+  LineReader(SerialLine& line, int silenceMs) : line_(line), silenceMs_(silenceMs) {}
+  void Receive() {
     if (!error_) {
       try {
-        ring_.EmpfangWithin(silenceMs_);
+        byte_ = line_.ReceiveWithin(silenceMs_);
         return;
       } catch (const EComPort&) {
         error_ = std::current_exception();
       }
     }
-    // Bytes already in the ring are still delivered before the line counts as dead.
-    if (ring_.RxTail != ring_.RxHead) {
-      ring_.Empfang();  // takes from the ring, does not touch the port
-      return;
-    }
-    ring_.RxByte = 0;
-    ring_.RxTimedOut = true;
+    // Bytes already received are still delivered before the line counts as dead.
+    byte_ = line_.TakeReceived();
   }
-  bool TimedOut() const { return ring_.RxTimedOut; }
-  uint8_t Byte() const { return ring_.RxByte; }
+  bool TimedOut() const { return !byte_; }
+  uint8_t Byte() const { return byte_.value_or(0); }
   std::exception_ptr Error() const { return error_; }
 
  private:
-  ReceiveRing& ring_;
+  SerialLine& line_;
   int silenceMs_;
+  std::optional<uint8_t> byte_;
   std::exception_ptr error_;
 };
 
@@ -52,7 +49,7 @@ class LineReader {
 // first. A missing header byte is never read as 0: the header decides the record layout.
 bool ReadHeaderThrough(LineReader& line, HeaderDecoder& header, int last) {
   while (header.Position() <= last) {
-    line.Empfang();
+    line.Receive();
     if (line.TimedOut()) return false;
     header.Feed(line.Byte());
   }
@@ -64,25 +61,32 @@ bool ReadHeaderThrough(LineReader& line, HeaderDecoder& header, int last) {
 void Datenlesen(TCustomComPort& port, ReceiveRing& ring, UserIO& io, DownloadView& view,
                 FlightData& fd, int eepromKByte, int32_t graphStep, GraphCanvas& bitmap,
                 const DownloadLimits& limits) {
+  PortLine line(port, ring);
+  Datenlesen(line, io, view, fd, eepromKByte, graphStep, bitmap, limits);
+}
+
+void Datenlesen(SerialLine& serial, UserIO& io, DownloadView& view, FlightData& fd,
+                int eepromKByte, int32_t graphStep, GraphCanvas& bitmap,
+                const DownloadLimits& limits) {
   if (graphStep < 1) graphStep = 1;
   // 1. The configuration controls make room for the graph.
   view.HideConfigGroups();
   // 2. The request; the ring and the queues keep what they hold.
   const uint8_t request = DownloadRequest;
-  port.Write(&request, 1);
+  serial.Write(&request, 1);
 
-  LineReader line(ring, limits.silenceMs);
+  LineReader line(serial, limits.silenceMs);
   // 3. Skip everything up to the start marker.
   bool synced = false;
-  const auto syncDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSyncLimitMs);
+  const int64_t syncDeadline = serial.NowMs() + kSyncLimitMs;
   for (;;) {
-    line.Empfang();
+    line.Receive();
     if (line.TimedOut()) break;
     if (line.Byte() == StartMarker) {
       synced = true;
       break;
     }
-    if (std::chrono::steady_clock::now() > syncDeadline) break;
+    if (serial.NowMs() > syncDeadline) break;
   }
 
   // A header cut short by silence ends the download as a missing start marker does.
@@ -126,7 +130,7 @@ void Datenlesen(TCustomComPort& port, ReceiveRing& ring, UserIO& io, DownloadVie
       int got = 0;
       bool timedOut = false;
       while (got < layout.length) {
-        line.Empfang();
+        line.Receive();
         if (line.TimedOut()) {
           timedOut = true;
           break;

@@ -1,7 +1,7 @@
 // The data download ("Daten einlesen"): request 0x53, skip to the start marker, read the
 // 23-byte header, decode the records into the sample table while the live graph runs,
 // then complete the degree fields, enable the export and draw the final graph. Runs to
-// the end inside the click handler; every read is one bounded Empfang.
+// the end inside the click handler; every read is bounded by the line's silence limit.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,7 @@
 
 class TCustomComPort;
 class ReceiveRing;
+class SerialLine;
 class UserIO;
 
 // The controls the download shows, hides and draws on; TForm1 implements it.
@@ -55,6 +56,10 @@ struct DownloadLimits {
 // a header cut short by silence ends the download as a missing start marker does. When
 // the port fails on the way (device gone), the download ends as on a silent line with
 // what it has, and then the port's error is thrown on to the caller.
+void Datenlesen(SerialLine& line, UserIO& io, DownloadView& view, FlightData& fd,
+                int eepromKByte, int32_t graphStep, GraphCanvas& bitmap,
+                const DownloadLimits& limits = DownloadLimits());
+// The same over the window's port and its receive ring.
 void Datenlesen(TCustomComPort& port, ReceiveRing& ring, UserIO& io, DownloadView& view,
                 FlightData& fd, int eepromKByte, int32_t graphStep, GraphCanvas& bitmap,
                 const DownloadLimits& limits = DownloadLimits());

@@ -447,6 +447,15 @@ int32_t TCustomComPort::Read(void* buffer, int32_t count) {
   return device_->Read(buffer, count);
 }
 
+int32_t TCustomComPort::ReadWithin(void* buffer, int32_t count, int32_t timeoutMs) {
+  if (!device_) throw EComPort(ceRead, EBADF, DevicePath(port_));
+  SerialTimeouts t;
+  t.readInterval = -1;
+  t.readTotalMultiplier = 0;
+  t.readTotalConstant = timeoutMs > 0 ? timeoutMs : 0;
+  return device_->Read(buffer, count, t);
+}
+
 int32_t TCustomComPort::ReceiveText(std::string& text, int32_t count) {
   if (count <= 0) {
     text.clear();

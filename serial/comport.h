@@ -220,6 +220,9 @@ class TCustomComPort {
   int32_t Write(const void* buffer, int32_t count);
   int32_t SendText(const std::string& text);
   int32_t Read(void* buffer, int32_t count);
+  // Read that waits up to timeoutMs for the first byte and returns as soon as it has
+  // one, whatever the port's read time-outs say; those stay as they are.
+  int32_t ReadWithin(void* buffer, int32_t count, int32_t timeoutMs);
   int32_t ReceiveText(std::string& text, int32_t count);
 
   void LockSettings();

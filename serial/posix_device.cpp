@@ -481,12 +481,16 @@ int32_t PosixSerialDevice::InputCapacity() const {
 
 int32_t PosixSerialDevice::Read(void* buffer, int32_t count) {
   if (fd_ < 0) throw EComPort(ceRead, EBADF, path_);
+  return Read(buffer, count, Timeouts());
+}
+
+int32_t PosixSerialDevice::Read(void* buffer, int32_t count, const SerialTimeouts& t) {
+  if (fd_ < 0) throw EComPort(ceRead, EBADF, path_);
   // A device that is gone still hands out what it had received; the error comes when
   // nothing is left.
   if (count <= 0) return 0;
 
   std::unique_lock<std::mutex> lock(mutex_);
-  const SerialTimeouts t = timeouts_;
   const auto start = Clock::now();
   // The all-ones value (-1) of a total counts as 0 here; a multiplier of all ones with
   // an interval of all ones is the "return at once when something is there" case.

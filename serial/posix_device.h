@@ -96,6 +96,8 @@ class PosixSerialDevice {
 
   // Transfers. Read raises ceRead, Write ceWrite (with errno; EBADF when closed).
   int32_t Read(void* buffer, int32_t count);
+  // Read with the given time-outs in place of the device's own (which stay as they are).
+  int32_t Read(void* buffer, int32_t count, const SerialTimeouts& timeouts);
   int32_t Write(const void* buffer, int32_t count);
   // Queue counts raise ceQueueCounts, Purge cePurge.
   int32_t PendingInput();

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "firmware/bootloader.h"
+#include "serial/comport.h"
 #include "fileerror/fileerror.h"
 #include "firmware/hexfile.h"
 #include "serial/mainsync.h"
@@ -170,7 +171,7 @@ class BootloaderTest : public ::testing::Test {
     EXPECT_FALSE(view.progressVisible);
   }
   // An error of the file or the port leaves log and progress bar up for the caller's
-  // error box; the time-out is restored all the same.
+  // error box; the port's read time-out is untouched all the same.
   void ExpectRestoredBehindErrorBox() {
     EXPECT_EQ(port.Timeouts().ReadTotalConstant(), 20);
     EXPECT_TRUE(view.logVisible);
@@ -242,7 +243,8 @@ TEST_F(BootloaderTest, ReadyOnSecondTriggerBurnsTheWholeFile) {
   EXPECT_EQ(io.boxes[0].kind, BoxKind::Information);
   EXPECT_EQ(io.boxes[0].text, "neue Firmware erfolgreich gebrannt");
   EXPECT_TRUE(io.boxes[0].logVisible);
-  EXPECT_EQ(io.boxes[0].readTimeout, 1000);
+  // The answers are read with their own time-out: the port's stays at its usual value.
+  EXPECT_EQ(io.boxes[0].readTimeout, 20);
   EXPECT_EQ(io.sleeps, 58 * 10);
   ExpectRestored();
   EXPECT_TRUE(port.Connected());  // the port stays open
