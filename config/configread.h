@@ -8,7 +8,7 @@
 #include <string>
 
 #include "config/loggerconfig.h"
-#include "serial/rxring.h"
+#include "serial/line.h"
 
 class TCustomComPort;
 class ReceiveRing;

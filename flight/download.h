@@ -9,7 +9,7 @@
 
 #include "flight/graph.h"
 #include "flight/sampletable.h"
-#include "serial/rxring.h"
+#include "serial/line.h"
 
 class TCustomComPort;
 class ReceiveRing;

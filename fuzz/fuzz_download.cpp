@@ -8,8 +8,8 @@
 //    agree with each other and with the header layout worked out here.
 // 2. The whole download: the stream is what the logger sends after the request (0x55
 //    bytes, start marker, header, records; the header's own flags decide the layout).
-//    It goes into the receive ring, the port is a pseudo-terminal with nothing more to
-//    read, and Datenlesen runs with the graph on a bounds-checking canvas. The table, the
+//    It arrives at once on a scripted line, with the usual silence limit on the line's
+//    own clock, and Datenlesen runs with the graph on a bounds-checking canvas. The table, the
 //    indexes, the summary and the request byte are checked against the download rules:
 //    a record cut short keeps zeros after its last byte and ends the download, a header
 //    cut short is a download without data.
@@ -26,7 +26,7 @@
 #include "flight/download.h"
 #include "flight/recorddecoder.h"
 #include "flight/sampletable.h"
-#include "fuzz/ptyline.h"
+#include "serial/scriptedline.h"
 #include "serial/userio.h"
 
 namespace {
@@ -213,8 +213,8 @@ class QuietView : public DownloadView {
   GraphCanvas& box_;
 };
 
-PtyLine& Line() {
-  static PtyLine* line = new PtyLine;
+ScriptedLine& Line() {
+  static ScriptedLine* line = new ScriptedLine;
   return *line;
 }
 
@@ -224,9 +224,9 @@ FlightData& Table() {
 }
 
 void WholeDownload(uint8_t option, const uint8_t* s, size_t n) {
-  PtyLine& line = Line();
+  ScriptedLine& line = Line();
   line.Reset();
-  line.Feed(s, n);
+  line.Send(s, n);
   FlightData& fd = Table();
   fd.ResetIndexes();
   const int eepromKByte = 32;
@@ -235,11 +235,11 @@ void WholeDownload(uint8_t option, const uint8_t* s, size_t n) {
   QuietIO io;
   CheckingCanvas bitmap(470, 129), box(470, 129);
   QuietView view(box);
-  DownloadLimits limits;
-  limits.silenceMs = 0;  // the ring is all there is: an empty ring is the silent line
-  Datenlesen(line.Port(), line.Ring(), io, view, fd, eepromKByte, graphStep, bitmap, limits);
+  // The program's own limits: the bytes all arrive at once, so only the silent line at
+  // the end of the input moves the clock.
+  Datenlesen(line, io, view, fd, eepromKByte, graphStep, bitmap);
 
-  const std::vector<uint8_t> sent = line.Sent(1, 2000);
+  const std::vector<uint8_t>& sent = line.Written();
   if (sent.size() != 1 || sent[0] != DownloadRequest) Fail("the request is not one byte 0x53");
   if (!view.buttonsHidden) Fail("buttons not hidden");
 
@@ -250,7 +250,7 @@ void WholeDownload(uint8_t option, const uint8_t* s, size_t n) {
   if (p == n || n - (p + 1) < static_cast<size_t>(kDownloadHeaderSize)) {
     if (fd.LastSampleIndex != 0 || view.saveEnabled) Fail("no start marker or header, but a download");
     if (io.boxes.size() != 1 || io.boxes[0] != kTextNoData) Fail("no start marker or header, no message");
-    if (line.Ring().Unread() != 0) Fail("bytes left after a failed sync or header");
+    if (line.Unread() != 0) Fail("bytes left after a failed sync or header");
     return;
   }
   ++p;
@@ -284,7 +284,7 @@ void WholeDownload(uint8_t option, const uint8_t* s, size_t n) {
   if (!view.saveEnabled) Fail("save not enabled after a download");
   if ((fd.LastSampleIndex < 5) != (io.boxes.size() == 1)) Fail("no-data message");
   const size_t left = p < n ? n - p : 0;
-  if (line.Ring().Unread() != static_cast<int32_t>(left)) Fail("consumed other than the records");
+  if (line.Unread() != left) Fail("consumed other than the records");
   // Degree offsets: 100 at the first record, one step at most from record to record.
   for (int32_t i = 0; i <= fd.LastSampleIndex; ++i) {
     const SampleRecord& r = fd.SampleTable[i];

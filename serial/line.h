@@ -8,6 +8,12 @@
 #include <cstdint>
 #include <optional>
 
+// How long the line must stay without a byte before the download and the configuration
+// message take it as the logger's end. A USB serial adapter delivers in packets and a
+// busy computer can hold a thread for tens of milliseconds; a quarter of a second is
+// still not perceptible when the user switches the logger off.
+inline constexpr int kLineSilenceMs = 250;
+
 class SerialLine {
  public:
   virtual ~SerialLine() = default;

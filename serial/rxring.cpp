@@ -1,7 +1,6 @@
 #include "serial/rxring.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 #include "serial/comport.h"
@@ -61,12 +60,4 @@ void ReceiveRing::Empfang() {
   RxByte = ring_[RxTail];
   RxTail = (RxTail + 1) % kSize;
   RxTimedOut = false;
-}
-
-void ReceiveRing::EmpfangWithin(int silenceMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(silenceMs);
-  for (;;) {
-    Empfang();
-    if (!RxTimedOut || std::chrono::steady_clock::now() >= deadline) return;
-  }
 }

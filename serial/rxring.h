@@ -10,12 +10,6 @@
 
 class TCustomComPort;
 
-// How long the line must stay without a byte before the download and the configuration
-// message take it as the logger's end. A USB serial adapter delivers in packets and a
-// busy computer can hold a thread for tens of milliseconds; a quarter of a second is
-// still not perceptible when the user switches the logger off.
-inline constexpr int kLineSilenceMs = 250;
-
 class ReceiveRing {
  public:
   static constexpr int32_t kSize = 65536;
@@ -32,9 +26,6 @@ class ReceiveRing {
   void ComPort1Rx80Full();
   // The byte reader.
   void Empfang();
-  // Empfang that waits out pauses: calls it until a byte comes or silenceMs have passed
-  // without one (0: one plain Empfang). RxTimedOut then means a silent line.
-  void EmpfangWithin(int silenceMs);
 
   uint8_t RxByte = 0;
   bool RxTimedOut = false;
