@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 class StatusBar;
 

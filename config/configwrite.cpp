@@ -6,7 +6,7 @@
 
 #include "serial/comport.h"
 #include "serial/rxring.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "serial/comport.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 namespace firmware {
 

@@ -6,7 +6,7 @@
 #include "flight/recorddecoder.h"
 #include "serial/comport.h"
 #include "serial/rxring.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 const char* const kTextSynchronised = "synchronisiert";
 const char* const kTextSwitchOff = "Beenden der Datenübertragung durch Ausschalten des Loggers";

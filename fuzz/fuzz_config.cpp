@@ -20,7 +20,7 @@
 #include "config/configread.h"
 #include "config/loggerconfig.h"
 #include "fuzz/ptyline.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 namespace {
 

@@ -27,7 +27,7 @@
 #include "flight/recorddecoder.h"
 #include "flight/sampletable.h"
 #include "fuzz/ptyline.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 namespace {
 
