@@ -1,5 +1,5 @@
 // A TForm1 against the simulated logger: a temporary settings folder with "logger3.ini"
-// naming the simulator's port, the test hook answering every box and file dialog, and a
+// naming the simulator's port, an answering UserIO for every box and file dialog, and a
 // watcher of the status bar that acts on the waiting marks as the user sees them.
 #pragma once
 

@@ -1,5 +1,5 @@
 // A TForm1 against the simulated logger for the fault tests: a settings folder of its
-// own, the test hook answering every box and file dialog, helpers for the user's steps
+// own, an answering UserIO for every box and file dialog, helpers for the user's steps
 // and for what the user can check afterwards (status bar, boxes, saved files).
 #pragma once
 
