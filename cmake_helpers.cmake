@@ -1,26 +1,24 @@
-# One library per folder, made of every .cpp in it. A folder that has no sources yet
-# gives an interface library, so the tree configures while it grows.
-function(morvala_library name dir)
-  file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
-  if(srcs)
-    add_library(${name} STATIC ${srcs})
-    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
-    target_link_libraries(${name} PUBLIC ${ARGN})
-  else()
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR})
-    target_link_libraries(${name} INTERFACE ${ARGN})
+# One static library per folder, from an explicit list of sources, so that a lost file
+# fails the build instead of silently dropping a target.
+# morvala_library(name SOURCES a.cpp... [LIBS l...]): sources relative to the calling folder.
+function(morvala_library name)
+  cmake_parse_arguments(L "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT L_SOURCES)
+    message(FATAL_ERROR "morvala_library(${name}): no SOURCES")
   endif()
+  add_library(${name} STATIC ${L_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${L_LIBS})
 endfunction()
 
-# A GoogleTest executable made of every .cpp in a test folder.
-function(morvala_test name dir)
-  file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
-  if(NOT srcs)
-    return()
+# morvala_test(name SOURCES a.cpp... LIBS l...): a GoogleTest executable from a test folder.
+function(morvala_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_SOURCES)
+    message(FATAL_ERROR "morvala_test(${name}): no SOURCES")
   endif()
-  add_executable(${name} ${srcs})
-  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gmock GTest::gtest)
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE MORVALA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
                                                MORVALA_BINARY_DIR="${CMAKE_BINARY_DIR}")

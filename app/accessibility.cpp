@@ -7,7 +7,7 @@
 
 #include "app/form1base.h"
 #include "app/widgets.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 namespace {
 

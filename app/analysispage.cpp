@@ -14,7 +14,7 @@
 #include "app/analysiswindow.h"
 #include "app/application.h"
 #include "app/flightchart.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 using namespace analysis;
 

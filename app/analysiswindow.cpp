@@ -21,7 +21,7 @@
 #include "app/flightchart.h"
 #include "app/trackview.h"
 #include "export/atomicfile.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 using namespace analysis;
 

@@ -11,9 +11,29 @@
 #include "serial/mainsync.h"
 #include "serial/settingspath.h"
 
-MorvalaApplication::MorvalaApplication(int& argc, char** argv) : QApplication(argc, argv) {
+MorvalaApplication::MorvalaApplication(int& argc, char** argv)
+    : QApplication(argc, argv), plain_(std::make_unique<QtUserIO>()) {
   LoadToolkitTranslation(*this);
 }
+
+MorvalaApplication::~MorvalaApplication() = default;
+
+void MorvalaApplication::SetUserIO(UserIO* io) { io_ = io; }
+
+UserIO& MorvalaApplication::Io() { return io_ ? *io_ : *plain_; }
+
+namespace {
+
+// The error boxes' UserIO: the application's; without one (a plain QApplication) boxes
+// over the active window.
+UserIO& ErrorIO() {
+  if (auto* app = qobject_cast<MorvalaApplication*>(QCoreApplication::instance()))
+    return app->Io();
+  static QtUserIO plain;
+  return plain;
+}
+
+}  // namespace
 
 bool LoadToolkitTranslation(QCoreApplication& app) {
   // The program is German whatever the desktop's locale, and so are the toolkit's own
@@ -36,7 +56,7 @@ bool MorvalaApplication::notify(QObject* receiver, QEvent* event) {
   } catch (const std::exception& e) {
     ShowError(e);
   } catch (...) {
-    QtUserIO::ShowBox(activeWindow(), BoxKind::Error, "Unbekannter Fehler");
+    Io().ShowMessage(BoxKind::Error, "Unbekannter Fehler");
   }
   return false;
 }
@@ -97,5 +117,5 @@ std::string ErrorText(const std::exception& e) {
 }
 
 void ShowError(const std::exception& e) {
-  QtUserIO::ShowBox(QApplication::activeWindow(), BoxKind::Error, ErrorText(e));
+  ErrorIO().ShowMessage(BoxKind::Error, ErrorText(e));
 }

@@ -5,13 +5,26 @@
 
 #include <QApplication>
 #include <exception>
+#include <memory>
 #include <string>
+
+class UserIO;
 
 class MorvalaApplication : public QApplication {
   Q_OBJECT
  public:
   MorvalaApplication(int& argc, char** argv);
+  ~MorvalaApplication() override;
   bool notify(QObject* receiver, QEvent* event) override;
+
+  // The UserIO that shows the error boxes: the window's. nullptr goes back to plain boxes
+  // over the active window.
+  void SetUserIO(UserIO* io);
+  UserIO& Io();
+
+ private:
+  std::unique_ptr<UserIO> plain_;
+  UserIO* io_ = nullptr;
 };
 
 // Installs the toolkit's German translation (qtbase_de.qm); false when it is not
@@ -26,5 +39,5 @@ void InstallMainThreadWake();
 // be opened for lack of rights or because it does not exist, a line with the remedy that
 // names the device the error carries.
 std::string ErrorText(const std::exception& e);
-// Shows ErrorText(e) in an error box ("Fehler", OK).
+// Shows ErrorText(e) in an error box ("Fehler", OK) through the application's UserIO.
 void ShowError(const std::exception& e);

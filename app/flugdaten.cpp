@@ -48,10 +48,11 @@ FlightData& TheFlightData() {
 
 }  // namespace
 
-TForm1::TForm1()
+TForm1::TForm1(QtUserIO& io)
     : Ring(ComPort1, [this](const std::string& text) { io_.ShowMessage(BoxKind::Warning, text); }),
       Flight(TheFlightData()),
-      io_(StatusBar1, this) {
+      io_(io) {
+  io_.Attach(StatusBar1, this);
   ApplyComPort1Design(ComPort1);
   ComPort1.OnRxChar = [this](TCustomComPort*, int32_t count) { Ring.ComPort1RxChar(count); };
   ComPort1.OnRx80Full = [this](TCustomComPort*) { Ring.ComPort1Rx80Full(); };
@@ -67,6 +68,7 @@ TForm1::~TForm1() {
     ComPort1.Close();
   } catch (...) {
   }
+  io_.Attach(nullptr, nullptr);
 }
 
 template <typename F>

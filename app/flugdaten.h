@@ -31,7 +31,8 @@ class TForm1 : public TForm1Base,
   Q_OBJECT
 
  public:
-  TForm1();
+  // The window paints its status bar and shows its boxes and dialogs through io.
+  explicit TForm1(QtUserIO& io);
   ~TForm1() override;  // FormDestroy
 
   // Start-up and reset.
@@ -134,7 +135,7 @@ class TForm1 : public TForm1Base,
   void NumberFieldRule(MaskEdit3* edit, bool offset);
   bool NumberFieldKey(MaskEdit3* edit, QKeyEvent* key);
 
-  QtUserIO io_;
+  QtUserIO& io_;
   // One printer for the program's life: the print dialog shows the printer, copies and
   // orientation chosen last time.
   std::unique_ptr<QPrinter> printer_;

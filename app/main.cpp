@@ -1,6 +1,7 @@
 // Morvala: reads, configures and downloads a flight data logger on a serial port.
 #include "app/application.h"
 #include "app/flugdaten.h"
+#include "app/qtuserio.h"
 #include "serial/ui/comsetupfrm.h"
 
 #include <QStyleFactory>
@@ -30,7 +31,9 @@ int main(int argc, char** argv) {
   }
   InstallMainThreadWake();
   InstallSetupDialog();
-  TForm1 form;
+  QtUserIO io;
+  app.SetUserIO(&io);
+  TForm1 form(io);
   form.show();
   return app.exec();
 }

@@ -29,6 +29,12 @@ QMessageBox::Icon IconOf(BoxKind kind) {
 
 QtUserIO::QtUserIO(StatusBar* bar, QWidget* window) : bar_(bar), window_(window) {}
 
+void QtUserIO::Attach(StatusBar* bar, QWidget* window) {
+  bar_ = bar;
+  window_ = window;
+  promptChanged_ = true;
+}
+
 QString QtUserIO::BoxText(const std::string& text) {
   QString s = Utf8(text);
   s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -37,10 +43,6 @@ QString QtUserIO::BoxText(const std::string& text) {
 }
 
 void QtUserIO::ShowBox(QWidget* parent, BoxKind kind, const std::string& text) {
-  if (TestHook) {
-    TestHook->boxes.push_back({kind, text, false});
-    return;
-  }
   QMessageBox box(IconOf(kind), Utf8(BoxTitle(kind)), BoxText(text), QMessageBox::NoButton,
                   parent);
   box.setTextFormat(Qt::PlainText);
@@ -51,13 +53,6 @@ void QtUserIO::ShowBox(QWidget* parent, BoxKind kind, const std::string& text) {
 }
 
 bool QtUserIO::ConfirmBox(QWidget* parent, const std::string& text) {
-  if (TestHook) {
-    TestHook->boxes.push_back({BoxKind::Confirmation, text, true});
-    if (TestHook->confirmAnswers.empty()) return false;
-    const bool answer = TestHook->confirmAnswers.front();
-    TestHook->confirmAnswers.pop_front();
-    return answer;
-  }
   QMessageBox box(QMessageBox::Question, Utf8(BoxTitle(BoxKind::Confirmation)), BoxText(text),
                   QMessageBox::NoButton, parent);
   box.setTextFormat(Qt::PlainText);
@@ -106,21 +101,17 @@ void QtUserIO::RepaintWindow() {
   if (window_) window_->repaint();
 }
 
+// The error handler's boxes come through here too: they sit over the window the user is
+// in (the analysis window, a dialog), the exchanges' boxes over the main window.
 void QtUserIO::ShowMessage(BoxKind kind, const std::string& text) {
-  ShowBox(window_, kind, text);
+  QWidget* active = QApplication::activeWindow();
+  ShowBox(active ? active : window_, kind, text);
 }
 
 bool QtUserIO::Confirm(const std::string& text) { return ConfirmBox(window_, text); }
 
 std::optional<std::string> QtUserIO::FileDialog(bool save, const std::string& filter,
                                                 const std::string& initialName) {
-  if (TestHook) {
-    TestHook->fileRequests.push_back({save, filter, initialName});
-    if (TestHook->fileAnswers.empty()) return std::nullopt;
-    auto answer = TestHook->fileAnswers.front();
-    TestHook->fileAnswers.pop_front();
-    return answer;
-  }
   QFileDialog dialog(window_);
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -146,10 +137,6 @@ std::optional<std::string> QtUserIO::SaveFileName(const std::string& filter,
 }
 
 void QtUserIO::Beep() {
-  if (TestHook) {
-    ++TestHook->beeps;
-    return;
-  }
   QApplication::beep();
 }
 

@@ -1,46 +1,25 @@
 // UserIO for the window: the status bar, modal message boxes with the German titles and
-// buttons, non-native file dialogs, sleep, beep and repaints.
-//
-// Tests set QtUserIO::TestHook: then nothing modal is shown; every box and file dialog
-// is recorded there and answered from its queues.
+// buttons, non-native file dialogs, sleep, beep and repaints. main makes one and hands it
+// to the window, which attaches its status bar; tests hand in their own.
 #pragma once
 
 #include <chrono>
 
 #include <QString>
 #include <QWidget>
-#include <deque>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 class StatusBar;
 
-struct UiTestAnswers {
-  struct Box {
-    BoxKind kind;
-    std::string text;      // as given, with CR line breaks
-    bool confirm = false;  // a "&Ja"/"&Abbrechen" box
-  };
-  struct FileRequest {
-    bool save = false;
-    std::string filter;
-    std::string initialName;
-  };
-  std::vector<Box> boxes;                             // every box shown, in order
-  std::deque<bool> confirmAnswers;                    // answers to Confirm; empty: Abbrechen
-  std::vector<FileRequest> fileRequests;              // every file dialog, in order
-  std::deque<std::optional<std::string>> fileAnswers; // empty or nullopt: cancelled
-  int beeps = 0;
-};
-
 class QtUserIO : public UserIO {
  public:
-  QtUserIO(StatusBar* bar, QWidget* window);
+  explicit QtUserIO(StatusBar* bar = nullptr, QWidget* window = nullptr);
 
-  static inline UiTestAnswers* TestHook = nullptr;
+  // The status bar painted and the window that owns the boxes; nullptr for neither.
+  void Attach(StatusBar* bar, QWidget* window);
 
   // A lone CR (and CR LF) becomes a line break of the box.
   static QString BoxText(const std::string& text);

@@ -13,6 +13,7 @@
 
 #include "app/flugdaten.h"
 #include "app/qtuserio.h"
+#include "tests/support/window_userio.h"
 #include "tools/sim/loggersim.h"
 
 namespace bench {
@@ -45,7 +46,7 @@ inline double LineRecordsPerSecond(int baud, int recordBytes) {
 }
 
 // A settings folder (XDG_CONFIG_HOME) with "logger3.ini" naming the port, and the
-// program's test hook so that no box or dialog waits for a person.
+// program's answering UserIO so that no box or dialog waits for a person.
 class Session {
  public:
   Session();
@@ -53,6 +54,7 @@ class Session {
   void WriteIni(const std::string& port);
   std::string Dir() const { return dir_.path().toStdString(); }
   UiTestAnswers ui;
+  AnsweringWindowIO io{ui};
 
  private:
   QTemporaryDir dir_;
@@ -61,7 +63,7 @@ class Session {
 // The window, shown and settled. ReadConfiguration clicks Startbutton; powerOn (if set)
 // is called at the first waiting mark "<" of the status bar, as a user switches the
 // logger on when asked. False when the read did not succeed.
-std::unique_ptr<TForm1> ShowWindow();
+std::unique_ptr<TForm1> ShowWindow(Session& session);
 bool ReadConfiguration(TForm1& form, const std::function<void()>& powerOn);
 void Pump(int ms);
 

@@ -29,7 +29,7 @@ int RunComponents(const Args& args) {
   const int n = static_cast<int>(args.Int("records", 30000));
   Session session;
   session.WriteIni("/dev/null");
-  auto form = ShowWindow();
+  auto form = ShowWindow(session);
   form->HideConfigGroups();
   form->ShowPaintBox();
   Pump(100);

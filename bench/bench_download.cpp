@@ -196,7 +196,7 @@ int RunDownload(const Args& args) {
     session.WriteIni(externalPort);
   }
 
-  auto form = ShowWindow();
+  auto form = ShowWindow(session);
   if (queue >= 0) form->ComPort1.Buffer().SetInputSize(static_cast<int32_t>(queue));
   // The configuration read is not part of the figure: it comes first.
   if (!ReadConfiguration(*form, powerOn)) {

@@ -29,7 +29,7 @@ int RunFirmware(const Args& args) {
   }
   const int lines = dataLines + 1;  // and the end record
 
-  auto form = ShowWindow();
+  auto form = ShowWindow(session);
   form->PageControl1->setCurrentIndex(1);
   Pump(100);
   session.ui.fileAnswers.push_back(hex);

@@ -76,10 +76,10 @@ loggersim::SimFlight MakeFlight(int records, uint8_t flags1, uint8_t flags2) {
 
 Session::Session() {
   qputenv("XDG_CONFIG_HOME", dir_.path().toUtf8());
-  QtUserIO::TestHook = &ui;
+  static_cast<MorvalaApplication*>(QCoreApplication::instance())->SetUserIO(&io);
 }
 
-Session::~Session() { QtUserIO::TestHook = nullptr; }
+Session::~Session() { static_cast<MorvalaApplication*>(QCoreApplication::instance())->SetUserIO(nullptr); }
 
 void Session::WriteIni(const std::string& port) {
   QDir().mkpath(dir_.path() + "/morvala");
@@ -127,8 +127,8 @@ class MarkWatcher : public QObject {
 
 }  // namespace
 
-std::unique_ptr<TForm1> ShowWindow() {
-  auto form = std::make_unique<TForm1>();
+std::unique_ptr<TForm1> ShowWindow(Session& session) {
+  auto form = std::make_unique<TForm1>(session.io);
   form->show();
   Pump(200);
   return form;

@@ -6,7 +6,7 @@
 #include "serial/comerrors.h"
 #include "serial/line.h"
 #include "serial/portline.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 namespace {
 

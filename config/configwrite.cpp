@@ -4,7 +4,7 @@
 
 #include "serial/line.h"
 #include "serial/portline.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "export/atomicfile.h"
 #include "fileerror/fileerror.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 namespace {
 

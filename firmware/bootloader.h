@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 class TCustomComPort;
 class SerialLine;

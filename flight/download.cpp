@@ -7,7 +7,7 @@
 #include "serial/comerrors.h"
 #include "serial/line.h"
 #include "serial/portline.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 const char* const kTextSynchronised = "synchronisiert";
 const char* const kTextSwitchOff = "Beenden der Datenübertragung durch Ausschalten des Loggers";

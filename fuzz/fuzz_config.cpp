@@ -20,7 +20,7 @@
 #include "config/configread.h"
 #include "config/loggerconfig.h"
 #include "serial/scriptedline.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 namespace {
 

@@ -27,7 +27,7 @@
 #include "flight/recorddecoder.h"
 #include "flight/sampletable.h"
 #include "serial/scriptedline.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 namespace {
 

@@ -28,7 +28,6 @@ CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -DMORVALA_FUZZ=ON -DMORVALA_TE
   echo "configure failed, see $BUILD.configure.log" >&2; exit 2; }
 build_targets=()
 for t in "${TARGETS[@]}"; do
-  if grep -q "fuzz_$t skipped" "$BUILD.configure.log"; then continue; fi
   [ -f "$ROOT/fuzz/fuzz_$t.cpp" ] && build_targets+=("fuzz_$t")
 done
 if [ ${#build_targets[@]} -gt 0 ]; then
@@ -53,8 +52,7 @@ printf '%-10s %8s %12s %9s %7s %7s %7s  %s\n' target seconds executions exec/s c
 for t in "${TARGETS[@]}"; do
   bin="$BUILD/fuzz/fuzz_$t"
   if [ ! -x "$bin" ]; then
-    why=$(grep "fuzz_$t skipped" "$BUILD.configure.log" | sed 's/.*skipped: //')
-    printf '%-10s %8s %12s %9s %7s %7s %7s  %s\n' "$t" - - - - - - "not built (${why:-no source})"
+    printf '%-10s %8s %12s %9s %7s %7s %7s  %s\n' "$t" - - - - - - "not built (no source)"
     [ "${MORVALA_FUZZ_STRICT:-0}" = 1 ] && failed=1
     continue
   fi

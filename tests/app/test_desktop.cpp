@@ -40,7 +40,7 @@ TEST_F(WindowTest, FirmwareLogStaysVisibleBehindARealErrorBox) {
   WriteIni(TempPath("kein-geraet"));
   CreateWindow();
   form->PageControl1->setCurrentIndex(1);
-  QtUserIO::TestHook = nullptr;  // every dialog is the real one
+  io.UseRealDialogs();  // every dialog is the real one
 
   bool logUnderBox = false, progressUnderBox = false;
   QString errorText, errorTitle, confirmText;

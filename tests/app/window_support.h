@@ -1,5 +1,5 @@
 // A TForm1 against the simulated logger: a temporary settings folder with "logger3.ini"
-// naming the simulator's port, the test hook answering every box and file dialog, and a
+// naming the simulator's port, an answering UserIO for every box and file dialog, and a
 // watcher of the status bar that acts on the waiting marks as the user sees them.
 #pragma once
 
@@ -20,7 +20,8 @@
 #include <vector>
 
 #include "app/flugdaten.h"
-#include "app/qtuserio.h"
+#include "app/application.h"
+#include "tests/support/window_userio.h"
 #include "app/widgets.h"
 #include "serial/ui/comsetupfrm.h"
 #include "tools/sim/loggersim.h"
@@ -93,14 +94,14 @@ class WindowTest : public ::testing::Test {
     ::alarm(60);  // no test may hang
     ASSERT_TRUE(dir.isValid());
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
-    QtUserIO::TestHook = &ui;
+    static_cast<MorvalaApplication*>(QCoreApplication::instance())->SetUserIO(&io);
   }
   void TearDown() override {
     form.reset();
     if (sim) sim->Stop();
     sim.reset();
     TComSetupFrm::ExecHook() = nullptr;
-    QtUserIO::TestHook = nullptr;
+    static_cast<MorvalaApplication*>(QCoreApplication::instance())->SetUserIO(nullptr);
     ::alarm(0);
   }
 
@@ -142,7 +143,7 @@ class WindowTest : public ::testing::Test {
   }
 
   void CreateWindow() {
-    form = std::make_unique<TForm1>();
+    form = std::make_unique<TForm1>(io);
     form->show();
     QApplication::processEvents();
   }
@@ -191,6 +192,7 @@ class WindowTest : public ::testing::Test {
 
   QTemporaryDir dir;
   UiTestAnswers ui;
+  AnsweringWindowIO io{ui};  // the window's and the error boxes' UserIO
   std::unique_ptr<loggersim::LoggerSim> sim;
   std::unique_ptr<TForm1> form;
 };

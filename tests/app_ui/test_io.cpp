@@ -20,6 +20,7 @@
 #include "app/form1base.h"
 #include "app/printing.h"
 #include "app/qtuserio.h"
+#include "tests/support/window_userio.h"
 #include "serial/comport.h"
 #include "serial/mainsync.h"
 
@@ -27,9 +28,10 @@ namespace {
 
 class Hooked : public testing::Test {
  protected:
-  void SetUp() override { QtUserIO::TestHook = &answers; }
-  void TearDown() override { QtUserIO::TestHook = nullptr; }
+  void SetUp() override { static_cast<MorvalaApplication*>(QCoreApplication::instance())->SetUserIO(&io); }
+  void TearDown() override { static_cast<MorvalaApplication*>(QCoreApplication::instance())->SetUserIO(nullptr); }
   UiTestAnswers answers;
+  AnsweringWindowIO io{answers};
 };
 
 // Throws from its event handler, as a window handler does when a port operation fails.
@@ -52,7 +54,7 @@ void SendUserEvent(QObject* o) {
 TEST_F(Hooked, BoxesAndDialogsAreRecordedAndAnswered) {
   StatusBar bar;
   QWidget window;
-  QtUserIO io(&bar, &window);
+  io.Attach(&bar, &window);
   io.ShowMessage(BoxKind::Warning, "eins\rzwei");
   EXPECT_FALSE(io.Confirm("weiter?"));  // nothing queued: Abbrechen
   answers.confirmAnswers = {true, false};
@@ -100,7 +102,6 @@ TEST(BoxTextTest, LoneCarriageReturnBreaksTheLine) {
 
 // Without the hook a real modal box appears; it is read and answered from a timer.
 TEST(RealBoxTest, ConfirmShowsGermanTitleAndButtons) {
-  ASSERT_EQ(QtUserIO::TestHook, nullptr);
   QString title, text;
   QStringList buttons;
   int tries = 0;

@@ -6,7 +6,7 @@
 
 #include "app/imagecanvas.h"
 #include "app/widgets.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 
 #include "config/configread.h"
 #include "config/configwrite.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 inline int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(

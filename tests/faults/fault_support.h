@@ -1,5 +1,5 @@
 // A TForm1 against the simulated logger for the fault tests: a settings folder of its
-// own, the test hook answering every box and file dialog, helpers for the user's steps
+// own, an answering UserIO for every box and file dialog, helpers for the user's steps
 // and for what the user can check afterwards (status bar, boxes, saved files).
 #pragma once
 
@@ -22,7 +22,8 @@
 #include <vector>
 
 #include "app/flugdaten.h"
-#include "app/qtuserio.h"
+#include "app/application.h"
+#include "tests/support/window_userio.h"
 #include "app/widgets.h"
 #include "serial/ui/comsetupfrm.h"
 #include "tools/sim/loggersim.h"
@@ -93,13 +94,13 @@ class FaultTest : public ::testing::Test {
     ::alarm(240);  // no test may hang
     ASSERT_TRUE(dir.isValid());
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
-    QtUserIO::TestHook = &ui;
+    static_cast<MorvalaApplication*>(QCoreApplication::instance())->SetUserIO(&io);
   }
   void TearDown() override {
     form.reset();
     sims.clear();
     TComSetupFrm::ExecHook() = nullptr;
-    QtUserIO::TestHook = nullptr;
+    static_cast<MorvalaApplication*>(QCoreApplication::instance())->SetUserIO(nullptr);
     ::alarm(0);
   }
 
@@ -141,7 +142,7 @@ class FaultTest : public ::testing::Test {
   loggersim::LoggerSim& Sim() { return *sims.back(); }
 
   void CreateWindow() {
-    form = std::make_unique<TForm1>();
+    form = std::make_unique<TForm1>(io);
     form->show();
     QApplication::processEvents();
   }
@@ -222,6 +223,7 @@ class FaultTest : public ::testing::Test {
 
   QTemporaryDir dir;
   UiTestAnswers ui;
+  AnsweringWindowIO io{ui};  // the window's and the error boxes' UserIO
   std::vector<std::unique_ptr<loggersim::LoggerSim>> sims;
   std::unique_ptr<TForm1> form;
 };

@@ -12,7 +12,7 @@
 
 #include "flight/download.h"
 #include "flight/graphcanvas.h"
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 // A canvas on a plain pixel array; lines clip at the edges, the end point is left out.
 class RasterCanvas : public GraphCanvas {

@@ -1,4 +1,4 @@
-#include "serial/userio.h"
+#include "userio/userio.h"
 
 const char* BoxTitle(BoxKind kind) {
   switch (kind) {
