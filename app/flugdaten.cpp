@@ -10,10 +10,10 @@
 #include <QScreen>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
 #include "app/application.h"
+#include "app/fontfit.h"
 #include "app/printing.h"
 #include "export/csvexport.h"
 
@@ -29,24 +29,20 @@ const char* const kAboutText =
     " für Logger ML-3, ML-3G   \r"
     "      www.morvala.example    ";
 
-// The labels at the left edge hold texts set at run time; where the desktop's font is
-// wider than the designed one, a text that would run under the controls beside it gets
-// a smaller font of its own, in half points down to 6 points.
-void SetFittedText(QLabel* label, const QString& text) {
-  QFont font = label->parentWidget() ? label->parentWidget()->font() : label->font();
-  while (QFontMetrics(font).horizontalAdvance(text) > label->width() && font.pointSizeF() > 6.0)
-    font.setPointSizeF(font.pointSizeF() - 0.5);
-  label->setFont(font);
-  label->setText(text);
-}
-
 FlightData& TheFlightData() {
   // One static block for the whole run, as the table is program-wide.
   static FlightData data;
   return data;
 }
 
+// The smallest font the labels at the left edge shrink to.
+constexpr double kSmallestLabelPointSize = 6.0;
+
 }  // namespace
+
+void TForm1::SetFittedText(QLabel* label, const QString& text) {
+  ::SetFittedText(label, text, kSmallestLabelPointSize);
+}
 
 TForm1::TForm1(QtUserIO& io)
     : Ring(ComPort1, [this](const std::string& text) { io_.ShowMessage(BoxKind::Warning, text); }),
@@ -207,9 +203,7 @@ void TForm1::FormInit() {
   Flags.SkipDrain = false;
   Flags.ConfigRead = false;
   Config.ResetForWindow();
-  for (QWidget* w : std::initializer_list<QWidget*>{GroupBox1, GroupBox2, RadioGroup1, LRadioGroup,
-                                                     NummernGroupBox, DRadioGroup})
-    w->hide();
+  HideConfigGroups();
   Startbutton->show();
   Startbutton->setEnabled(true);
   LoggerButton->show();
@@ -272,64 +266,7 @@ void TForm1::ExitButtonClick() {
 // ---- the configuration ----
 
 void TForm1::StartbuttonClick() {
-  ReadConfiguration(ComPort1, Ring, io_, *this, Config, Flags);
-}
-
-void TForm1::ZeroFirstSampleRecords() { Flight.ZeroFirstRecords(); }
-
-void TForm1::ShowStartbuttonFocused() {
-  Startbutton->show();
-  Startbutton->setFocus();
-}
-
-void TForm1::ShowResetButton() { ResetButton1->show(); }
-
-void TForm1::SetWarteLabelVisible(bool visible) {
-  WarteLabel->setVisible(visible);
-  if (visible) WarteLabel->repaint();
-}
-
-void TForm1::ShowConfigControls() {
-  LoggerButton->show();
-  LoggerButton->setFocus();
-  GroupBox1->show();
-  RadioGroup1->show();
-  LRadioGroup->show();
-  LRadioGroup->SetItemIndex(0);
-  NummernGroupBox->show();
-  DRadioGroup->show();
-  PaintBox1->hide();
-}
-
-void TForm1::LoadControls(const LoggerConfig& config) {
-  // One control at a time in this order, so that every change handler runs as after a
-  // user's change: a handler's changes to other controls (the rate moved off "0,02 s",
-  // the internal temperature unticked by the sensor) stay as the handlers leave them.
-  const ConfigControls c = ControlsFromConfig(config);
-  const auto record = RecordBoxes();
-  const auto tele = TeleBoxes();
-  for (int i = 0; i < cbCount; ++i) record[i]->setChecked(c.record[i]);
-  if (c.record[cbTele])
-    TeleOn();
-  else
-    TeleOff();
-  // Each threshold the code passes raises the selection by one item.
-  for (int item = 0; item <= c.rateItem; ++item) RadioGroup1->SetItemIndex(item);
-  SetFittedText(Label1, QString::fromStdString(DataCountText(config.DataCount)));
-  for (int i = 0; i < cbCount; ++i) tele[i]->setChecked(c.tele[i]);
-  OffsetMaskEdit->setText(QString::fromStdString(c.offsetText));
-  SnMaskEdit->setText(QString::fromStdString(c.serialText));
-  DRadioGroup->SetItemIndex(c.sensorItem);
-  SetFittedText(FNLabel, QString::fromStdString(FlightNumberText(config.FlightNumber())));
-}
-
-void TForm1::SetEepromLabel(const std::string& text) {
-  SetFittedText(EEPROMLabel, QString::fromStdString(text));
-}
-
-void TForm1::FinishRead() {
-  SchreibButton1->hide();
-  Startbutton->setEnabled(false);
+  ReadConfiguration(ComPort1, Ring, io_, configView_, Config, Flags);
 }
 
 void TForm1::CheckBoxClick() {
@@ -457,14 +394,7 @@ void TForm1::Loggerzeit() {
 }
 
 void TForm1::SchreibButton1Click() {
-  WriteConfiguration(ComPort1, Ring, io_, *this, *this, Config, Flags, ControlsState());
-}
-
-void TForm1::HideSchreibButton() { SchreibButton1->hide(); }
-
-void TForm1::HideLoggerAndStartButtons() {
-  LoggerButton->hide();
-  Startbutton->hide();
+  WriteConfiguration(ComPort1, Ring, io_, configView_, configView_, Config, Flags, ControlsState());
 }
 
 // ---- the download, the graph and the export ----
@@ -480,9 +410,9 @@ void TForm1::LoggerButtonClick() {
 void TForm1::Datenlesen() {
   // The analysis takes its own copy of every download that stored records, also of one
   // that a failing port ended: those records are as good as the CSV export's.
-  downloadStored_ = false;
+  graphView_.StartDownload();
   try {
-    ::Datenlesen(ComPort1, Ring, io_, *this, Flight, Config.EepromKByte, GraphStep, *graphBitmap_);
+    ::Datenlesen(ComPort1, Ring, io_, graphView_, Flight, Config.EepromKByte, GraphStep, *graphBitmap_);
   } catch (...) {
     TakeDownloadCopy();
     throw;
@@ -491,7 +421,7 @@ void TForm1::Datenlesen() {
 }
 
 void TForm1::TakeDownloadCopy() {
-  if (downloadStored_ && Flight.LastSampleIndex >= 0)
+  if (graphView_.StoredRecords() && Flight.LastSampleIndex >= 0)
     TabSheet3->TakeFlight(analysis::FlightFromDownload(Flight));
 }
 
@@ -499,43 +429,6 @@ void TForm1::HideConfigGroups() {
   for (QWidget* w : std::initializer_list<QWidget*>{GroupBox1, GroupBox2, RadioGroup1, LRadioGroup,
                                                      NummernGroupBox, DRadioGroup})
     w->hide();
-}
-
-void TForm1::ShowPaintBox() { PaintBox1->show(); }
-
-// The live graph is copied to the paint box after every record, but put on the screen at
-// most about 60 times a second: faster repaints cannot be seen, and at high line rates
-// they would make the screen, not the line, the limit of the download.
-void TForm1::ShowLiveGraph() {
-  const auto now = std::chrono::steady_clock::now();
-  if (now - lastLiveShow_ < std::chrono::milliseconds(16)) {
-    livePending_ = true;
-    return;
-  }
-  FlushLiveGraph();
-}
-
-void TForm1::FlushLiveGraph() {
-  lastLiveShow_ = std::chrono::steady_clock::now();
-  livePending_ = false;
-  PaintBox1->Surface() = graphBitmap_->Image().copy();
-  PaintBox1->RepaintNow();
-}
-
-void TForm1::EnableSaveButton() {
-  SaveButton->setEnabled(true);
-  downloadStored_ = true;
-}
-
-void TForm1::HideStartAndLoggerButtons() {
-  if (livePending_) FlushLiveGraph();
-  Startbutton->hide();
-  LoggerButton->hide();
-}
-
-GraphCanvas& TForm1::PaintBoxCanvas() {
-  if (livePending_) FlushLiveGraph();
-  return *paintBoxCanvas_;
 }
 
 void TForm1::Image1MouseDown(Qt::MouseButton button, int x, int y) {
@@ -555,39 +448,16 @@ void TForm1::SaveButtonClick() { SaveCsv(io_, Flight, ExportFileName); }
 
 void TForm1::Button1Click() {
   try {
-    firmware::RunFirmwareUpdate(ComPort1, io_, *this, ExportFileName);
+    firmware::RunFirmwareUpdate(ComPort1, io_, firmwareView_, ExportFileName);
   } catch (const std::exception& e) {
     // The error box comes while the log still shows the line that failed; log and
     // progress bar go when the user has closed it.
     ShowError(e);
-    SetProgressVisible(false);
-    SetLogVisible(false);
+    firmwareView_.SetProgressVisible(false);
+    firmwareView_.SetLogVisible(false);
   } catch (...) {
-    SetProgressVisible(false);
-    SetLogVisible(false);
+    firmwareView_.SetProgressVisible(false);
+    firmwareView_.SetLogVisible(false);
     throw;
   }
 }
-
-void TForm1::SetProgressMax(int max) { ProgressBar1->setMaximum(max); }
-void TForm1::SetProgressPosition(int position) { ProgressBar1->setValue(position); }
-int TForm1::ProgressPosition() const { return ProgressBar1->value(); }
-void TForm1::SetProgressVisible(bool visible) {
-  ProgressBar1->setVisible(visible);
-  if (visible) ProgressBar1->repaint();
-}
-void TForm1::ClearLog() { Memo1->clear(); }
-// Each line of the log is shown as it comes, painted at most about 60 times a second;
-// a box that follows shows the last lines, since its event loop paints what is pending.
-void TForm1::AddLogLine(const std::string& line) {
-  Memo1->appendPlainText(QString::fromStdString(line));
-  const auto now = std::chrono::steady_clock::now();
-  if (now - lastLogPaint_ < std::chrono::milliseconds(16)) {
-    Memo1->update();
-    return;
-  }
-  lastLogPaint_ = now;
-  Memo1->repaint();
-  ProgressBar1->repaint();
-}
-void TForm1::SetLogVisible(bool visible) { Memo1->setVisible(visible); }

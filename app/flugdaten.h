@@ -1,16 +1,16 @@
 // The main window TForm1: the handlers of every control, start-up and reset. The
 // controls themselves are laid out by TForm1Base; the exchanges with the logger live in
-// config/, flight/ and firmware/ and reach the window through the small view interfaces
-// that TForm1 implements here.
+// config/, flight/ and firmware/ and reach the window through the view adaptors of
+// windowviews.h, which the window owns.
 #pragma once
 
-#include <chrono>
 #include <memory>
 #include <string>
 
 #include "app/form1base.h"
 #include "app/imagecanvas.h"
 #include "app/qtuserio.h"
+#include "app/windowviews.h"
 #include "config/configread.h"
 #include "config/configwrite.h"
 #include "config/loggerconfig.h"
@@ -23,11 +23,7 @@
 
 class QPrinter;
 
-class TForm1 : public TForm1Base,
-               public ConfigReadView,
-               public ConfigWriteView,
-               public DownloadView,
-               public firmware::FirmwareView {
+class TForm1 : public TForm1Base {
   Q_OBJECT
 
  public:
@@ -91,33 +87,17 @@ class TForm1 : public TForm1Base,
   // The state of the configuration controls, as the write packs it.
   ConfigControls ControlsState() const;
 
-  // ConfigReadView
-  void ZeroFirstSampleRecords() override;
-  void ShowStartbuttonFocused() override;
-  void ShowResetButton() override;
-  void SetWarteLabelVisible(bool visible) override;
-  void SetEepromLabel(const std::string& text) override;
-  void ShowConfigControls() override;
-  void LoadControls(const LoggerConfig& config) override;
-  void FinishRead() override;
-  // ConfigWriteView
-  void HideSchreibButton() override;
-  void HideLoggerAndStartButtons() override;
-  // DownloadView
-  void HideConfigGroups() override;
-  void ShowPaintBox() override;
-  void ShowLiveGraph() override;
-  void EnableSaveButton() override;
-  void HideStartAndLoggerButtons() override;
-  GraphCanvas& PaintBoxCanvas() override;
-  // FirmwareView
-  void SetProgressMax(int max) override;
-  void SetProgressPosition(int position) override;
-  int ProgressPosition() const override;
-  void SetProgressVisible(bool visible) override;
-  void ClearLog() override;
-  void AddLogLine(const std::string& line) override;
-  void SetLogVisible(bool visible) override;
+  // The window as each exchange sees it.
+  WindowConfigView& ConfigView() { return configView_; }
+  WindowGraphView& GraphView() { return graphView_; }
+  WindowFirmwareView& FirmwareView() { return firmwareView_; }
+
+  // Hides the configuration groups, as at start-up and when a download begins.
+  void HideConfigGroups();
+  // Sets a run-time text of the labels at the left edge; where the desktop's font is
+  // wider than the designed one, a text that would run under the controls beside it
+  // gets a smaller font of its own, in half points down to 6 points.
+  static void SetFittedText(QLabel* label, const QString& text);
 
  protected:
   void closeEvent(QCloseEvent* event) override;  // FormClose
@@ -141,11 +121,9 @@ class TForm1 : public TForm1Base,
   std::unique_ptr<QPrinter> printer_;
   std::unique_ptr<ImageCanvas> graphBitmap_;
   std::unique_ptr<ImageCanvas> paintBoxCanvas_;
-  void FlushLiveGraph();
-  std::chrono::steady_clock::time_point lastLiveShow_{};
-  std::chrono::steady_clock::time_point lastLogPaint_{};
-  bool livePending_ = false;
-  bool downloadStored_ = false;  // the download at hand stored records
+  WindowConfigView configView_{*this};
+  WindowGraphView graphView_{*this};
+  WindowFirmwareView firmwareView_{*this};
   bool firstShow_ = true;
   bool created_ = false;
 };

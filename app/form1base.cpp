@@ -1,14 +1,13 @@
 #include "app/form1base.h"
 
 #include "app/accessibility.h"
+#include "app/fontfit.h"
+#include "app/toolbaricons.h"
 
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QIcon>
-#include <QPainter>
-#include <QPainterPath>
-#include <QPixmap>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTabBar>
@@ -20,102 +19,6 @@ namespace {
 
 constexpr double kDesignPointSize = 8.0;
 constexpr double kSmallestPointSize = 5.0;
-
-// ---- tool-bar icons, 16 x 16, drawn here ----
-
-QPixmap NewIconPixmap() {
-  QPixmap pm(16, 16);
-  pm.fill(Qt::transparent);
-  return pm;
-}
-
-QIcon PrinterIcon() {
-  QPixmap pm = NewIconPixmap();
-  QPainter p(&pm);
-  p.setPen(Qt::black);
-  p.setBrush(Qt::white);
-  p.drawRect(4, 1, 8, 5);                       // paper going in
-  p.setBrush(QColor(192, 192, 192));
-  p.drawRect(1, 6, 14, 6);                      // body
-  p.setBrush(Qt::white);
-  p.drawRect(4, 10, 8, 5);                      // paper coming out
-  p.setPen(QColor(0, 128, 0));
-  p.drawPoint(13, 8);                           // lamp
-  p.setPen(Qt::black);
-  p.drawLine(5, 12, 10, 12);
-  return QIcon(pm);
-}
-
-QIcon DiskIcon() {
-  QPixmap pm = NewIconPixmap();
-  QPainter p(&pm);
-  p.setPen(Qt::black);
-  p.setBrush(QColor(0, 0, 160));
-  p.drawRect(1, 1, 14, 14);                     // case
-  p.setBrush(Qt::white);
-  p.drawRect(3, 1, 10, 6);                      // label
-  p.setBrush(QColor(192, 192, 192));
-  p.drawRect(4, 10, 8, 5);                      // shutter
-  p.fillRect(9, 11, 2, 3, QColor(0, 0, 160));
-  p.setPen(QColor(128, 128, 128));
-  p.drawLine(5, 3, 11, 3);
-  p.drawLine(5, 5, 11, 5);
-  return QIcon(pm);
-}
-
-QIcon PortIcon() {
-  QPixmap pm = NewIconPixmap();
-  QPainter p(&pm);
-  p.setRenderHint(QPainter::Antialiasing, false);
-  p.setPen(Qt::black);
-  p.setBrush(QColor(192, 192, 192));
-  QPolygon shell;                               // a D-shaped serial connector
-  shell << QPoint(1, 4) << QPoint(14, 4) << QPoint(12, 11) << QPoint(3, 11);
-  p.drawPolygon(shell);
-  p.setPen(Qt::NoPen);
-  p.setBrush(Qt::black);
-  for (int i = 0; i < 5; ++i) p.drawRect(3 + 2 * i, 6, 1, 1);
-  for (int i = 0; i < 4; ++i) p.drawRect(4 + 2 * i, 9, 1, 1);
-  p.setPen(QColor(0, 0, 160));
-  p.drawLine(7, 11, 7, 15);                     // cable
-  p.drawLine(8, 11, 8, 15);
-  return QIcon(pm);
-}
-
-QIcon InfoIcon() {
-  QPixmap pm = NewIconPixmap();
-  QPainter p(&pm);
-  p.setRenderHint(QPainter::Antialiasing, true);
-  p.setPen(QColor(0, 0, 128));
-  p.setBrush(QColor(0, 64, 200));
-  p.drawEllipse(QRectF(0.5, 0.5, 15, 15));
-  p.setPen(Qt::NoPen);
-  p.setBrush(Qt::white);
-  p.drawRect(7, 3, 2, 2);                       // the dot of the "i"
-  p.drawRect(7, 6, 2, 7);
-  p.drawRect(6, 6, 1, 1);
-  p.drawRect(6, 12, 4, 1);
-  return QIcon(pm);
-}
-
-QIcon ExitIcon() {
-  QPixmap pm = NewIconPixmap();
-  QPainter p(&pm);
-  p.setPen(Qt::black);
-  p.setBrush(QColor(128, 64, 0));
-  p.drawRect(2, 1, 8, 14);                      // door frame
-  p.setBrush(QColor(200, 120, 40));
-  QPolygon door;                                // the open door leaf
-  door << QPoint(2, 1) << QPoint(7, 3) << QPoint(7, 15) << QPoint(2, 15);
-  p.drawPolygon(door);
-  p.setPen(QColor(255, 220, 0));
-  p.drawPoint(6, 9);                            // door knob
-  p.setPen(QColor(0, 128, 0));
-  p.drawLine(10, 8, 15, 8);                     // arrow out
-  p.drawLine(13, 6, 15, 8);
-  p.drawLine(13, 10, 15, 8);
-  return QIcon(pm);
-}
 
 // The width a control needs for its caption in its current font.
 int CaptionWidth(QWidget* w) {
@@ -130,11 +33,7 @@ int CaptionWidth(QWidget* w) {
 
 // Shrinks the control's own font in half points until its caption fits.
 void ShrinkToFit(QWidget* w, int available) {
-  QFont f = w->font();
-  while (CaptionWidth(w) > available && f.pointSizeF() > kSmallestPointSize) {
-    f.setPointSizeF(f.pointSizeF() - 0.5);
-    w->setFont(f);
-  }
+  ShrinkWidgetFont(w, w->font(), available, kSmallestPointSize, [w] { return CaptionWidth(w); });
 }
 
 int Scaled(int v, double factor) { return static_cast<int>(std::lround(v * factor)); }
@@ -537,27 +436,20 @@ void TForm1Base::FitCaptions() {
     ShrinkToFit(g, g->width());
     for (int i = 0; i < g->Count(); ++i) {
       QRadioButton* b = g->button(i);
-      QFont f = g->font();
-      while (b->sizeHint().width() > g->width() - 10 && f.pointSizeF() > kSmallestPointSize) {
-        f.setPointSizeF(f.pointSizeF() - 0.5);
-        b->setFont(f);
-      }
+      ShrinkWidgetFont(b, g->font(), g->width() - 10, kSmallestPointSize,
+                       [b] { return b->sizeHint().width(); });
     }
     g->Arrange();
   }
   // The instruction lines must fit the memo's width without wrapping.
-  QFont f = Memo2->font();
-  auto widest = [this] {
-    const QFontMetrics fm(Memo2->font());
-    int w = 0;
-    for (const QString& line : FirmwareInstructionLines()) w = std::max(w, fm.horizontalAdvance(line));
-    return w;
-  };
   const int room = Memo2->width() - 2 * static_cast<int>(Memo2->document()->documentMargin()) - 4;
-  while (widest() > room && f.pointSizeF() > kSmallestPointSize) {
-    f.setPointSizeF(f.pointSizeF() - 0.5);
-    Memo2->setFont(f);
-  }
+  ShrinkWidgetFont(Memo2, Memo2->font(), room, kSmallestPointSize, [this] {
+    const QFontMetrics fm(Memo2->font());
+    int widest = 0;
+    for (const QString& line : FirmwareInstructionLines())
+      widest = std::max(widest, fm.horizontalAdvance(line));
+    return widest;
+  });
 }
 
 std::vector<QCheckBox*> TForm1Base::RecordBoxes() const {

@@ -87,13 +87,13 @@ std::string QtUserIO::StatusText(int panel) const {
 // the limit of the download. The last count is painted with the result text.
 void QtUserIO::RepaintStatus() {
   if (!bar_) return;
-  const auto now = std::chrono::steady_clock::now();
-  if (!promptChanged_ && now - lastStatusPaint_ < std::chrono::milliseconds(16)) {
+  if (promptChanged_) {
+    statusThrottle_.Painted();
+  } else if (!statusThrottle_.Due()) {
     bar_->update();
     return;
   }
   bar_->RepaintNow();
-  lastStatusPaint_ = now;
   promptChanged_ = false;
 }
 

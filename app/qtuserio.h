@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "app/repaintthrottle.h"
 #include "userio/userio.h"
 
 class StatusBar;
@@ -49,6 +50,6 @@ class QtUserIO : public UserIO {
                                         const std::string& initialName);
   StatusBar* bar_;
   QWidget* window_;
-  std::chrono::steady_clock::time_point lastStatusPaint_{};
+  RepaintThrottle statusThrottle_;
   bool promptChanged_ = true;
 };

@@ -31,7 +31,7 @@ int RunComponents(const Args& args) {
   session.WriteIni("/dev/null");
   auto form = ShowWindow(session);
   form->HideConfigGroups();
-  form->ShowPaintBox();
+  form->GraphView().ShowPaintBox();
   Pump(100);
 
   QtUserIO& io = form->UserIo();
@@ -47,7 +47,7 @@ int RunComponents(const Args& args) {
          form->PaintBox1->RepaintNow();
        }));
   Line("window: ShowLiveGraph as called per record (16 ms throttle)", MicrosPerCall(n, [&](int) {
-         form->ShowLiveGraph();
+         form->GraphView().ShowLiveGraph();
        }));
 
   // The live plot over a decoded flight, and the decoder itself.

@@ -244,7 +244,7 @@ int RunDownload(const Args& args) {
       TimedIO io(form->UserIo(), variant == "nostatus" ? TimedIO::Repaint::Never
                                                         : TimedIO::Repaint::Throttled);
       t0 = Clock::now();
-      ::Datenlesen(form->ComPort1, form->Ring, io, *form, form->Flight, form->Config.EepromKByte,
+      ::Datenlesen(form->ComPort1, form->Ring, io, form->GraphView(), form->Flight, form->Config.EepromKByte,
                    form->GraphStep, form->GraphBitmap());
       tEnd = Clock::now();
       seen = io.resultSeen;
