@@ -11,9 +11,11 @@ function(morvala_library name)
   target_link_libraries(${name} PUBLIC ${L_LIBS})
 endfunction()
 
-# morvala_test(name SOURCES a.cpp... LIBS l...): a GoogleTest executable from a test folder.
+# morvala_test(name SOURCES a.cpp... LIBS l... [ALONE Suite.Test...]): a GoogleTest
+# executable from a test folder. Tests named under ALONE load every core on purpose; CTest
+# runs them while no other test runs, so that they do not starve the timing of others.
 function(morvala_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;ALONE" ${ARGN})
   if(NOT T_SOURCES)
     message(FATAL_ERROR "morvala_test(${name}): no SOURCES")
   endif()
@@ -22,6 +24,16 @@ function(morvala_test name)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE MORVALA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
                                                MORVALA_BINARY_DIR="${CMAKE_BINARY_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+  set(filter "*")
+  if(T_ALONE)
+    list(JOIN T_ALONE ":" alone)
+    set(filter "-${alone}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "${filter}"
                        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C")
+  foreach(test IN LISTS T_ALONE)
+    add_test(NAME ${test} COMMAND ${name} --gtest_filter=${test})
+    set_tests_properties(${test} PROPERTIES RUN_SERIAL TRUE
+                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C")
+  endforeach()
 endfunction()
