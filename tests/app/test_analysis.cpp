@@ -92,13 +92,8 @@ class AnalysisTest : public WindowTest {
   }
 
   void Download(const SimFlight& f) {
-    loggersim::SimOptions o = QuickOptions();
-    o.baud = 0;
-    StartSim(o, loggersim::ConfigForFlight(f), f);
-    CreateWindow();
-    StatusWatcher w(form->StatusBar1);
-    PowerOnAtFirstMark(w);
-    QTest::mouseClick(form->LoggerButton, Qt::LeftButton);
+    StartFullSpeed(f);
+    DownloadData();
   }
 
   // Opens a file through "Flug öffnen…" with the file dialog answered.

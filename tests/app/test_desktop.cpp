@@ -195,11 +195,7 @@ TEST_F(WindowTest, PrintKeepsThePrinterAndReportsAPrintThatCannotStart) {
 // A screen reader reads every result in the status bar, hears each result at once and
 // the running count of a download only a few times a second.
 TEST_F(WindowTest, ScreenReaderReadsAndHearsTheStatusBar) {
-  loggersim::SimFlight f = AltitudeFlight(3000);
-  loggersim::SimOptions o = QuickOptions();
-  o.baud = 0;
-  StartSim(o, loggersim::ConfigForFlight(f), f);
-  CreateWindow();
+  StartFullSpeed(AltitudeFlight(3000));
   QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(form->StatusBar1);
   ASSERT_NE(bar, nullptr);
   ASSERT_EQ(bar->childCount(), 2);
@@ -250,16 +246,8 @@ TEST_F(WindowTest, ScreenReaderReadsAndHearsTheStatusBar) {
 // The graph's markers without a mouse: Tab reaches the graph, the arrows move the left
 // marker, with Shift the right one, with Ctrl ten pixels at a time, by the click's rules.
 TEST_F(WindowTest, MarkersMoveWithTheKeyboard) {
-  loggersim::SimFlight f = AltitudeFlight(100);
-  loggersim::SimOptions o = QuickOptions();
-  o.baud = 0;
-  StartSim(o, loggersim::ConfigForFlight(f), f);
-  CreateWindow();
-  {
-    StatusWatcher w(form->StatusBar1);
-    PowerOnAtFirstMark(w);
-    QTest::mouseClick(form->LoggerButton, Qt::LeftButton);
-  }
+  StartFullSpeed(AltitudeFlight(100));
+  DownloadData();
   ASSERT_EQ(form->Flight.LastSampleIndex, 99);
   ASSERT_TRUE(form->PaintBox1->isVisible());
   QApplication::setActiveWindow(form.get());

@@ -153,6 +153,21 @@ class WindowTest : public ::testing::Test {
     w.At(1, [this] { sim->PowerOn(); });
   }
 
+  // A logger with this flight that sends as fast as the line takes it, and the window.
+  void StartFullSpeed(const loggersim::SimFlight& f) {
+    loggersim::SimOptions o = QuickOptions();
+    o.baud = 0;
+    StartSim(o, loggersim::ConfigForFlight(f), f);
+    CreateWindow();
+  }
+
+  // "Daten einlesen" as the user starts it, with the logger switched on meanwhile.
+  void DownloadData() {
+    StatusWatcher w(form->StatusBar1);
+    PowerOnAtFirstMark(w);
+    QTest::mouseClick(form->LoggerButton, Qt::LeftButton);
+  }
+
   // Lets the event loop run for a while (queued work of the serial thread).
   static void Pump(int ms) {
     QElapsedTimer t;
