@@ -24,6 +24,7 @@ class ReadExchange : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(line.Ok());
+    OnPoll(io, nullptr);
     ::alarm(120);  // a hang ends the run instead of blocking it
     ApplyComPort1Design(port);
     port.SetPort(line.path);
@@ -32,11 +33,6 @@ class ReadExchange : public ::testing::Test {
   void TearDown() override { ::alarm(0); }
 
   void Read() { ReadConfiguration(port, ring, io, view, cfg, flags); }
-  bool PanelShowed(const std::string& text) const {
-    for (const auto& t : io.panel1History)
-      if (t == text) return true;
-    return false;
-  }
   void ExpectFailure(const char* text) {
     EXPECT_EQ(io.panel[1], text);
     EXPECT_EQ(io.color, StatusColorFailure);
@@ -48,10 +44,10 @@ class ReadExchange : public ::testing::Test {
   }
 
   MainThreadSync sync;
-  Line line;
+  PtyPair line;
   TComPort port;
-  RecordingIO io;
-  ReceiveRing ring{port, [this](const std::string& t) { io.messages.push_back(t); }};
+  RecordingUserIO io;
+  ReceiveRing ring{port, [this](const std::string& t) { io.ui.Message(BoxKind::Warning, t); }};
   RecordingView view;
   LoggerConfig cfg;
   ConfigFlags flags;
@@ -70,13 +66,13 @@ TEST_F(ReadExchange, SilentLoggerAfterConnecting) {
   EXPECT_EQ(io.panel1History[0], "starte init.");
   EXPECT_EQ(io.panel1History[1], "KONFIGURATION LESEN-Taste drücken");
   EXPECT_EQ(io.panel1History[2], "Logger einschalten ");
-  EXPECT_TRUE(PanelShowed("Logger einschalten " + std::string(41, '<')));
-  EXPECT_FALSE(PanelShowed("Logger einschalten " + std::string(42, '<')));
+  EXPECT_TRUE(io.PanelShowed("Logger einschalten " + std::string(41, '<')));
+  EXPECT_FALSE(io.PanelShowed("Logger einschalten " + std::string(42, '<')));
   EXPECT_EQ(io.sleeps, std::vector<int>(41, 200));
   ExpectFailure(kTextNoLogger);
   EXPECT_EQ(cfg.Bytes[5], 0);  // cleared before the wait
   EXPECT_EQ(cfg.LeadByte, 4);  // nothing taken over
-  EXPECT_EQ(io.beeps, 0);
+  EXPECT_EQ(io.ui.beeps, 0);
   ASSERT_GE(view.calls.size(), 3u);
   EXPECT_EQ(view.calls[0], "zero");
   EXPECT_EQ(view.calls[1], "start");
@@ -96,7 +92,7 @@ TEST_F(ReadExchange, EmptyMessageRightAfterAWrite) {
   Read();
 
   EXPECT_EQ(io.sleeps.size(), 1u);  // the first poll brought the answer
-  EXPECT_FALSE(PanelShowed("Logger einschalten "));
+  EXPECT_FALSE(io.PanelShowed("Logger einschalten "));
   EXPECT_EQ(io.panel[1], "Konfiguration empfangen : 7 ");
   EXPECT_EQ(io.color, StatusColorSuccess);
   EXPECT_TRUE(flags.ConfigRead);
@@ -115,17 +111,15 @@ TEST_F(ReadExchange, PendingBytesAreDroppedFirst) {
   port.Open();
   const auto stale = Announce(9, {0xFF, 0xFF, 249, 0, 0, 0, 0, 1, 1, 0, 1, 4});
   line.Send(stale);
-  const int64_t end = NowMs() + 3000;
-  while (port.PendingInput() < static_cast<int32_t>(stale.size()) && NowMs() < end)
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  WaitUntil([&] { return port.PendingInput() >= static_cast<int32_t>(stale.size()); }, 3000);
   ASSERT_EQ(port.PendingInput(), static_cast<int32_t>(stale.size()));
   const uint8_t inRing[] = {0x55, 0x55, 3, 12};
   ring.Append(inRing, 4);
 
   const std::vector<uint8_t> fresh = {0x01, 0x80, 49, 0x01, 0x2C, 0, 0x80, 105, 12, 0x30, 0x39, 8};
-  io.onSleep = [&](int n) {
+  OnPoll(io, [&](int n) {
     if (n == 2) line.Send(Announce(1, fresh));
-  };
+  });
   Read();
 
   EXPECT_EQ(io.sleeps.size(), 3u);
@@ -148,10 +142,12 @@ class WaitBoundary : public ReadExchange, public ::testing::WithParamInterface<i
 // The answer starts in poll n + 1 when it is sent during the sleep of poll n.
 TEST_P(WaitBoundary, OnlyTheFirstFortyPollsCount) {
   const int sentInSleep = GetParam();
-  io.divisor = 20;
-  io.onSleep = [&](int n) {
-    if (n == sentInSleep) line.Send(Announce(0, {3, 7}));
-  };
+  OnPoll(
+      io,
+      [&](int n) {
+        if (n == sentInSleep) line.Send(Announce(0, {3, 7}));
+  },
+      20);
   Read();
   EXPECT_EQ(io.sleeps.size(), static_cast<size_t>(sentInSleep + 1));
   if (sentInSleep + 1 <= 40) {
@@ -171,9 +167,9 @@ class CutShort : public ReadExchange,
 
 TEST_P(CutShort, IsNotASuccess) {
   cfg.LeadByte = 77;
-  io.onSleep = [&](int n) {
+  OnPoll(io, [&](int n) {
     if (n == 1) line.Send(GetParam());
-  };
+  });
   Read();
   ExpectFailure(kTextIncomplete);
   EXPECT_EQ(cfg.LeadByte, 77);
@@ -190,9 +186,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ReadExchange, SurplusBeyondThirtyBytesIsReadAndDropped) {
   const auto bytes = Range(1, 40);
-  io.onSleep = [&](int n) {
+  OnPoll(io, [&](int n) {
     if (n == 1) line.Send(Announce(5, bytes));
-  };
+  });
   Read();
   EXPECT_TRUE(flags.ConfigRead);
   EXPECT_EQ(cfg.ByteCount, 40);
@@ -206,10 +202,10 @@ TEST_F(ReadExchange, SurplusBeyondThirtyBytesIsReadAndDropped) {
 }
 
 TEST_F(ReadExchange, EndlessRunOfSyncBytesIsBounded) {
-  Babbler babbler(line.master, 0x55);
-  io.onSleep = [&](int n) {
+  Babbler babbler(line.master.Fd(), 0x55);
+  OnPoll(io, [&](int n) {
     if (n == 1) babbler.Start();
-  };
+  });
   const int64_t t0 = NowMs();
   Read();
   const int64_t took = NowMs() - t0;
@@ -222,7 +218,7 @@ TEST_F(ReadExchange, EndlessRunOfSyncBytesIsBounded) {
 
 TEST_F(ReadExchange, LineThatNeverFallsQuietIsBounded) {
   port.Open();
-  Babbler babbler(line.master, 0xAA);
+  Babbler babbler(line.master.Fd(), 0xAA);
   babbler.Start();
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   const int64_t t0 = NowMs();
@@ -231,7 +227,7 @@ TEST_F(ReadExchange, LineThatNeverFallsQuietIsBounded) {
   babbler.Stop();
   // The drop of pending bytes ended (the prompt came), the first poll found bytes, and
   // two seconds without a 0x55 ended the read.
-  EXPECT_TRUE(PanelShowed("Logger einschalten "));
+  EXPECT_TRUE(io.PanelShowed("Logger einschalten "));
   EXPECT_EQ(io.sleeps.size(), 1u);
   ExpectFailure(kTextNoLogger);
   EXPECT_GE(took, 1900);
@@ -243,7 +239,7 @@ TEST_F(ReadExchange, PortThatCannotBeOpened) {
   EXPECT_THROW(Read(), EComPort);
   EXPECT_EQ(io.color, StatusColorFailure);
   EXPECT_EQ(io.panel[1], kTextOpenFailed);
-  EXPECT_GE(io.repaintStatus, 2);
+  EXPECT_GE(io.statusRepaints, 2);
   EXPECT_TRUE(view.calls.empty());
   EXPECT_FALSE(port.Connected());
 }
@@ -252,17 +248,19 @@ TEST_F(ReadExchange, DeleteWaitStretchesThePollsAndBeeps) {
   port.Open();
   flags.SkipDrain = true;
   flags.DeleteInProgress = true;
-  io.divisor = 40;
   bool warteDuringWait = false;
-  io.onSleep = [&](int n) {
-    if (n == 1) warteDuringWait = view.warteVisible;
-    if (n == 5) line.Send(Announce(0, {1, 0, 49}));
-  };
+  OnPoll(
+      io,
+      [&](int n) {
+        if (n == 1) warteDuringWait = view.warteVisible;
+        if (n == 5) line.Send(Announce(0, {1, 0, 49}));
+      },
+      40);
   Read();
   EXPECT_TRUE(warteDuringWait);
   EXPECT_FALSE(view.warteVisible);
   EXPECT_EQ(io.sleeps, std::vector<int>(6, 800));
-  EXPECT_EQ(io.beeps, 1);
+  EXPECT_EQ(io.ui.beeps, 1);
   EXPECT_FALSE(flags.DeleteInProgress);
   EXPECT_TRUE(flags.ConfigRead);
   EXPECT_EQ(view.calls.front(), "reset");
@@ -288,8 +286,9 @@ TEST(ReadWithPauses, MessageWithPausesIsReadAndAcknowledged) {
   ApplyComPort1Design(port);
   port.SetPort(sim.SlavePath());
   port.SetMainThreadSync(&sync);
-  RecordingIO io;
-  ReceiveRing ring{port, [&](const std::string& t) { io.messages.push_back(t); }};
+  RecordingUserIO io;
+  OnPoll(io, nullptr);
+  ReceiveRing ring{port, [&](const std::string& t) { io.ui.Message(BoxKind::Warning, t); }};
   RecordingView view;
   LoggerConfig cfg;
   ConfigFlags flags;
@@ -301,8 +300,7 @@ TEST(ReadWithPauses, MessageWithPausesIsReadAndAcknowledged) {
   EXPECT_EQ(cfg.LeadByte, sent.leadByte);
   ASSERT_EQ(cfg.ByteCount, bytes.size());
   for (size_t i = 0; i < bytes.size(); ++i) EXPECT_EQ(cfg.Bytes[i + 1], bytes[i]) << i + 1;
-  const int64_t end = NowMs() + 5000;
-  while (sim.Acks() < 1 && NowMs() < end) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  WaitUntil([&] { return sim.Acks() >= 1; }, 5000);
   EXPECT_EQ(sim.Acks(), 1);
   port.Close();
   sim.Stop();

@@ -17,8 +17,7 @@ using Bytes = std::vector<uint8_t>;
 class ScriptedRead : public ::testing::Test {
  protected:
   void SetUp() override {
-    io.divisor = 1 << 30;  // no real sleep: the poll passes on the line's clock
-    io.onSleep = [this](int) { line.Advance(io.sleeps.back()); };
+    io.onSleep = [this](int ms) { line.Advance(ms); };  // on the line's clock only
   }
   // The logger is on when the read starts (right after a write): the first poll takes
   // the wake byte; the message up to its first byte is then on the line, and the rest
@@ -26,15 +25,15 @@ class ScriptedRead : public ::testing::Test {
   void MessageWithPause(int pauseMs, const Bytes& bytes) {
     flags.SkipDrain = true;
     line.Send({0x55, 0x55, 0x55, 9, static_cast<uint8_t>(bytes.size()), bytes[0]});
-    io.onSleep = [this, pauseMs, bytes](int n) {
-      line.Advance(io.sleeps.back());
-      if (n == 1) line.SendAfter(pauseMs, Bytes(bytes.begin() + 1, bytes.end()));
+    io.onSleep = [this, pauseMs, bytes](int ms) {
+      line.Advance(ms);
+      if (io.sleeps.size() == 1) line.SendAfter(pauseMs, Bytes(bytes.begin() + 1, bytes.end()));
     };
   }
   void Read() { ReadConfiguration(line, io, view, cfg, flags); }
 
   ScriptedLine line;
-  RecordingIO io;
+  RecordingUserIO io;
   RecordingView view;
   LoggerConfig cfg;
   ConfigFlags flags;
@@ -65,9 +64,9 @@ TEST_F(ScriptedRead, LongerPauseInsideTheMessageIsAnIncompleteMessage) {
 TEST_F(ScriptedRead, StaleBytesAreDroppedBeforeTheWait) {
   // An old message is on the line when the read starts; the logger answers in poll 3.
   line.Send({0x55, 0x55, 3, 2, 0xEE, 0xEE});
-  io.onSleep = [this](int n) {
-    line.Advance(io.sleeps.back());
-    if (n == 2) line.Send({0x55, 0x55, 0x55, 1, 2, 7, 8});
+  io.onSleep = [this](int ms) {
+    line.Advance(ms);
+    if (io.sleeps.size() == 2) line.Send({0x55, 0x55, 0x55, 1, 2, 7, 8});
   };
   Read();
   ASSERT_TRUE(flags.ConfigRead) << io.panel[1];

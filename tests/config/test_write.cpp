@@ -12,15 +12,6 @@
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& pred, int ms = 3000) {
-  const int64_t end = NowMs() + ms;
-  while (!pred()) {
-    if (NowMs() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
 loggersim::SimOptions SimOptionsForTest() {
   loggersim::SimOptions o;
   o.powerOnDelayMs = 300;
@@ -49,6 +40,7 @@ class SimulatedLogger : public ::testing::Test {
  protected:
   void SetUp() override {
     ::alarm(120);
+    OnPoll(io, nullptr);
     sim.Start();
     ApplyComPort1Design(port);
     port.SetPort(sim.SlavePath());
@@ -64,8 +56,8 @@ class SimulatedLogger : public ::testing::Test {
   MainThreadSync sync;
   loggersim::LoggerSim sim{SimOptionsForTest(), SimConfigForTest(), loggersim::SimFlight()};
   TComPort port;
-  RecordingIO io;
-  ReceiveRing ring{port, [this](const std::string& t) { io.messages.push_back(t); }};
+  RecordingUserIO io;
+  ReceiveRing ring{port, [this](const std::string& t) { io.ui.Message(BoxKind::Warning, t); }};
   RecordingView view;
   LoggerConfig cfg;
   ConfigFlags flags;
@@ -74,7 +66,7 @@ class SimulatedLogger : public ::testing::Test {
 TEST_F(SimulatedLogger, ReadsAndAcknowledgesTheAnnouncedConfiguration) {
   Read();
   ASSERT_TRUE(flags.ConfigRead) << io.panel[1];
-  EXPECT_TRUE(WaitFor([&] { return sim.Acks() == 1; }));
+  EXPECT_TRUE(WaitUntil([&] { return sim.Acks() == 1; }));
   EXPECT_EQ(cfg.LeadByte, 3);
   EXPECT_EQ(cfg.ByteCount, 12);
   EXPECT_EQ(cfg.RecordFlags1, 0x43);
@@ -104,7 +96,7 @@ TEST_F(SimulatedLogger, ReadsAndAcknowledgesTheAnnouncedConfiguration) {
 TEST_F(SimulatedLogger, WriteWithSingleLogDeletesAndReadsBack) {
   Read();
   ASSERT_TRUE(flags.ConfigRead) << io.panel[1];
-  ASSERT_TRUE(WaitFor([&] { return sim.Acks() == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return sim.Acks() == 1; }));
 
   ConfigControls c = ControlsFromConfig(cfg);
   c.record = {};
@@ -117,33 +109,33 @@ TEST_F(SimulatedLogger, WriteWithSingleLogDeletesAndReadsBack) {
   c.sensorItem = 0;
   c.deleteItem = 2;
   io.sleeps.clear();
-  io.beeps = 0;
+  io.ui.beeps = 0;
   io.panel1History.clear();
   view.calls.clear();
   view.loaded.clear();
   bool warteDuringWait = false;
-  io.onSleep = [&](int n) {
+  OnPoll(io, [&](int n) {
     if (n == 1) warteDuringWait = view.warteVisible;
-  };
+  });
 
   WriteConfiguration(port, ring, io, view, view, cfg, flags, c);
 
   ASSERT_EQ(sim.WriteMessages().size(), 1u);
   const std::vector<uint8_t> expected = {0x63, 0x01, 0x80, 49, 0, 0, 0x00, 0x80, 0, 12, 255};
   EXPECT_EQ(sim.WriteMessages()[0], expected);
-  EXPECT_TRUE(WaitFor([&] { return sim.Deletes() == 1; }));
+  EXPECT_TRUE(WaitUntil([&] { return sim.Deletes() == 1; }));
 
   // The read-back waited with the long polls, showed the notice and beeped.
   ASSERT_FALSE(io.sleeps.empty());
   EXPECT_EQ(io.sleeps, std::vector<int>(io.sleeps.size(), 800));
   EXPECT_GE(io.sleeps.size(), 2u);  // the delete takes 600 ms, a poll a tenth of 800 + 20
-  EXPECT_EQ(io.beeps, 1);
+  EXPECT_EQ(io.ui.beeps, 1);
   EXPECT_TRUE(warteDuringWait);
   EXPECT_FALSE(view.warteVisible);
   EXPECT_FALSE(flags.DeleteInProgress);
   EXPECT_FALSE(flags.SkipDrain);
   EXPECT_TRUE(flags.ConfigRead);
-  EXPECT_FALSE(PanelHas(io, "Logger einschalten "));
+  EXPECT_FALSE(io.PanelShowed("Logger einschalten "));
 
   // It shows what the logger now reports, with the delete selection back at "kein".
   ASSERT_EQ(view.loaded.size(), 1u);
@@ -172,14 +164,14 @@ TEST_F(SimulatedLogger, WriteWithoutDeleteUsesTheShortPolls) {
   c.tele[cbT4800] = true;
   c.deleteItem = 0;
   io.sleeps.clear();
-  io.beeps = 0;
+  io.ui.beeps = 0;
   WriteConfiguration(port, ring, io, view, view, cfg, flags, c);
   ASSERT_EQ(sim.WriteMessages().size(), 1u);
   const auto msg = PackWriteMessage(c);
   EXPECT_EQ(sim.WriteMessages()[0], std::vector<uint8_t>(msg.begin(), msg.end()));
   EXPECT_EQ(sim.Deletes(), 0);
   EXPECT_EQ(io.sleeps, std::vector<int>(io.sleeps.size(), 200));
-  EXPECT_EQ(io.beeps, 0);
+  EXPECT_EQ(io.ui.beeps, 0);
   EXPECT_EQ(view.loaded.back().RecordFlags2, 0x91 | 0x40);
   EXPECT_EQ(view.loaded.back().TeleFlags2, 0x00);
   EXPECT_EQ(view.loaded.back().FlightNumber(), 4321);
@@ -199,16 +191,16 @@ class WriteReadBack : public ::testing::Test {
     controls.rateItem = 0;
     controls.sensorItem = 0;
     controls.deleteItem = 1;
-    io.divisor = 40;
+    OnPoll(io, nullptr, 40);
   }
   void TearDown() override { ::alarm(0); }
   void Write() { WriteConfiguration(port, ring, io, view, view, cfg, flags, controls); }
 
   MainThreadSync sync;
-  Line line;
+  PtyPair line;
   TComPort port;
-  RecordingIO io;
-  ReceiveRing ring{port, [this](const std::string& t) { io.messages.push_back(t); }};
+  RecordingUserIO io;
+  ReceiveRing ring{port, [this](const std::string& t) { io.ui.Message(BoxKind::Warning, t); }};
   RecordingView view;
   LoggerConfig cfg;
   ConfigFlags flags;
@@ -218,13 +210,11 @@ class WriteReadBack : public ::testing::Test {
 TEST_F(WriteReadBack, SilenceAfterTheWriteStillHidesTheButtons) {
   // Bytes that were waiting before the write are purged, not taken for the answer.
   line.Send(Announce(0, {1, 2, 3}));
-  const int64_t end = NowMs() + 2000;
-  while (port.PendingInput() == 0 && NowMs() < end)
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  WaitUntil([&] { return port.PendingInput() > 0; });
   Write();
   EXPECT_EQ(line.Received(), std::vector<uint8_t>({0x63, 0x01, 0x00, 0, 0, 0, 0, 0x80, 0, 0, 1}));
   EXPECT_EQ(io.sleeps, std::vector<int>(41, 800));
-  EXPECT_EQ(io.beeps, 1);
+  EXPECT_EQ(io.ui.beeps, 1);
   EXPECT_EQ(io.panel[1], kTextNoLogger);
   EXPECT_TRUE(flags.NoLoggerFound);
   EXPECT_FALSE(flags.DeleteInProgress);
@@ -237,9 +227,12 @@ TEST_F(WriteReadBack, SilenceAfterTheWriteStillHidesTheButtons) {
 TEST_F(WriteReadBack, AFailingReadBackStillHidesTheButtons) {
   view.throwOnLoad = true;
   controls.deleteItem = 0;
-  io.onSleep = [&](int n) {
-    if (n == 1) line.Send(Announce(0, {1, 0, 0}));
-  };
+  OnPoll(
+      io,
+      [&](int n) {
+        if (n == 1) line.Send(Announce(0, {1, 0, 0}));
+      },
+      40);
   EXPECT_THROW(Write(), std::runtime_error);
   EXPECT_EQ(view.calls.back(), "hideButtons");
   EXPECT_TRUE(view.Called("load"));

@@ -1,0 +1,43 @@
+// Temporary folders and files, whole-file reads and writes, and environment variables
+// set for a while.
+#pragma once
+
+#include <optional>
+#include <string>
+
+// A folder of its own under the system's temporary folder, removed with everything in it
+// (even where a test took the write permission away).
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  bool Ok() const { return !path_.empty(); }
+  const std::string& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  // Writes the bytes exactly as given to the named file and returns its path.
+  std::string Write(const std::string& name, const std::string& bytes) const;
+
+ private:
+  std::string path_;
+};
+
+// The whole file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+// Replaces the file with exactly these bytes; false when that failed.
+bool WriteFile(const std::string& path, const std::string& bytes);
+
+// Sets an environment variable (or removes it, for nullptr) for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const std::string& name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> old_;
+};
