@@ -1,5 +1,5 @@
-// Test doubles of the flight tests: a pixel canvas, the user side and the window's
-// controls as the download sees them.
+// Test doubles of the flight tests: a pixel canvas and the window's controls as the
+// download sees them; the user is the shared RecordingUserIO.
 #pragma once
 
 #include <algorithm>
@@ -12,7 +12,7 @@
 
 #include "flight/download.h"
 #include "flight/graphcanvas.h"
-#include "userio/userio.h"
+#include "tests/support/recordinguserio.h"
 
 // A canvas on a plain pixel array; lines clip at the edges, the end point is left out.
 class RasterCanvas : public GraphCanvas {
@@ -65,40 +65,6 @@ class RasterCanvas : public GraphCanvas {
   uint32_t pen_ = 0;
   bool invert_ = false;
   int x_ = 0, y_ = 0;
-};
-
-class FakeIO : public UserIO {
- public:
-  void SetStatusColor(uint32_t c) override { color = c; }
-  void SetStatusText(int panel, const std::string& t) override {
-    panels[panel & 1] = t;
-    if (panel == 1) panel1History.push_back(t);
-  }
-  std::string StatusText(int panel) const override { return panels[panel & 1]; }
-  void RepaintStatus() override { ++statusRepaints; }
-  void RepaintWindow() override {}
-  void ShowMessage(BoxKind kind, const std::string& text) override {
-    boxes.push_back({kind, text});
-  }
-  bool Confirm(const std::string&) override { return true; }
-  std::optional<std::string> OpenFileName(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> SaveFileName(const std::string& filter,
-                                          const std::string& name) override {
-    dialogs.push_back({filter, name});
-    return saveAnswer;
-  }
-  void Beep() override {}
-  void SleepMs(int) override {}
-
-  uint32_t color = 0;
-  std::string panels[2];
-  std::vector<std::string> panel1History;
-  int statusRepaints = 0;
-  std::vector<std::pair<BoxKind, std::string>> boxes;
-  std::vector<std::pair<std::string, std::string>> dialogs;
-  std::optional<std::string> saveAnswer;
 };
 
 class FakeView : public DownloadView {

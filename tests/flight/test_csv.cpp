@@ -17,17 +17,11 @@
 #include "export/csvexport.h"
 #include "fileerror/fileerror.h"
 #include "flight_support.h"
+#include "tests/support/files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
 
 std::string Golden(const std::string& name) {
   return ReadFile(std::string(MORVALA_SOURCE_DIR) + "/tests/flight/golden/" + name);
@@ -55,21 +49,13 @@ void FillBasic(FlightData& fd) {
 
 class CsvTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("morvala_csv_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override {
-    ::chmod(dir.c_str(), 0755);
-    fs::remove_all(dir);
-  }
   std::vector<std::string> Entries() const {
     std::vector<std::string> v;
     for (const auto& e : fs::directory_iterator(dir)) v.push_back(e.path().filename());
     return v;
   }
-  fs::path dir;
+  TempDir tmp;
+  fs::path dir{tmp.Path()};
   std::unique_ptr<FlightData> fd = NewFlight();
 };
 
@@ -138,23 +124,26 @@ TEST_F(CsvTest, NothingDependsOnTheLocale) {
 
 TEST_F(CsvTest, SaveDialogRules) {
   FillBasic(*fd);
-  FakeIO io;
+  RecordingUserIO io;
   std::string name = "old";
   EXPECT_FALSE(SaveCsv(io, *fd, name));  // cancelled
   EXPECT_EQ(name, "old");
-  ASSERT_EQ(io.dialogs.size(), 1u);
-  EXPECT_EQ(io.dialogs[0], std::make_pair(std::string("*.csv"), std::string("*.csv")));
-  io.saveAnswer = "*.csv";
+  ASSERT_EQ(io.ui.fileRequests.size(), 1u);
+  EXPECT_TRUE(io.ui.fileRequests[0].save);
+  EXPECT_EQ(io.ui.fileRequests[0].filter, "*.csv");
+  EXPECT_EQ(io.ui.fileRequests[0].initialName, "*.csv");
+  io.ui.fileAnswers.push_back("*.csv");
   EXPECT_FALSE(SaveCsv(io, *fd, name));
   EXPECT_EQ(name, "*.csv");
   const std::string target = (dir / "flug").string();  // no extension added
-  io.saveAnswer = target;
+  io.ui.fileAnswers.push_back(target);
   EXPECT_TRUE(SaveCsv(io, *fd, name));
   EXPECT_EQ(name, target);
   EXPECT_EQ(ReadFile(target), Golden("basic.csv"));
   EXPECT_EQ(Entries(), std::vector<std::string>{"flug"});
   // An existing file is replaced without a question.
   fd->ExportFirstIndex = 2, fd->ExportLastIndex = 1;
+  io.ui.fileAnswers.push_back(target);
   EXPECT_TRUE(SaveCsv(io, *fd, name));
   EXPECT_EQ(ReadFile(target), Golden("header_only.csv"));
 }

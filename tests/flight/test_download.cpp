@@ -1,8 +1,5 @@
 // The download on a pseudo-terminal: a small peer thread plays the logger with exactly
 // the bytes each case needs.
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -17,18 +14,14 @@
 #include "flight/download.h"
 #include "flight/recorddecoder.h"
 #include "flight_support.h"
+#include "tests/support/clock.h"
+#include "tests/support/pty.h"
 #include "serial/comport.h"
 #include "serial/rxring.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 // The 23 header bytes after the start marker.
 Bytes Header(uint8_t f1, uint8_t f2, uint8_t code, uint16_t dataLength) {
@@ -58,68 +51,53 @@ class DownloadTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ::alarm(120);  // a download that hangs ends the run instead
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    ASSERT_TRUE(pty.Ok());
     ApplyComPort1Design(port);
-    port.SetPort(::ttyname(slave));
+    port.SetPort(pty.path);
     port.SetEvents(TComEvents());  // bytes come through Empfang's own reads
     port.Open();
   }
   void TearDown() override {
     if (peer.joinable()) peer.join();
     port.Close();
-    if (master >= 0) ::close(master);
-    ::close(slave);
     ::alarm(0);
   }
   // The logger: waits for the request, sends `answer`, then stays silent or hangs up.
   void Peer(Bytes answer, bool hangUp = false, int pauseAt = -1, int pauseMs = 0) {
     peer = std::thread([this, answer, hangUp, pauseAt, pauseMs] {
       const int64_t end = NowMs() + 5000;
-      uint8_t c = 0;
-      while (NowMs() < end) {
-        struct pollfd p = {master, POLLIN, 0};
-        if (::poll(&p, 1, 50) > 0 && ::read(master, &c, 1) == 1 && c == 0x53) {
-          requested = true;
-          break;
-        }
+      while (!requested && NowMs() < end) {
+        const Bytes got = pty.master.Read(1, 50);
+        requested = got.size() == 1 && got[0] == 0x53;
       }
       if (!requested) return;
-      size_t done = 0;
-      while (done < answer.size() && NowMs() < end) {
-        size_t len = answer.size() - done;
-        if (pauseAt >= 0 && done < size_t(pauseAt)) len = std::min(len, size_t(pauseAt) - done);
-        const ssize_t n = ::write(master, answer.data() + done, len);
-        if (n > 0) {
-          done += size_t(n);
-          if (pauseAt >= 0 && done == size_t(pauseAt))
-            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
-        } else {
-          struct pollfd p = {master, POLLOUT, 0};
-          ::poll(&p, 1, 50);
-        }
+      if (pauseAt >= 0 && size_t(pauseAt) < answer.size()) {
+        pty.Send(Bytes(answer.begin(), answer.begin() + pauseAt));
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+        pty.Send(Bytes(answer.begin() + pauseAt, answer.end()));
+      } else {
+        pty.Send(answer);
       }
       if (hangUp) {
         // A hang-up drops input not yet read (by the terminal and by the port): wait
         // until the download has taken every byte into its ring, then pull the plug.
         int pending = 1;
-        while (NowMs() < end && ::ioctl(slave, FIONREAD, &pending) == 0 && pending > 0)
+        while (NowMs() < end && ::ioctl(pty.slave, FIONREAD, &pending) == 0 && pending > 0)
           std::this_thread::sleep_for(std::chrono::milliseconds(1));
         while (NowMs() < end && port.PendingInput() > 0)
           std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        ::close(master);
-        master = -1;
+        pty.CloseMaster();
       }
     });
   }
   void Run() { Datenlesen(port, ring, io, view, *fd, 32, graphStep, bitmap); }
 
-  int master = -1, slave = -1;
+  PtyPair pty;
   TComPort port;
   ReceiveRing ring{port, [this](const std::string& t) { ringMessages.push_back(t); }};
   std::vector<std::string> ringMessages;
-  FakeIO io;
+  RecordingUserIO io;
   FakeView view;
   RasterCanvas bitmap{473, 137};
   std::unique_ptr<FlightData> fd = NewFlight();
@@ -157,14 +135,14 @@ TEST_F(DownloadTest, FullFlightWithEveryChannel) {
             (std::vector<std::string>{"synchronisiert",
                                       "Beenden der Datenübertragung durch Ausschalten des Loggers",
                                       "2 Datenblöcke gelesen - Datei nun speichern"}));
-  EXPECT_EQ(io.panels[0], "3");
+  EXPECT_EQ(io.panel[0], "3");
   EXPECT_EQ(io.color, StatusColorSuccess);
   EXPECT_EQ(view.liveShows, 1 + 3);  // the prepared graph, then each record
   EXPECT_EQ(view.calls, (std::vector<std::string>{"hide groups", "show paint box", "enable save",
                                                   "hide buttons"}));
-  ASSERT_EQ(io.boxes.size(), 1u);  // fewer than 6 records
-  EXPECT_EQ(io.boxes[0].first, BoxKind::Information);
-  EXPECT_EQ(io.boxes[0].second, "keine Daten empfangen !!!");
+  ASSERT_EQ(io.ui.boxes.size(), 1u);  // fewer than 6 records
+  EXPECT_EQ(io.ui.boxes[0].kind, BoxKind::Information);
+  EXPECT_EQ(io.ui.boxes[0].text, "keine Daten empfangen !!!");
   EXPECT_EQ(bitmap.texts.at(0).s, "Höhe");  // the live graph was prepared
 }
 
@@ -173,7 +151,7 @@ TEST_F(DownloadTest, BudgetEndsTheLoopAndFinalGraphIsDrawn) {
   Peer(Cat({{0x01}, Header(0x21, 0x00, 49, 10), ThreeByteRecords(0, 6)}));
   Run();
   EXPECT_EQ(fd->LastSampleIndex, 3);
-  EXPECT_EQ(io.panels[0], "4");
+  EXPECT_EQ(io.panel[0], "4");
   EXPECT_EQ(fd->SampleTable[3].b[2], 0);  // not byte 2 of the ADC high bits: ADC 4 is byte 7
   EXPECT_EQ(fd->SampleTable[3].b[7], 3);
   EXPECT_EQ(Word(fd->SampleTable[3], 0), 1030u);
@@ -190,11 +168,11 @@ TEST_F(DownloadTest, SilenceAtARecordBoundaryAddsNoRecord) {
   Run();
   EXPECT_LT(NowMs() - t0, 3000);
   EXPECT_EQ(fd->LastSampleIndex, 6);
-  EXPECT_EQ(io.panels[0], "7");
+  EXPECT_EQ(io.panel[0], "7");
   EXPECT_EQ(io.panel1History.back(), "6 Datenblöcke gelesen - Datei nun speichern");
   EXPECT_EQ(fd->SampleTable[7].b[0], 0x77);  // not touched: no eighth record
   EXPECT_EQ(view.liveShows, 1 + 7);
-  EXPECT_TRUE(io.boxes.empty());
+  EXPECT_TRUE(io.ui.boxes.empty());
   EXPECT_EQ(view.calls.back(), "final graph");
   EXPECT_GT(view.box.flushes, 0);
 }
@@ -204,7 +182,7 @@ TEST_F(DownloadTest, RecordCutShortIsKeptWithZeros) {
   Peer(stream);
   Run();
   EXPECT_EQ(fd->LastSampleIndex, 6);
-  EXPECT_EQ(io.panels[0], "7");
+  EXPECT_EQ(io.panel[0], "7");
   EXPECT_EQ(fd->SampleTable[6].b[0], 0x04);
   EXPECT_EQ(fd->SampleTable[6].b[1], 0);
   EXPECT_EQ(fd->SampleTable[6].b[7], 0);
@@ -237,8 +215,8 @@ TEST_F(DownloadTest, NoStartMarkerEndsInATimeOut) {
   EXPECT_EQ(fd->LastSampleIndex, 3);  // kept
   EXPECT_TRUE(io.panel1History.empty());
   EXPECT_EQ(view.calls, (std::vector<std::string>{"hide groups", "hide buttons"}));
-  ASSERT_EQ(io.boxes.size(), 1u);
-  EXPECT_EQ(io.boxes[0].second, "keine Daten empfangen !!!");
+  ASSERT_EQ(io.ui.boxes.size(), 1u);
+  EXPECT_EQ(io.ui.boxes[0].text, "keine Daten empfangen !!!");
   EXPECT_FALSE(view.saveEnabled);
 }
 
@@ -247,7 +225,7 @@ TEST_F(DownloadTest, RecordsWithoutBytesStopAtTheEndOfTheTable) {
   graphStep = 7;
   Run();
   EXPECT_EQ(fd->LastSampleIndex, 65535);
-  EXPECT_EQ(io.panels[0], "65536");
+  EXPECT_EQ(io.panel[0], "65536");
   EXPECT_EQ(view.liveShows, 1 + 65536);
   EXPECT_EQ(fd->SampleTable[65535].b[23], 100);
   EXPECT_EQ(view.calls.back(), "final graph");
@@ -272,7 +250,7 @@ TEST_F(DownloadTest, HangUpKeepsTheRecordsAndReportsAfterwards) {
   EXPECT_TRUE(view.saveEnabled);
   EXPECT_EQ(io.panel1History.back(), "8 Datenblöcke gelesen - Datei nun speichern");
   EXPECT_EQ(view.calls.back(), "final graph");
-  EXPECT_TRUE(io.boxes.empty());  // the port error is the report
+  EXPECT_TRUE(io.ui.boxes.empty());  // the port error is the report
   port.Close();  // still closes
   EXPECT_FALSE(port.Connected());
 }

@@ -48,7 +48,7 @@ class ScriptedDownload : public ::testing::Test {
   void Run() { Datenlesen(line, io, view, *fd, 32, 1, bitmap); }
 
   ScriptedLine line;
-  FakeIO io;
+  RecordingUserIO io;
   FakeView view;
   RasterCanvas bitmap{473, 137};
   std::unique_ptr<FlightData> fd = NewFlight();
@@ -90,8 +90,8 @@ TEST_F(ScriptedDownload, LineThatBabblesWithoutAStartMarkerIsGivenUp) {
   Run();
   EXPECT_EQ(fd->LastSampleIndex, 3);  // kept
   EXPECT_FALSE(view.saveEnabled);
-  ASSERT_EQ(io.boxes.size(), 1u);
-  EXPECT_EQ(io.boxes[0].second, kTextNoData);
+  ASSERT_EQ(io.ui.boxes.size(), 1u);
+  EXPECT_EQ(io.ui.boxes[0].text, kTextNoData);
   EXPECT_GT(line.Unread(), 0u);  // ended by the bound, not by the end of the babble
 }
 
@@ -107,7 +107,7 @@ TEST_F(ScriptedDownload, DeviceGoneKeepsTheRecordsAndThrowsAfterwards) {
   EXPECT_EQ(fd->LastSampleIndex, 5);
   EXPECT_EQ(Word(fd->SampleTable[5]), 1050);
   EXPECT_TRUE(view.saveEnabled);
-  EXPECT_TRUE(io.boxes.empty());  // the port's error speaks for itself
+  EXPECT_TRUE(io.ui.boxes.empty());  // the port's error speaks for itself
 }
 
 }  // namespace

@@ -19,6 +19,8 @@
 #include "export/csvexport.h"
 #include "flight/download.h"
 #include "flight_support.h"
+#include "tests/support/clock.h"
+#include "tests/support/files.h"
 #include "serial/comport.h"
 #include "serial/mainsync.h"
 #include "serial/rxring.h"
@@ -96,21 +98,13 @@ class SimDownload : public ::testing::Test {
   }
   void Run(int eepromKByte = 64) { Datenlesen(port, ring, io, view, *fd, eepromKByte, 1, bitmap); }
 
-  static bool WaitUntilTrue(const std::function<bool()>& pred, int ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!pred()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-  }
   // Until exactly `bytes` wait unread in the ring and the port.
   bool WaitUntilLeft(long bytes) {
-    return WaitUntilTrue([&] { return port.PendingInput() + ring.Unread() == bytes; }, 10000);
+    return WaitUntil([&] { return port.PendingInput() + ring.Unread() == bytes; }, 10000);
   }
   // Plays the window's thread taking its messages.
   bool PumpSync(const std::function<bool()>& pred) {
-    return WaitUntilTrue([&] {
+    return WaitUntil([&] {
       sync.RunPending();
       return pred();
     }, 10000);
@@ -139,13 +133,10 @@ class SimDownload : public ::testing::Test {
       if (!std::equal(want[i].begin(), want[i].end(), fd->SampleTable[i].b) && ++wrong <= 3)
         ADD_FAILURE() << "record " << i << " differs from the flight";
     EXPECT_EQ(wrong, 0);
-    const std::string path = ::testing::TempDir() + "morvala_simdownload.csv";
+    TempDir dir;
+    const std::string path = dir / "flug.csv";
     WriteCsvFile(path, *fd);
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream saved;
-    saved << in.rdbuf();
-    EXPECT_TRUE(saved.str() == loggersim::ExpectedCsv(expected)) << "the saved CSV differs from the flight";
-    std::remove(path.c_str());
+    EXPECT_TRUE(ReadFile(path) == loggersim::ExpectedCsv(expected)) << "the saved CSV differs from the flight";
   }
 
   MainThreadSync sync;
@@ -153,7 +144,7 @@ class SimDownload : public ::testing::Test {
   TComPort port;
   std::vector<std::string> ringMessages;
   ReceiveRing ring{port, [this](const std::string& t) { ringMessages.push_back(t); }};
-  FakeIO io;
+  RecordingUserIO io;
   StallingView view;
   RasterCanvas bitmap{473, 137};
   std::unique_ptr<FlightData> fd = NewFlight();
@@ -173,7 +164,7 @@ TEST_F(SimDownload, SampleFlightArrivesRecordForRecord) {
   EXPECT_EQ(fd->RecordFlags2, expected.recordFlags2);
   EXPECT_EQ(fd->LatDegrees, expected.latDegrees);
   EXPECT_EQ(fd->LonDegrees, expected.lonDegrees);
-  EXPECT_EQ(io.panels[0], std::to_string(recs.size()));
+  EXPECT_EQ(io.panel[0], std::to_string(recs.size()));
   EXPECT_EQ(view.calls.back(), "final graph");
   // The file has a line per record plus two.
   const std::string csv = CsvText(*fd);
@@ -225,7 +216,7 @@ TEST_F(SimDownload, PausesOnTheLineLoseAndShiftNothing) {
   ASSERT_NO_FATAL_FAILURE(ExpectWholeFlight());
   ASSERT_FALSE(io.panel1History.empty());
   EXPECT_EQ(io.panel1History.back(), "239 Datenblöcke gelesen - Datei nun speichern");
-  EXPECT_TRUE(io.boxes.empty());
+  EXPECT_TRUE(io.ui.boxes.empty());
 }
 
 TEST_F(SimDownload, LongPauseInsideARecordEndsTheDownloadWithThatRecord) {
@@ -242,7 +233,7 @@ TEST_F(SimDownload, LongPauseInsideARecordEndsTheDownloadWithThatRecord) {
   for (int b = 0; b < 5; ++b) EXPECT_EQ(fd->SampleTable[40].b[b], want[40][b]) << b;
   for (int b = 5; b < 23; ++b) EXPECT_EQ(fd->SampleTable[40].b[b], 0) << b;
   EXPECT_EQ(fd->SampleTable[41].b[0], 0x77);  // nothing after it
-  EXPECT_EQ(io.panels[0], "41");
+  EXPECT_EQ(io.panel[0], "41");
   ASSERT_FALSE(io.panel1History.empty());
   EXPECT_EQ(io.panel1History.back(), "40 Datenblöcke gelesen - Datei nun speichern");
   // What the logger sends after the pause is left on the line, not decoded.
@@ -258,8 +249,8 @@ TEST_F(SimDownload, LongPauseInsideTheHeaderIsNoData) {
   Run();
   EXPECT_EQ(fd->LastSampleIndex, -1);
   EXPECT_FALSE(view.saveEnabled);
-  ASSERT_EQ(io.boxes.size(), 1u);
-  EXPECT_EQ(io.boxes[0].second, "keine Daten empfangen !!!");
+  ASSERT_EQ(io.ui.boxes.size(), 1u);
+  EXPECT_EQ(io.ui.boxes[0].text, "keine Daten empfangen !!!");
   EXPECT_EQ(view.calls.back(), "hide buttons");
 }
 
@@ -275,7 +266,7 @@ TEST_F(SimDownload, BurstFasterThanTheDownloadArrivesComplete) {
   Start(f);
   bool filled = false;
   view.onFirstShow = [&] {
-    filled = WaitUntilTrue([&] { return port.PendingInput() == 65536; }, 20000);
+    filled = WaitUntil([&] { return port.PendingInput() == 65536; }, 20000);
   };
   Run(128);
   EXPECT_TRUE(filled) << "the burst did not fill the input queue";
@@ -284,7 +275,7 @@ TEST_F(SimDownload, BurstFasterThanTheDownloadArrivesComplete) {
   for (size_t i = 0; i < f.records.size(); ++i)
     if (Word(fd->SampleTable[i], 0) != f.records[i].adc16) ++wrong;
   EXPECT_EQ(wrong, 0);
-  EXPECT_EQ(io.panels[0], "65535");
+  EXPECT_EQ(io.panel[0], "65535");
   // The download takes no window messages: the warning comes when the window does.
   EXPECT_TRUE(ringMessages.empty());
   const std::string warning = "Puffer der COM-Schnittstelle 80% übergelaufen!";
