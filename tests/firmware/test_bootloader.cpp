@@ -14,7 +14,10 @@
 #include "fileerror/fileerror.h"
 #include "firmware/hexfile.h"
 #include "serial/mainsync.h"
-#include "tempfiles.h"
+#include "firmware_support.h"
+#include "tests/support/clock.h"
+#include "tests/support/files.h"
+#include "tests/support/recordinguserio.h"
 #include "tools/sim/loggersim.h"
 
 using namespace firmware;
@@ -22,36 +25,6 @@ using ::testing::ElementsAre;
 
 namespace {
 
-int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-class FakeView : public FirmwareView {
- public:
-  void SetProgressMax(int v) override { progressMax = v; }
-  void SetProgressPosition(int v) override { position = v; }
-  int ProgressPosition() const override { return position; }
-  void SetProgressVisible(bool v) override {
-    progressVisible = v;
-    progressEverShown |= v;
-  }
-  void ClearLog() override { log.clear(); }
-  void AddLogLine(const std::string& s) override { log.push_back(s); }
-  void SetLogVisible(bool v) override {
-    logVisible = v;
-    logEverShown |= v;
-  }
-  int Count(const std::string& line) const {
-    return static_cast<int>(std::count(log.begin(), log.end(), line));
-  }
-
-  int progressMax = 200, position = 0;
-  bool progressVisible = false, logVisible = false;
-  bool progressEverShown = false, logEverShown = false;
-  std::vector<std::string> log;
-};
 
 struct Box {
   BoxKind kind;
@@ -59,62 +32,6 @@ struct Box {
   bool logVisible;
   int readTimeout;
 };
-
-class FakeIO : public UserIO {
- public:
-  FakeIO(FakeView& view, TCustomComPort& port) : view_(view), port_(port) {}
-  void SetStatusColor(uint32_t c) override { color = c; }
-  void SetStatusText(int panel, const std::string& t) override { status[panel] = t; }
-  std::string StatusText(int panel) const override {
-    auto it = status.find(panel);
-    return it == status.end() ? "" : it->second;
-  }
-  void RepaintStatus() override {}
-  void RepaintWindow() override { ++windowRepaints; }
-  void ShowMessage(BoxKind kind, const std::string& text) override {
-    boxes.push_back({kind, text, view_.logVisible, port_.Timeouts().ReadTotalConstant()});
-  }
-  bool Confirm(const std::string& text) override {
-    confirms.push_back(text);
-    if (onConfirm) onConfirm();
-    return confirmAnswer;
-  }
-  std::optional<std::string> OpenFileName(const std::string& filter,
-                                          const std::string& initial) override {
-    dialogs.push_back(filter + "|" + initial);
-    return fileAnswer;
-  }
-  std::optional<std::string> SaveFileName(const std::string&, const std::string&) override {
-    ADD_FAILURE() << "save dialog during the firmware update";
-    return std::nullopt;
-  }
-  void Beep() override {}
-  void SleepMs(int ms) override {
-    sleeps += ms;
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-  }
-
-  std::optional<std::string> fileAnswer;
-  bool confirmAnswer = true;
-  std::function<void()> onConfirm;  // while the confirmation box is up
-  uint32_t color = 0;
-  std::map<int, std::string> status;
-  std::vector<Box> boxes;
-  std::vector<std::string> confirms, dialogs;
-  int windowRepaints = 0, sleeps = 0;
-
- private:
-  FakeView& view_;
-  TCustomComPort& port_;
-};
-
-std::vector<std::string> FileLines(const std::string& path) {
-  HexLineReader r(path);
-  std::vector<std::string> out;
-  std::string line;
-  while (r.NextLine(line)) out.push_back(line);
-  return out;
-}
 
 std::string Concat(const std::vector<std::string>& lines, size_t n) {
   std::string s;
@@ -124,17 +41,31 @@ std::string Concat(const std::vector<std::string>& lines, size_t n) {
 
 class BootloaderTest : public ::testing::Test {
  protected:
-  BootloaderTest() : io(view, port) {}
+  BootloaderTest() {
+    io.onSleep = RecordingUserIO::RealSleep();
+    io.ui.defaultConfirm = true;
+    // The boxes with what was on screen behind them; the confirmations apart.
+    io.whileBoxUp = [this](BoxKind kind, const std::string& text) {
+      if (kind == BoxKind::Confirmation) {
+        confirms.push_back(text);
+        if (onConfirm) onConfirm();
+      } else {
+        boxes.push_back({kind, text, view.logVisible, port.Timeouts().ReadTotalConstant()});
+      }
+    };
+  }
 
   void SetUp() override {
-    hexPath = dir.Write("neu.hex", ReadAll(std::string(MORVALA_SOURCE_DIR) + "/data/sample_firmware_crlf.hex"));
+    hexPath = dir.Write("neu.hex", ReadFile(SampleHexPath()));
     lines = FileLines(hexPath);
     ASSERT_EQ(lines.size(), 58u);
-    io.fileAnswer = hexPath;
+    io.ui.defaultFileAnswer = hexPath;
   }
   void TearDown() override {
     port.Close();
     if (sim) sim->Stop();
+    for (const auto& request : io.ui.fileRequests)
+      EXPECT_FALSE(request.save) << "save dialog during the firmware update";
   }
 
   void StartSim(loggersim::SimFaults faults, loggersim::SimMode mode = loggersim::SimMode::Bootloader,
@@ -188,16 +119,19 @@ class BootloaderTest : public ::testing::Test {
   std::vector<std::string> lines;
   MainThreadSync sync;
   TComPort port;
-  FakeView view;
-  FakeIO io;
+  RecordingFirmwareView view;
+  RecordingUserIO io;
+  std::vector<Box> boxes;             // every box shown, with the screen behind it
+  std::vector<std::string> confirms;  // every confirmation asked
+  std::function<void()> onConfirm;    // while the confirmation is up
   std::string exportFileName = "vorher.csv";
   std::unique_ptr<loggersim::LoggerSim> sim;
 };
 
 TEST(TabSheet2, ShowsTheHint) {
-  FakeView view;
+  RecordingFirmwareView view;
   TComPort port;
-  FakeIO io(view, port);
+  RecordingUserIO io;
   io.color = StatusColorFailure;
   TabSheet2Show(io);
   EXPECT_EQ(io.color, clBtnFace);
@@ -208,13 +142,16 @@ TEST_F(BootloaderTest, ReadyOnSecondTriggerBurnsTheWholeFile) {
   loggersim::SimFaults f;
   f.bootReadyOnTrigger = 2;
   StartSim(f);
-  io.status[1] = "alter Text";
+  io.panel[1] = "alter Text";
   const int64_t ms = Run();
 
-  EXPECT_THAT(io.dialogs, ElementsAre("*.hex|*.hex"));
+  ASSERT_EQ(io.ui.fileRequests.size(), 1u);
+  EXPECT_FALSE(io.ui.fileRequests[0].save);
+  EXPECT_EQ(io.ui.fileRequests[0].filter, "*.hex");
+  EXPECT_EQ(io.ui.fileRequests[0].initialName, "*.hex");
   EXPECT_EQ(io.windowRepaints, 1);
   EXPECT_EQ(exportFileName, hexPath);
-  EXPECT_THAT(io.confirms, ElementsAre("soll neu.hex wirklich in den Logger gebrannt werden?"));
+  EXPECT_THAT(confirms, ElementsAre("soll neu.hex wirklich in den Logger gebrannt werden?"));
   EXPECT_EQ(io.color, clBtnFace);
   EXPECT_EQ(io.StatusText(1), "");
 
@@ -239,13 +176,13 @@ TEST_F(BootloaderTest, ReadyOnSecondTriggerBurnsTheWholeFile) {
   EXPECT_EQ(sim->ProgrammedRecords(), lines);
   EXPECT_TRUE(sim->Finished());
 
-  ASSERT_EQ(io.boxes.size(), 1u);
-  EXPECT_EQ(io.boxes[0].kind, BoxKind::Information);
-  EXPECT_EQ(io.boxes[0].text, "neue Firmware erfolgreich gebrannt");
-  EXPECT_TRUE(io.boxes[0].logVisible);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].kind, BoxKind::Information);
+  EXPECT_EQ(boxes[0].text, "neue Firmware erfolgreich gebrannt");
+  EXPECT_TRUE(boxes[0].logVisible);
   // The answers are read with their own time-out: the port's stays at its usual value.
-  EXPECT_EQ(io.boxes[0].readTimeout, 20);
-  EXPECT_EQ(io.sleeps, 58 * 10);
+  EXPECT_EQ(boxes[0].readTimeout, 20);
+  EXPECT_EQ(io.TotalSleepMs(), 58 * 10);
   ExpectRestored();
   EXPECT_TRUE(port.Connected());  // the port stays open
   // Drain (1 s) and one unanswered trigger (1 s) at least.
@@ -263,10 +200,10 @@ TEST_F(BootloaderTest, SilentBootloaderGetsThreeTriggers) {
   EXPECT_EQ(view.Count("Antwort:"), 3);
   EXPECT_EQ(view.log.back(), "## Bootloader meldet sich nicht");
   EXPECT_TRUE(TransferLog().empty());
-  ASSERT_EQ(io.boxes.size(), 1u);  // no BRENNFEHLER
-  EXPECT_EQ(io.boxes[0].kind, BoxKind::Error);
-  EXPECT_EQ(io.boxes[0].text, "Bootloader meldet sich nicht\rFirmwareupdate nicht möglich");
-  EXPECT_TRUE(io.boxes[0].logVisible);
+  ASSERT_EQ(boxes.size(), 1u);  // no BRENNFEHLER
+  EXPECT_EQ(boxes[0].kind, BoxKind::Error);
+  EXPECT_EQ(boxes[0].text, "Bootloader meldet sich nicht\rFirmwareupdate nicht möglich");
+  EXPECT_TRUE(boxes[0].logVisible);
   EXPECT_EQ(Received(), "!!!");
   EXPECT_EQ(view.position, 0);
   ExpectRestored();
@@ -283,7 +220,7 @@ TEST_F(BootloaderTest, BadOrMissingAnswerStopsTheTransfer) {
     if (!c.lastLog.empty()) f.bootBadAnswer = c.lastLog[0];
     f.bootNoAnswerAtLine = c.silentAt;
     StartSim(f);
-    io.boxes.clear();
+    boxes.clear();
     Run();
     const int m = c.badAt > 0 ? c.badAt : c.silentAt;
 
@@ -295,11 +232,11 @@ TEST_F(BootloaderTest, BadOrMissingAnswerStopsTheTransfer) {
     // Nothing after line m went out.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(Received(), "!" + Concat(lines, m));
-    ASSERT_EQ(io.boxes.size(), 1u);
-    EXPECT_EQ(io.boxes[0].kind, BoxKind::Error);
-    EXPECT_EQ(io.boxes[0].text, "BRENNFEHLER");
-    EXPECT_TRUE(io.boxes[0].logVisible);
-    EXPECT_EQ(io.boxes[0].readTimeout, 20);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].kind, BoxKind::Error);
+    EXPECT_EQ(boxes[0].text, "BRENNFEHLER");
+    EXPECT_TRUE(boxes[0].logVisible);
+    EXPECT_EQ(boxes[0].readTimeout, 20);
     ExpectRestored();
     port.Close();
     sim->Stop();
@@ -314,23 +251,23 @@ TEST_F(BootloaderTest, AllLinesAcceptedButNoEndIsAFailure) {
   EXPECT_EQ(view.position, 58);
   EXPECT_EQ(TransferLog().back(), ".");
   EXPECT_EQ(Received(), "!" + Concat(lines, lines.size()));
-  ASSERT_EQ(io.boxes.size(), 1u);
-  EXPECT_EQ(io.boxes[0].text, "BRENNFEHLER");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "BRENNFEHLER");
   ExpectRestored();
 }
 
 TEST_F(BootloaderTest, EndBeforeTheLastLineLeavesTheRestUnsent) {
   // Blank lines after the end record pass the check but are never sent.
-  hexPath = dir.Write("rest.hex", ReadAll(hexPath) + "\r\n\r\n");
-  io.fileAnswer = hexPath;
+  hexPath = dir.Write("rest.hex", ReadFile(hexPath) + "\r\n\r\n");
+  io.ui.defaultFileAnswer = hexPath;
   StartSim({});
   Run();
   EXPECT_EQ(view.progressMax, 60);
   EXPECT_EQ(view.Count("Filelänge: 60 Zeilen"), 1);
   EXPECT_EQ(view.position, 58);
   EXPECT_EQ(Received(), "!" + Concat(lines, lines.size()));
-  ASSERT_EQ(io.boxes.size(), 1u);
-  EXPECT_EQ(io.boxes[0].kind, BoxKind::Information);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].kind, BoxKind::Information);
   ExpectRestored();
 }
 
@@ -339,9 +276,9 @@ TEST_F(BootloaderTest, LinesGoOutWithoutTrailingBlanksAndAsChecked) {
   std::string text = "\xEF\xBB\xBF";
   for (size_t i = 0; i < lines.size(); ++i) text += lines[i] + (i % 3 == 0 ? " \t " : "") + "\r\n";
   hexPath = dir.Write("editor.hex", text);
-  io.fileAnswer = hexPath;
+  io.ui.defaultFileAnswer = hexPath;
   // The file is saved again, broken, while the user reads the confirmation.
-  io.onConfirm = [&] { dir.Write("editor.hex", ":0000000100\r\n"); };
+  onConfirm = [&] { dir.Write("editor.hex", ":0000000100\r\n"); };
   StartSim({});
   Run();
 
@@ -351,18 +288,18 @@ TEST_F(BootloaderTest, LinesGoOutWithoutTrailingBlanksAndAsChecked) {
   for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(transfer[2 * i], lines[i]) << i;
   EXPECT_EQ(Received(), "!" + Concat(lines, lines.size()));
   EXPECT_EQ(sim->ProgrammedRecords(), lines);
-  ASSERT_EQ(io.boxes.size(), 1u);
-  EXPECT_EQ(io.boxes[0].text, "neue Firmware erfolgreich gebrannt");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "neue Firmware erfolgreich gebrannt");
   ExpectRestored();
 }
 
 TEST_F(BootloaderTest, NothingIsSentWithoutAGoodFileAndAYes) {
   StartSim({});
   // Abort in the confirmation.
-  io.confirmAnswer = false;
+  io.ui.defaultConfirm = false;
   Run();
-  EXPECT_EQ(io.confirms.size(), 1u);
-  EXPECT_TRUE(io.boxes.empty());
+  EXPECT_EQ(confirms.size(), 1u);
+  EXPECT_TRUE(boxes.empty());
   EXPECT_FALSE(view.logEverShown);
   EXPECT_FALSE(view.progressEverShown);
   EXPECT_FALSE(port.Connected());
@@ -372,41 +309,41 @@ TEST_F(BootloaderTest, NothingIsSentWithoutAGoodFileAndAYes) {
   broken[16].back() = broken[16].back() == '0' ? '1' : '0';
   std::string text;
   for (const auto& l : broken) text += l + "\n";
-  io.fileAnswer = dir.Write("kaputt.hex", text);
-  io.confirms.clear();
+  io.ui.defaultFileAnswer = dir.Write("kaputt.hex", text);
+  confirms.clear();
   Run();
-  EXPECT_TRUE(io.confirms.empty());
-  ASSERT_EQ(io.boxes.size(), 1u);
-  EXPECT_EQ(io.boxes[0].kind, BoxKind::Error);
-  EXPECT_EQ(io.boxes[0].text,
+  EXPECT_TRUE(confirms.empty());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].kind, BoxKind::Error);
+  EXPECT_EQ(boxes[0].text,
             "Zeile 17 ist kein gültiger HEX-Datensatz\rFirmwareupdate nicht möglich");
 
   // An empty file fails the check too.
-  io.fileAnswer = dir.Write("leer.hex", "");
-  io.boxes.clear();
+  io.ui.defaultFileAnswer = dir.Write("leer.hex", "");
+  boxes.clear();
   Run();
-  ASSERT_EQ(io.boxes.size(), 1u);
-  EXPECT_EQ(io.boxes[0].text, "Zeile 1 ist kein gültiger HEX-Datensatz\rFirmwareupdate nicht möglich");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Zeile 1 ist kein gültiger HEX-Datensatz\rFirmwareupdate nicht möglich");
 
   // A file over 4 MiB is refused before it is checked or counted.
-  io.fileAnswer = dir.Write("riesig.hex", ReadAll(hexPath) + std::string(4 * 1024 * 1024, '\n'));
-  io.boxes.clear();
+  io.ui.defaultFileAnswer = dir.Write("riesig.hex", ReadFile(hexPath) + std::string(4 * 1024 * 1024, '\n'));
+  boxes.clear();
   Run();
-  EXPECT_TRUE(io.confirms.empty());
-  ASSERT_EQ(io.boxes.size(), 1u);
-  EXPECT_EQ(io.boxes[0].kind, BoxKind::Error);
-  EXPECT_EQ(io.boxes[0].text, "Die Datei ist größer als 4 MiB\rFirmwareupdate nicht möglich");
+  EXPECT_TRUE(confirms.empty());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].kind, BoxKind::Error);
+  EXPECT_EQ(boxes[0].text, "Die Datei ist größer als 4 MiB\rFirmwareupdate nicht möglich");
 
   // Cancelled dialog, and a dialog that returns the mask.
-  io.boxes.clear();
-  io.fileAnswer.reset();
+  boxes.clear();
+  io.ui.defaultFileAnswer.reset();
   exportFileName = "vorher.csv";
   Run();
   EXPECT_EQ(exportFileName, "vorher.csv");
-  io.fileAnswer = "*.hex";
+  io.ui.defaultFileAnswer = "*.hex";
   Run();
   EXPECT_EQ(exportFileName, "*.hex");
-  EXPECT_TRUE(io.boxes.empty());
+  EXPECT_TRUE(boxes.empty());
 
   EXPECT_FALSE(view.logEverShown);
   EXPECT_FALSE(view.progressEverShown);
@@ -418,7 +355,7 @@ TEST_F(BootloaderTest, NothingIsSentWithoutAGoodFileAndAYes) {
 
 TEST_F(BootloaderTest, FileAndPortErrorsPassThroughAndRestore) {
   StartSim({});
-  io.fileAnswer = dir.File("fehlt.hex");
+  io.ui.defaultFileAnswer = (dir / "fehlt.hex");
   try {
     Run();
     ADD_FAILURE() << "missing file not reported";
@@ -430,12 +367,12 @@ TEST_F(BootloaderTest, FileAndPortErrorsPassThroughAndRestore) {
   ExpectRestored();
 
   // A port that cannot be opened: the port's own error, with the log still up.
-  io.fileAnswer = hexPath;
-  port.SetPort(dir.File("kein-geraet"));
+  io.ui.defaultFileAnswer = hexPath;
+  port.SetPort((dir / "kein-geraet"));
   EXPECT_THROW(Run(), EComPort);
   ExpectRestoredBehindErrorBox();
   EXPECT_EQ(view.log.back(), " ");
-  EXPECT_TRUE(io.boxes.empty());
+  EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(Received(), "");
 }
 
@@ -453,9 +390,9 @@ TEST_F(BootloaderTest, HangUpInTheTransferRestores) {
   EXPECT_LT(NowMs() - t0, 20000);
   // Either the port reports the lost line, or the missing answer fails the burn.
   if (!threw) {
-    ASSERT_FALSE(io.boxes.empty());
-    EXPECT_EQ(io.boxes.back().text, "BRENNFEHLER");
-    EXPECT_TRUE(io.boxes.back().logVisible);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, "BRENNFEHLER");
+    EXPECT_TRUE(boxes.back().logVisible);
     ExpectRestored();
   } else {
     ExpectRestoredBehindErrorBox();
@@ -474,8 +411,8 @@ TEST_F(BootloaderTest, NeverSilentLoggerBoundsTheDrain) {
   EXPECT_EQ(view.log[5], "triggere Bootloader");
   EXPECT_GE(ms, 1400);
   EXPECT_LT(ms, 15000);
-  ASSERT_FALSE(io.boxes.empty());
-  EXPECT_EQ(io.boxes.back().kind, BoxKind::Error);
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes.back().kind, BoxKind::Error);
   ExpectRestored();
 }
 

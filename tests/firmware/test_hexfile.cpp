@@ -11,7 +11,7 @@
 
 #include "fileerror/fileerror.h"
 #include "firmware/hexfile.h"
-#include "tempfiles.h"
+#include "tests/support/files.h"
 
 using firmware::CheckHexFile;
 using firmware::CountLines;
@@ -271,7 +271,7 @@ TEST_F(HexFileTest, FileErrorsCarryGermanTexts) {
   EXPECT_EQ(IoErrorText(EIO, FileOp::Read), "E/A-Fehler 5");
 
   try {
-    CountLines(dir.File("missing.hex"));
+    CountLines(dir / "missing.hex");
     ADD_FAILURE() << "no error for a missing file";
   } catch (const EInOutError& e) {
     EXPECT_STREQ(e.what(), "Datei nicht gefunden");

@@ -9,64 +9,24 @@
 #include "firmware/bootloader.h"
 #include "firmware/hexfile.h"
 #include "serial/scriptedline.h"
-#include "tempfiles.h"
+#include "firmware_support.h"
+#include "tests/support/files.h"
+#include "tests/support/recordinguserio.h"
 
 using namespace firmware;
 
 namespace {
 
-class LogView : public FirmwareView {
- public:
-  void SetProgressMax(int) override {}
-  void SetProgressPosition(int v) override { position = v; }
-  int ProgressPosition() const override { return position; }
-  void SetProgressVisible(bool) override {}
-  void ClearLog() override { log.clear(); }
-  void AddLogLine(const std::string& s) override { log.push_back(s); }
-  void SetLogVisible(bool) override {}
-  int Count(const std::string& line) const {
-    return static_cast<int>(std::count(log.begin(), log.end(), line));
-  }
-  int position = 0;
-  std::vector<std::string> log;
-};
-
-// Chooses the file, confirms, and lets its pauses pass on the line's clock.
-class LineIO : public UserIO {
- public:
-  explicit LineIO(ScriptedLine& line) : line_(line) {}
-  void SetStatusColor(uint32_t) override {}
-  void SetStatusText(int, const std::string&) override {}
-  std::string StatusText(int) const override { return {}; }
-  void RepaintStatus() override {}
-  void RepaintWindow() override {}
-  void ShowMessage(BoxKind, const std::string& text) override { boxes.push_back(text); }
-  bool Confirm(const std::string&) override { return true; }
-  std::optional<std::string> OpenFileName(const std::string&, const std::string&) override {
-    return file;
-  }
-  std::optional<std::string> SaveFileName(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  void Beep() override {}
-  void SleepMs(int ms) override { line_.Advance(ms); }
-  std::string file;
-  std::vector<std::string> boxes;
-
- private:
-  ScriptedLine& line_;
-};
-
 class ScriptedUpdate : public ::testing::Test {
  protected:
   void SetUp() override {
-    hexPath = dir.Write("neu.hex", ReadAll(std::string(MORVALA_SOURCE_DIR) +
-                                           "/data/sample_firmware_crlf.hex"));
-    HexLineReader r(hexPath);
-    std::string l;
-    while (r.NextLine(l)) lines.push_back(l);
+    hexPath = dir.Write("neu.hex", ReadFile(SampleHexPath()));
+    lines = FileLines(hexPath);
     ASSERT_FALSE(lines.empty());
-    io.file = hexPath;
+    // The user chooses the file, confirms, and the pauses pass on the line's clock.
+    io.ui.defaultFileAnswer = hexPath;
+    io.ui.defaultConfirm = true;
+    io.onSleep = [this](int ms) { line.Advance(ms); };
   }
   void Run(int drainLimitMs = kDrainLimitMs) {
     RunFirmwareUpdate(line, io, view, exportFileName, drainLimitMs);
@@ -79,8 +39,8 @@ class ScriptedUpdate : public ::testing::Test {
   std::string hexPath;
   std::vector<std::string> lines;
   ScriptedLine line;
-  LineIO io{line};
-  LogView view;
+  RecordingUserIO io;
+  RecordingFirmwareView view;
   std::string exportFileName;
 };
 
@@ -98,8 +58,8 @@ TEST_F(ScriptedUpdate, BootloaderThatAnswersEveryLineGetsTheWholeFile) {
   EXPECT_EQ(Written(), all);
   EXPECT_EQ(view.Count("Antwort:r"), 1);
   EXPECT_EQ(view.position, static_cast<int>(lines.size()));
-  ASSERT_EQ(io.boxes.size(), 1u);
-  EXPECT_EQ(io.boxes[0], "neue Firmware erfolgreich gebrannt");
+  ASSERT_EQ(io.MessageTexts().size(), 1u);
+  EXPECT_EQ(io.MessageTexts()[0], "neue Firmware erfolgreich gebrannt");
 }
 
 TEST_F(ScriptedUpdate, AnswerAfterTheTimeOutIsLeftForTheNextRead) {
@@ -111,8 +71,8 @@ TEST_F(ScriptedUpdate, AnswerAfterTheTimeOutIsLeftForTheNextRead) {
   EXPECT_EQ(view.Count("Antwort:"), 1);
   EXPECT_EQ(view.Count("Antwort:r"), 1);
   EXPECT_EQ(Written(), "!!" + lines[0]);
-  ASSERT_EQ(io.boxes.size(), 1u);
-  EXPECT_EQ(io.boxes[0], "BRENNFEHLER");
+  ASSERT_EQ(io.MessageTexts().size(), 1u);
+  EXPECT_EQ(io.MessageTexts()[0], "BRENNFEHLER");
 }
 
 TEST_F(ScriptedUpdate, LoggerThatNeverFallsSilentIsGivenUpBeforeTheTrigger) {

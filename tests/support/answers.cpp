@@ -6,7 +6,7 @@ void UiTestAnswers::Message(BoxKind kind, const std::string& text) {
 
 bool UiTestAnswers::Confirm(const std::string& text) {
   boxes.push_back({BoxKind::Confirmation, text, true});
-  if (confirmAnswers.empty()) return false;
+  if (confirmAnswers.empty()) return defaultConfirm;
   const bool answer = confirmAnswers.front();
   confirmAnswers.pop_front();
   return answer;
@@ -15,7 +15,7 @@ bool UiTestAnswers::Confirm(const std::string& text) {
 std::optional<std::string> UiTestAnswers::File(bool save, const std::string& filter,
                                                 const std::string& initialName) {
   fileRequests.push_back({save, filter, initialName});
-  if (fileAnswers.empty()) return std::nullopt;
+  if (fileAnswers.empty()) return defaultFileAnswer;
   auto answer = fileAnswers.front();
   fileAnswers.pop_front();
   return answer;

@@ -22,9 +22,11 @@ struct UiTestAnswers {
     std::string initialName;
   };
   std::vector<Box> boxes;                             // every box shown, in order
-  std::deque<bool> confirmAnswers;                    // answers to Confirm; empty: Abbrechen
+  std::deque<bool> confirmAnswers;                    // answers to Confirm, in order
+  bool defaultConfirm = false;                        // when none is queued (false: Abbrechen)
   std::vector<FileRequest> fileRequests;              // every file dialog, in order
-  std::deque<std::optional<std::string>> fileAnswers; // empty or nullopt: cancelled
+  std::deque<std::optional<std::string>> fileAnswers; // nullopt: cancelled
+  std::optional<std::string> defaultFileAnswer;       // when none is queued (nullopt: cancelled)
   int beeps = 0;
 
   void Message(BoxKind kind, const std::string& text);

@@ -33,12 +33,12 @@ void RecordingUserIO::SetStatusText(int p, const std::string& text) {
 }
 
 void RecordingUserIO::ShowMessage(BoxKind kind, const std::string& text) {
-  if (whileBoxUp) whileBoxUp();
+  if (whileBoxUp) whileBoxUp(kind, text);
   ui.Message(kind, text);
 }
 
 bool RecordingUserIO::Confirm(const std::string& text) {
-  if (whileBoxUp) whileBoxUp();
+  if (whileBoxUp) whileBoxUp(BoxKind::Confirmation, text);
   return ui.Confirm(text);
 }
 

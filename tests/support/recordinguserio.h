@@ -25,8 +25,8 @@ class RecordingUserIO : public UserIO {
 
   // How a sleep passes, called after it is recorded; unset, it takes no time.
   std::function<void(int ms)> onSleep;
-  // Called while a box or the confirmation is up, before it is answered.
-  std::function<void()> whileBoxUp;
+  // Called while a box or the confirmation (kind Confirmation) is up, before it is answered.
+  std::function<void(BoxKind kind, const std::string& text)> whileBoxUp;
 
   // Sleeps for real, a divisor-th of what is asked.
   static std::function<void(int)> RealSleep(int divisor = 1);
