@@ -17,7 +17,7 @@ class ComPortTest : public ::testing::Test {
     ASSERT_TRUE(pty.Ok());
     SetUpPort(port, pty, sync);
   }
-  Pty pty;
+  PtyPair pty;
   MainThreadSync sync;
   TComPort port;
 };
@@ -170,7 +170,7 @@ TEST_F(ComPortTest, SecondPortObjectCannotTakeAPortInUse) {
   EXPECT_FALSE(other.Connected());
   // The first one is untouched, and the port is free again after its Close.
   EXPECT_EQ(port.SendText("x"), 1);
-  EXPECT_EQ(pty.Received(), "x");
+  EXPECT_EQ(pty.ReceivedText(), "x");
   port.Close();
   EXPECT_NO_THROW(other.Open());
 }
@@ -187,7 +187,7 @@ TEST_F(ComPortTest, RawLineBothWaysAndTerminalRestoredOnClose) {
   port.ReceiveText(text, 100);
   EXPECT_EQ(text, bytes);  // no echo, no translation, no signals, no flow control
   EXPECT_EQ(port.SendText("a\nb"), 3);
-  EXPECT_EQ(pty.Received(), "a\nb");  // no output processing
+  EXPECT_EQ(pty.ReceivedText(), "a\nb");  // no output processing
   port.Close();
   struct termios after;
   ASSERT_EQ(::tcgetattr(pty.slave, &after), 0);
@@ -246,9 +246,9 @@ TEST_F(ComPortTest, ReadTimeOuts) {
 TEST_F(ComPortTest, WritesAndTheirDeadline) {
   port.Open();
   EXPECT_EQ(port.SendText(""), 0);
-  EXPECT_EQ(pty.Received(50), "");
+  EXPECT_EQ(pty.ReceivedText(50), "");
   EXPECT_EQ(port.SendText("hello"), 5);
-  EXPECT_EQ(pty.Received(), "hello");
+  EXPECT_EQ(pty.ReceivedText(), "hello");
   EXPECT_GE(port.PendingOutput(), 0);
 
   // Nobody reads the other end: the write gives up at its deadline with what went out.
@@ -379,7 +379,7 @@ TEST_F(ComPortTest, PortRename) {
   port.SetPort(pty.path);
   EXPECT_EQ(opens, 1);
 
-  Pty second;
+  PtyPair second;
   ASSERT_TRUE(second.Ok());
   port.SetPort(second.path);
   EXPECT_EQ(opens, 2);

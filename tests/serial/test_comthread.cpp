@@ -27,7 +27,7 @@ class EventThreadTest : public ::testing::Test {
       }
     };
   }
-  Pty pty;
+  PtyPair pty;
   MainThreadSync sync;
   TComPort port;
   std::vector<int32_t> counts;

@@ -1,6 +1,7 @@
 // The port's own input queue against the reader thread: a full queue holds the reader
 // back instead of dropping bytes, a read's deadline takes what the device holds once
 // more, and the reader's read-and-store, that last look and a purge never interleave.
+#include <poll.h>
 #include <sys/ioctl.h>
 
 #include <gtest/gtest.h>
@@ -99,7 +100,7 @@ class InputQueueTest : public ::testing::Test {
     return all;
   }
 
-  Pty pty;
+  PtyPair pty;
   MainThreadSync sync;
   DevicePort port;
 };

@@ -148,7 +148,7 @@ class LineSettingsTest : public ::testing::Test {
     EXPECT_EQ(terminal.k.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_TRUE(terminal.k.c_cflag & CSTOPB);
   }
-  Pty pty;
+  PtyPair pty;
   MainThreadSync sync;
   DriverTerminal terminal;
   PortOnDriver port{terminal};

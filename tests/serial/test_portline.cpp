@@ -33,7 +33,7 @@ class PortLineTest : public ::testing::Test {
     port.Close();
   }
 
-  Pty pty;
+  PtyPair pty;
   MainThreadSync sync;
   TComPort port;
   ReceiveRing ring{port, [](const std::string&) {}};

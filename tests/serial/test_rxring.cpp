@@ -24,7 +24,7 @@ class RingTest : public ::testing::Test {
     ASSERT_TRUE(WaitUntil(
         [&] { return port.PendingInput() == before + static_cast<int32_t>(bytes.size()); }));
   }
-  Pty pty;
+  PtyPair pty;
   MainThreadSync sync;
   TComPort port;
   std::vector<std::string> shown;

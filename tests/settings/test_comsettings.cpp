@@ -6,7 +6,10 @@
 #include "serial/comport.h"
 #include "serial/comsettings.h"
 #include "serial/profile.h"
-#include "settings_support.h"
+#include <filesystem>
+
+#include "tests/support/files.h"
+#include "tests/support/pty.h"
 
 namespace {
 

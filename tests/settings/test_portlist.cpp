@@ -4,7 +4,10 @@
 
 #include "serial/comport.h"
 #include "serial/portlist.h"
-#include "settings_support.h"
+#include <filesystem>
+
+#include "tests/support/files.h"
+#include "tests/support/pty.h"
 
 namespace {
 
@@ -73,7 +76,7 @@ TEST(PortList, CurrentPortOutsideTheListAndUnreadableRoot) {
   EXPECT_EQ(withPty[0], pty.path);  // "/dev/pts/..." sorts before the temporary tree
   EXPECT_EQ(withPty[1], t.Dev("ttyUSB0"));
   EXPECT_EQ(ListSerialPorts("/tmp/morvala-gone", t.roots).size(), 1u);  // no such device
-  EXPECT_EQ(ListSerialPorts(t.dir.path, t.roots).size(), 1u);           // a folder, no device
+  EXPECT_EQ(ListSerialPorts(t.dir.Path(), t.roots).size(), 1u);           // a folder, no device
 
   SerialPortRoots missing = t.roots;
   missing.sysClassTty = t.dir / "no/sys";

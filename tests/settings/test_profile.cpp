@@ -6,7 +6,10 @@
 
 #include "serial/profile.h"
 #include "serial/settingspath.h"
-#include "settings_support.h"
+#include <filesystem>
+
+#include "tests/support/files.h"
+#include "tests/support/pty.h"
 
 namespace {
 
@@ -102,7 +105,7 @@ TEST(Profile, RefusesWritesThatWouldBreakTheFile) {
   EXPECT_FALSE(WriteProfileString("S", "A=B", "1", f));
   EXPECT_FALSE(WriteProfileString("S", "", "1", f));
   EXPECT_FALSE(WriteProfileString("S]x", "K", "1", f));
-  EXPECT_FALSE(WriteProfileString("S", "K", "1", dir.path));  // a folder, not a file
+  EXPECT_FALSE(WriteProfileString("S", "K", "1", dir.Path()));  // a folder, not a file
   EXPECT_EQ(ReadFile(f), "[S]\r\nK=1\r\n");
 }
 
@@ -126,13 +129,13 @@ TEST(Profile, FailedWriteLeavesTheOldFile) {
   ::sigaction(SIGXFSZ, &before, nullptr);
   EXPECT_FALSE(wrote);
   EXPECT_EQ(ReadFile(f), old);
-  EXPECT_EQ(FilesIn(dir.path), 1u) << "temporary file left behind";
+  EXPECT_EQ(FilesIn(dir.Path()), 1u) << "temporary file left behind";
 
   // A folder the user may not write to (root writes anyway, so only as a user).
   if (::geteuid() != 0) {
-    ASSERT_EQ(::chmod(dir.path.c_str(), 0555), 0);
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
     EXPECT_FALSE(WriteProfileString("ComPort1", "Port", "COM3", f));
-    ::chmod(dir.path.c_str(), 0755);
+    ::chmod(dir.Path().c_str(), 0755);
     EXPECT_EQ(ReadFile(f), old);
   }
 
@@ -162,14 +165,14 @@ TEST(SettingsPath, BareNamesLieInTheConfigurationFolder) {
   }
   {
     ScopedEnv xdg("XDG_CONFIG_HOME", "");
-    ScopedEnv home("HOME", dir.path.c_str());
+    ScopedEnv home("HOME", dir.Path().c_str());
     EXPECT_EQ(SettingsFilePath("logger3.ini"), dir / ".config/morvala/logger3.ini");
     ASSERT_TRUE(WriteProfileString("S", "K", "V", "logger3.ini"));
     EXPECT_TRUE(std::filesystem::exists(dir / ".config/morvala/logger3.ini"));
   }
   {
     ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
-    ScopedEnv home("HOME", dir.path.c_str());
+    ScopedEnv home("HOME", dir.Path().c_str());
     EXPECT_EQ(SettingsDirectory(), dir / ".config/morvala");
   }
   // A name with a directory stands as it is, relative ones too.

@@ -10,7 +10,10 @@
 
 #include "serial/comport.h"
 #include "serial/ui/comsetupfrm.h"
-#include "settings_support.h"
+#include <filesystem>
+
+#include "tests/support/files.h"
+#include "tests/support/pty.h"
 
 namespace {
 
