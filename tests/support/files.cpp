@@ -31,6 +31,11 @@ std::string TempDir::Write(const std::string& name, const std::string& bytes) co
   return path;
 }
 
+const TempDir& ProgramTempDir() {
+  static const TempDir dir;
+  return dir;
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -24,6 +24,9 @@ class TempDir {
   std::string path_;
 };
 
+// One folder for the whole test program, removed when the program ends.
+const TempDir& ProgramTempDir();
+
 // The whole file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 // Replaces the file with exactly these bytes; false when that failed.

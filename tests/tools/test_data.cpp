@@ -7,17 +7,13 @@
 #include <fstream>
 #include <set>
 
+#include "tests/support/files.h"
 #include "tests/tools/decoder.h"
 #include "tools/sim/loggersim.h"
 
 using namespace loggersim;
 
 namespace {
-
-std::string TempPath(const std::string& name)
-{
-    return std::string(::testing::TempDir()) + "/sim" + std::to_string(::getpid()) + "_" + name;
-}
 
 SimRecord OddRecord(int i)
 {
@@ -184,7 +180,7 @@ TEST(SimFlightData, FileRoundTripAndTheShippedSample)
     f.dataLength = 100;
     f.truncateToDataLength = true;
     f.lonHemisphere = 'w';
-    std::string path = TempPath("flight.txt");
+    std::string path = ProgramTempDir() / "flight.txt";
     SaveFlight(f, path);
     SimFlight g = LoadFlight(path);
     EXPECT_EQ(BuildDownload(g), BuildDownload(f));
@@ -206,12 +202,12 @@ TEST(SimFlightData, BadFlightFilesAreRefused)
         "gpsHeaderValue = nonesuch\n",
     };
     for (const char* text : bad) {
-        std::string path = TempPath("bad_flight.txt");
+        std::string path = ProgramTempDir() / "bad_flight.txt";
         std::ofstream(path) << text;
         EXPECT_THROW(LoadFlight(path), std::runtime_error) << text;
     }
-    EXPECT_THROW(LoadFlight(TempPath("no_such_flight.txt")), std::runtime_error);
-    std::string path = TempPath("good_flight.txt");
+    EXPECT_THROW(LoadFlight(ProgramTempDir() / "no_such_flight.txt"), std::runtime_error);
+    std::string path = ProgramTempDir() / "good_flight.txt";
     std::ofstream(path) << "# two records\nrecordFlags1 = 0x01\nrecordFlags2=0\n"
                            "gpsHeaderValue = none,0x12\n"
                            "9000 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n0x2328 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n";
@@ -250,7 +246,7 @@ TEST(SimHex, WriterAndReaderAgreeAcrossSegmentsAndRejectBadRecords)
     for (uint32_t a = 0xFFF8; a < 0x10010; ++a)  // crosses a 64 KiB boundary
         image[a] = uint8_t(a * 3);
     image[0x23456] = 0x99;
-    std::string path = TempPath("seg.hex");
+    std::string path = ProgramTempDir() / "seg.hex";
     ASSERT_TRUE(WriteHexFile(image, path, true));
     HexImage back;
     std::string err;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -12,7 +13,9 @@
 #include <thread>
 
 #include "tests/tools/decoder.h"
-#include "tests/tools/ptyclient.h"
+#include "tests/support/clock.h"
+#include "tests/support/files.h"
+#include "tests/support/pty.h"
 #include "tools/sim/loggersim.h"
 
 using namespace loggersim;
@@ -55,28 +58,11 @@ SimFlight SmallFlight()
 }
 
 // Reads the first announce and acknowledges it.
-void ReadAnnounceAndAck(PtyClient& line, const SimConfig& config)
+void ReadAnnounceAndAck(LineEnd& line, const SimConfig& config)
 {
     Bytes expected = BuildAnnounce(config);
     ASSERT_EQ(line.Read(expected.size(), 2000), expected);
     ASSERT_TRUE(line.Write(Bytes(31, 0x0F)));
-}
-
-template <class Pred>
-bool WaitFor(Pred pred, int ms)
-{
-    auto end = PtyClient::Now() + std::chrono::milliseconds(ms);
-    while (PtyClient::Now() < end) {
-        if (pred())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return pred();
-}
-
-std::string Tmp(const std::string& name)
-{
-    return std::string(::testing::TempDir()) + "/sim" + std::to_string(::getpid()) + "_" + name;
 }
 
 Bytes operator+(Bytes a, const Bytes& b)
@@ -96,13 +82,13 @@ TEST(SimLine, AnnouncesUntilThirtyOneAcknowledgementBytes)
     config.dataCount = 300;
     LoggerSim sim(o, config, SampleFlight());
     sim.Start();
-    PtyClient line(sim.SlavePath());
+    LineEnd line(sim.SlavePath());
     ASSERT_TRUE(line.Ok());
 
     Bytes announce = BuildAnnounce(config);
-    auto t0 = PtyClient::Now();
+    auto t0 = std::chrono::steady_clock::now();
     ASSERT_EQ(line.Read(announce.size(), 2000), announce);
-    auto first = std::chrono::duration_cast<std::chrono::milliseconds>(PtyClient::Now() - t0).count();
+    auto first = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
     EXPECT_LT(first, 1500);
     // Again and again while nobody acknowledges.
     Bytes more = line.Read(2 * announce.size(), 2000);
@@ -114,7 +100,7 @@ TEST(SimLine, AnnouncesUntilThirtyOneAcknowledgementBytes)
     EXPECT_EQ(sim.Acks(), 0);
     // ... the 31st is.
     ASSERT_TRUE(line.Write(Bytes{0x0F}));
-    ASSERT_TRUE(WaitFor([&] { return sim.Acks() == 1; }, 1000));
+    ASSERT_TRUE(WaitUntil([&] { return sim.Acks() == 1; }, 1000));
     line.ReadFor(50);  // an announce that was already on its way
     EXPECT_TRUE(line.ReadFor(600).empty());
     EXPECT_EQ(sim.Received(), Bytes(31, 0x0F));
@@ -126,14 +112,14 @@ TEST(SimLine, WriteMessageChangesTheConfigurationAndDeleteClearsTheFlight)
     config.flightNumber = 99;
     LoggerSim sim(FastOptions(), config, SmallFlight());
     sim.Start();
-    PtyClient line(sim.SlavePath());
+    LineEnd line(sim.SlavePath());
     ASSERT_TRUE(line.Ok());
     ReadAnnounceAndAck(line, config);
-    ASSERT_TRUE(WaitFor([&] { return sim.Acks() == 1; }, 1000));
+    ASSERT_TRUE(WaitUntil([&] { return sim.Acks() == 1; }, 1000));
 
     // Values 0x0F and 0x53 inside the message are data, not commands.
     Bytes write = {0x63, 0x01, 0x80, 49, 0, 0, 0x53, 0x80, 0x0F, 12, 0};
-    auto t0 = PtyClient::Now();
+    auto t0 = std::chrono::steady_clock::now();
     ASSERT_TRUE(line.Write(write));
     SimConfig now = config;
     now.recordFlags1 = 0x01;
@@ -145,7 +131,7 @@ TEST(SimLine, WriteMessageChangesTheConfigurationAndDeleteClearsTheFlight)
     now.serialSensor = 12;
     Bytes announce = BuildAnnounce(now);
     EXPECT_EQ(line.Read(announce.size(), 2000), announce);  // flight number and data count kept
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(PtyClient::Now() - t0).count();
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
     EXPECT_GE(ms, 80);
     EXPECT_LT(ms, 1500);
     EXPECT_EQ(sim.WriteMessages(), std::vector<Bytes>{write});
@@ -161,13 +147,13 @@ TEST(SimLine, WriteMessageChangesTheConfigurationAndDeleteClearsTheFlight)
     for (uint8_t mode : {uint8_t(255), uint8_t(1)}) {
         ASSERT_TRUE(line.Write(Bytes(31, 0x0F)));
         write.back() = mode;
-        t0 = PtyClient::Now();
+        t0 = std::chrono::steady_clock::now();
         ASSERT_TRUE(line.Write(write));
         EXPECT_TRUE(line.ReadFor(300).empty()) << "the delete takes its time";
         now.dataCount = 0;
         announce = BuildAnnounce(now);
         EXPECT_EQ(line.Read(announce.size(), 3000), announce);
-        ms = std::chrono::duration_cast<std::chrono::milliseconds>(PtyClient::Now() - t0).count();
+        ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
         EXPECT_GE(ms, 400);
     }
     EXPECT_EQ(sim.Deletes(), 2);
@@ -189,7 +175,7 @@ TEST(SimLine, DownloadOfTheSampleFlightDecodesToTheStoredRecords)
     SimConfig config = ConfigForFlight(flight);
     LoggerSim sim(FastOptions(), config, flight);
     sim.Start();
-    PtyClient line(sim.SlavePath());
+    LineEnd line(sim.SlavePath());
     ASSERT_TRUE(line.Ok());
     ReadAnnounceAndAck(line, config);
     ASSERT_TRUE(line.Write(Bytes{0x53}));
@@ -228,7 +214,7 @@ TEST(SimLine, DownloadLayoutsAndDataLength)
     {
         LoggerSim sim(FastOptions(), config, flight);
         sim.Start();
-        PtyClient line(sim.SlavePath());
+        LineEnd line(sim.SlavePath());
         ReadAnnounceAndAck(line, config);
         ASSERT_TRUE(line.Write(Bytes{0x53}));
         auto d = DecodeDownload(line.ReadUntilSilent(300, 5000));
@@ -247,7 +233,7 @@ TEST(SimLine, DownloadLayoutsAndDataLength)
         flight.truncateToDataLength = truncate;
         LoggerSim sim(FastOptions(), config, flight);
         sim.Start();
-        PtyClient line(sim.SlavePath());
+        LineEnd line(sim.SlavePath());
         ReadAnnounceAndAck(line, config);
         ASSERT_TRUE(line.Write(Bytes{0x53}));
         Bytes s = line.ReadUntilSilent(300, 5000);
@@ -264,7 +250,7 @@ TEST(SimLine, BootloaderProgramsTheShippedFirmware)
     o.mode = SimMode::Bootloader;
     LoggerSim sim(o, SimConfig{}, SimFlight{});
     sim.Start();
-    PtyClient line(sim.SlavePath());
+    LineEnd line(sim.SlavePath());
     ASSERT_TRUE(line.Ok());
     EXPECT_TRUE(line.ReadFor(300).empty()) << "a bootloader does not announce";
     ASSERT_TRUE(line.Write(Bytes{0x21}));
@@ -286,7 +272,7 @@ TEST(SimLine, BootloaderProgramsTheShippedFirmware)
     HexImage fromFile;
     ASSERT_TRUE(ParseHexFile(path, fromFile));
     EXPECT_EQ(sim.ProgrammedImage(), fromFile);
-    std::string out = Tmp("programmed.hex");
+    std::string out = ProgramTempDir() / "programmed.hex";
     ASSERT_TRUE(sim.WriteImageHex(out));
     HexImage back;
     ASSERT_TRUE(ParseHexFile(out, back));
@@ -299,7 +285,7 @@ TEST(SimLine, BootloaderChecksEveryRecord)
     o.mode = SimMode::Bootloader;
     LoggerSim sim(o, SimConfig{}, SimFlight{});
     sim.Start();
-    PtyClient line(sim.SlavePath());
+    LineEnd line(sim.SlavePath());
     ASSERT_TRUE(line.Write(Bytes{0x21}));
     ASSERT_EQ(line.Read(1, 1000), Bytes{'r'});
     // Records in one piece with line ends between them: one answer each.
@@ -333,25 +319,25 @@ TEST(SimLine, BootloaderFaults)
         ASSERT_TRUE(ParseFault(fault, o.faults)) << fault;
         LoggerSim sim(o, SimConfig{}, SimFlight{});
         sim.Start();
-        PtyClient line(sim.SlavePath());
+        LineEnd line(sim.SlavePath());
         ASSERT_TRUE(line.Ok());
         body(sim, line);
     };
     const std::string rec1 = ":0400000001020304F2", rec2 = ":0400040005060708DE", eof = ":00000001FF";
-    run("boot-silent", [&](LoggerSim& sim, PtyClient& line) {
+    run("boot-silent", [&](LoggerSim& sim, LineEnd& line) {
         for (int i = 0; i < 3; ++i) {
             ASSERT_TRUE(line.Write(Bytes{0x21}));
             EXPECT_TRUE(line.ReadFor(250).empty());
         }
         EXPECT_EQ(sim.Triggers(), 3);
     });
-    run("boot-ready-on=2", [&](LoggerSim&, PtyClient& line) {
+    run("boot-ready-on=2", [&](LoggerSim&, LineEnd& line) {
         ASSERT_TRUE(line.Write(Bytes{0x21}));
         EXPECT_TRUE(line.ReadFor(250).empty());
         ASSERT_TRUE(line.Write(Bytes{0x21}));
         EXPECT_EQ(line.Read(1, 1000), Bytes{'r'});
     });
-    run("boot-ready-on=3", [&](LoggerSim& sim, PtyClient& line) {
+    run("boot-ready-on=3", [&](LoggerSim& sim, LineEnd& line) {
         (void)sim;
         ASSERT_TRUE(line.Write(Bytes{0x21}));
         EXPECT_TRUE(line.ReadFor(200).empty());
@@ -359,7 +345,7 @@ TEST(SimLine, BootloaderFaults)
         ASSERT_TRUE(line.Write(rec1));
         EXPECT_TRUE(line.ReadFor(200).empty());
     });
-    run("boot-bad-answer-at=2:X", [&](LoggerSim& sim, PtyClient& line) {
+    run("boot-bad-answer-at=2:X", [&](LoggerSim& sim, LineEnd& line) {
         ASSERT_TRUE(line.Write(Bytes{0x21}));
         ASSERT_EQ(line.Read(1, 1000), Bytes{'r'});
         ASSERT_TRUE(line.Write(rec1));
@@ -370,7 +356,7 @@ TEST(SimLine, BootloaderFaults)
         EXPECT_EQ(line.Read(1, 1000), Bytes{'S'});
         EXPECT_EQ(sim.ProgrammedImage().size(), 8u);
     });
-    run("boot-no-answer-at=2", [&](LoggerSim&, PtyClient& line) {
+    run("boot-no-answer-at=2", [&](LoggerSim&, LineEnd& line) {
         ASSERT_TRUE(line.Write(Bytes{0x21}));
         ASSERT_EQ(line.Read(1, 1000), Bytes{'r'});
         ASSERT_TRUE(line.Write(rec1));
@@ -378,7 +364,7 @@ TEST(SimLine, BootloaderFaults)
         ASSERT_TRUE(line.Write(rec2));
         EXPECT_TRUE(line.ReadFor(400).empty());
     });
-    run("boot-no-s", [&](LoggerSim& sim, PtyClient& line) {
+    run("boot-no-s", [&](LoggerSim& sim, LineEnd& line) {
         ASSERT_TRUE(line.Write(Bytes{0x21}));
         ASSERT_EQ(line.Read(1, 1000), Bytes{'r'});
         ASSERT_TRUE(line.Write(rec1 + eof));
@@ -396,7 +382,7 @@ TEST(SimLine, BootloaderWrongReadyAnswerAndNormalModeIgnoresTheTrigger)
     {
         LoggerSim sim(o, SimConfig{}, SimFlight{});
         sim.Start();
-        PtyClient line(sim.SlavePath());
+        LineEnd line(sim.SlavePath());
         std::string answers;
         for (int i = 0; i < 3; ++i) {
             ASSERT_TRUE(line.Write(Bytes{0x21}));
@@ -409,7 +395,7 @@ TEST(SimLine, BootloaderWrongReadyAnswerAndNormalModeIgnoresTheTrigger)
     n.powerOnDelayMs = 10000;  // no announce in the way
     LoggerSim sim(n, SimConfig{}, SimFlight{});
     sim.Start();
-    PtyClient line(sim.SlavePath());
+    LineEnd line(sim.SlavePath());
     ASSERT_TRUE(line.Write(Bytes{0x21}));
     EXPECT_TRUE(line.ReadFor(300).empty());
 }
@@ -426,14 +412,14 @@ TEST_P(SimPacing, BytesArriveAtTheLineRate)
     ASSERT_TRUE(ParseFault("babble", o.faults));  // a stream without end
     LoggerSim sim(o, SimConfig{}, SimFlight{});
     sim.Start();
-    PtyClient line(sim.SlavePath());
+    LineEnd line(sim.SlavePath());
     ASSERT_TRUE(line.Ok());
     ASSERT_EQ(line.Read(1, 2000).size(), 1u);
     // Skip a short lead-in, then count the bytes of about one second.
     line.ReadFor(100);
-    auto t0 = PtyClient::Now();
+    auto t0 = std::chrono::steady_clock::now();
     size_t n = line.ReadFor(1000).size();
-    double secs = std::chrono::duration<double>(PtyClient::Now() - t0).count();
+    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     double rate = double(n) / secs;
     double expected = double(baud) / bits;
     EXPECT_NEAR(rate, expected, expected * 0.05) << n << " bytes in " << secs << " s";
@@ -449,7 +435,7 @@ TEST(SimPacingFast, FastModeOutrunsTheLineRate)
     o.faults.babble = true;
     LoggerSim sim(o, SimConfig{}, SimFlight{});
     sim.Start();
-    PtyClient line(sim.SlavePath());
+    LineEnd line(sim.SlavePath());
     ASSERT_EQ(line.Read(1, 2000).size(), 1u);
     size_t n = line.ReadFor(500).size();
     EXPECT_GT(n, 4u * 3491u);  // more than four times 38400 baud 8N2
@@ -464,7 +450,7 @@ TEST(SimFaultsOnLine, CutsAndGarbage)
         o.faults.configStopAfter = 7;
         LoggerSim sim(o, config, SimFlight{});
         sim.Start();
-        PtyClient line(sim.SlavePath());
+        LineEnd line(sim.SlavePath());
         EXPECT_EQ(line.ReadUntilSilent(400, 3000), Bytes(announce.begin(), announce.begin() + 7));
     }
     {
@@ -472,7 +458,7 @@ TEST(SimFaultsOnLine, CutsAndGarbage)
         o.faults.garbageBefore = 40;
         LoggerSim sim(o, config, SimFlight{});
         sim.Start();
-        PtyClient line(sim.SlavePath());
+        LineEnd line(sim.SlavePath());
         Bytes s = line.ReadUntilSilent(300, 3000);
         ASSERT_EQ(s.size(), 40 + announce.size());
         for (size_t i = 0; i < 40; ++i) {
@@ -486,7 +472,7 @@ TEST(SimFaultsOnLine, CutsAndGarbage)
         ASSERT_TRUE(ParseFault("garbage-inside=5:3", o.faults));
         LoggerSim sim(o, config, SimFlight{});
         sim.Start();
-        PtyClient line(sim.SlavePath());
+        LineEnd line(sim.SlavePath());
         Bytes s = line.ReadUntilSilent(300, 3000);
         ASSERT_EQ(s.size(), announce.size() + 3);
         EXPECT_EQ(Bytes(s.begin(), s.begin() + 5), Bytes(announce.begin(), announce.begin() + 5));
@@ -499,7 +485,7 @@ TEST(SimFaultsOnLine, CutsAndGarbage)
         ASSERT_TRUE(ParseFault(fault, o.faults));
         LoggerSim sim(o, fc, flight);
         sim.Start();
-        PtyClient line(sim.SlavePath());
+        LineEnd line(sim.SlavePath());
         ReadAnnounceAndAck(line, fc);
         ASSERT_TRUE(line.Write(Bytes{0x53}));
         Bytes s = line.ReadUntilSilent(400, 3000);
@@ -524,7 +510,7 @@ TEST(SimFaultsOnLine, EndlessStreamAndBabble)
         o.faults.endless = true;
         LoggerSim sim(o, fc, flight);
         sim.Start();
-        PtyClient line(sim.SlavePath());
+        LineEnd line(sim.SlavePath());
         ReadAnnounceAndAck(line, fc);
         ASSERT_TRUE(line.Write(Bytes{0x53}));
         Bytes s = line.Read(size_t(20 * flight.RecordBytes()), 5000);
@@ -543,7 +529,7 @@ TEST(SimFaultsOnLine, EndlessStreamAndBabble)
         o.faults.babble = true;
         LoggerSim sim(o, fc, flight);
         sim.Start();
-        PtyClient line(sim.SlavePath());
+        LineEnd line(sim.SlavePath());
         for (int i = 0; i < 3; ++i) {
             Bytes s = line.ReadFor(150);
             EXPECT_GT(s.size(), 100u);
@@ -560,12 +546,12 @@ TEST(SimFaultsOnLine, HangUpAtAByte)
         o.faults.hangupAt = 6;
         LoggerSim sim(o, config, SimFlight{});
         sim.Start();
-        PtyClient line(sim.SlavePath());
+        LineEnd line(sim.SlavePath());
         Bytes s = line.ReadUntilSilent(1000, 3000);
         Bytes announce = BuildAnnounce(config);
         EXPECT_EQ(s, Bytes(announce.begin(), announce.begin() + 6));
         EXPECT_TRUE(line.HungUp());
-        EXPECT_TRUE(WaitFor([&] { return sim.HungUp() && !sim.Running(); }, 1000));
+        EXPECT_TRUE(WaitUntil([&] { return sim.HungUp() && !sim.Running(); }, 1000));
         EXPECT_EQ(sim.BytesSent(), 6);
     }
     {
@@ -575,7 +561,7 @@ TEST(SimFaultsOnLine, HangUpAtAByte)
         o.faults.hangupInDownloadAt = 50;
         LoggerSim sim(o, fc, flight);
         sim.Start();
-        PtyClient line(sim.SlavePath());
+        LineEnd line(sim.SlavePath());
         ReadAnnounceAndAck(line, fc);
         ASSERT_TRUE(line.Write(Bytes{0x53}));
         Bytes s = line.ReadUntilSilent(1000, 3000);
@@ -593,12 +579,12 @@ TEST(SimFaultsOnLine, DownloadAnswerDelay)
     o.faults.downloadDelayMs = 150;
     LoggerSim sim(o, fc, flight);
     sim.Start();
-    PtyClient line(sim.SlavePath());
+    LineEnd line(sim.SlavePath());
     ReadAnnounceAndAck(line, fc);
-    auto t0 = PtyClient::Now();
+    auto t0 = std::chrono::steady_clock::now();
     ASSERT_TRUE(line.Write(Bytes{0x53}));
     ASSERT_EQ(line.Read(1, 2000), Bytes{0x55});
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(PtyClient::Now() - t0).count();
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
     EXPECT_GE(ms, 120);
     EXPECT_LT(ms, 1500);
 }
@@ -612,7 +598,7 @@ TEST(SimFaultsOnLine, PausesHoldTheLineAfterTheirOffsetAndLoseNothing)
     o.faults.downloadPauses = {{40, 1000}, {12, 1000}};  // in any order
     LoggerSim sim(o, fc, flight);
     sim.Start();
-    PtyClient line(sim.SlavePath());
+    LineEnd line(sim.SlavePath());
     const Bytes announce = BuildAnnounce(fc);
     ASSERT_EQ(line.Read(2, 2000), Bytes(announce.begin(), announce.begin() + 2));
     EXPECT_TRUE(line.Read(1, 100).empty());  // held after byte 2
@@ -632,25 +618,25 @@ TEST(SimFaultsOnLine, PausesHoldTheLineAfterTheirOffsetAndLoseNothing)
 TEST(SimLine, SurvivesTheProgramClosingAndReopeningAndLogsWhatItReceived)
 {
     SimOptions o = FastOptions();
-    o.logPath = Tmp("sim.log");
-    o.linkPath = Tmp("logger-link");
+    o.logPath = ProgramTempDir() / "sim.log";
+    o.linkPath = ProgramTempDir() / "logger-link";
     SimConfig config;
     LoggerSim sim(o, config, SimFlight{});
     sim.Start();
     {
-        PtyClient line(o.linkPath);  // through the link
+        LineEnd line(o.linkPath);  // through the link
         ASSERT_TRUE(line.Ok());
         ReadAnnounceAndAck(line, config);
     }
-    ASSERT_TRUE(WaitFor([&] { return sim.Acks() == 1; }, 1000));
-    PtyClient again(sim.SlavePath());
+    ASSERT_TRUE(WaitUntil([&] { return sim.Acks() == 1; }, 1000));
+    LineEnd again(sim.SlavePath());
     ASSERT_TRUE(again.Ok());
     sim.PowerOn();
     EXPECT_EQ(again.Read(BuildAnnounce(config).size(), 2000), BuildAnnounce(config));
     EXPECT_FALSE(again.HungUp());
     EXPECT_TRUE(sim.Running());
     ASSERT_TRUE(again.Write(Bytes{0x42, 0x0F}));
-    ASSERT_TRUE(WaitFor([&] { return sim.Received().size() == 33; }, 1000));
+    ASSERT_TRUE(WaitUntil([&] { return sim.Received().size() == 33; }, 1000));
     sim.Stop();
     struct stat st;
     EXPECT_NE(::lstat(o.linkPath.c_str(), &st), 0) << "the link is removed at the end";
@@ -707,7 +693,7 @@ TEST(SimProgram, RunsAsAProgramUntilSigterm)
     ::close(out[0]);
     EXPECT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
     {
-        PtyClient line(path);
+        LineEnd line(path);
         ASSERT_TRUE(line.Ok());
         SimConfig c = ConfigForFlight(SampleFlight());
         c.flightNumber = 321;
@@ -716,7 +702,7 @@ TEST(SimProgram, RunsAsAProgramUntilSigterm)
     }
     ::kill(pid, SIGTERM);
     int status = 0;
-    bool ended = WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 3000);
+    bool ended = WaitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 3000);
     if (!ended) {
         ::kill(pid, SIGKILL);
         ::waitpid(pid, &status, 0);
