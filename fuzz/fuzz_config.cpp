@@ -20,7 +20,7 @@
 #include "config/configread.h"
 #include "config/loggerconfig.h"
 #include "serial/scriptedline.h"
-#include "userio/userio.h"
+#include "tests/support/recordinguserio.h"
 
 namespace {
 
@@ -28,36 +28,6 @@ namespace {
   std::fprintf(stderr, "config model check failed: %s\n", what);
   std::abort();
 }
-
-class QuietIO : public UserIO {
- public:
-  explicit QuietIO(ScriptedLine& l) : line(l) {}
-  void SetStatusColor(uint32_t c) override { color = c; }
-  void SetStatusText(int panel, const std::string& t) override {
-    if (panel == 0 || panel == 1) text[panel] = t;
-  }
-  std::string StatusText(int panel) const override {
-    return panel == 0 || panel == 1 ? text[panel] : std::string();
-  }
-  void RepaintStatus() override {}
-  void RepaintWindow() override {}
-  void ShowMessage(BoxKind, const std::string&) override { ++boxes; }
-  bool Confirm(const std::string&) override { return false; }
-  std::optional<std::string> OpenFileName(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> SaveFileName(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  void Beep() override {}
-  // The polls pass on the line's clock only.
-  void SleepMs(int ms) override { line.Advance(ms); }
-
-  ScriptedLine& line;
-  uint32_t color = 0;
-  std::string text[2];
-  int boxes = 0;
-};
 
 // What loading the controls does, checked on the way: the controls the block gives must
 // pack back into the same flag bytes and numbers, and the estimate must be computable.
@@ -133,7 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   line.Reset();
   line.Send(data, size);
 
-  QuietIO io(line);
+  RecordingUserIO io;
+  io.onSleep = [&line](int ms) { line.Advance(ms); };  // the polls pass on the line's clock
   CheckingView view;
   LoggerConfig cfg;
   cfg.EepromKByte = 32;
@@ -162,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (cfg.EepromKByte != (cfg.Bytes[12] ? cfg.Bytes[12] * 32 : 32)) Fail("EepromKByte");
     if (view.loads != 1) Fail("controls not loaded once");
     if (io.color != StatusColorSuccess) Fail("status colour after a read");
-    if (io.text[1] != ConfigReceivedText(e.lead, e.kept)) Fail("status text after a read");
+    if (io.panel[1] != ConfigReceivedText(e.lead, e.kept)) Fail("status text after a read");
     if (line.Unread() != size - e.consumed) Fail("consumed more than the message");
     const std::vector<uint8_t>& sent = line.Written();
     if (sent.size() != static_cast<size_t>(AckLength)) Fail("acknowledgement length");

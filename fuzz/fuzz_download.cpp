@@ -27,7 +27,7 @@
 #include "flight/recorddecoder.h"
 #include "flight/sampletable.h"
 #include "serial/scriptedline.h"
-#include "userio/userio.h"
+#include "tests/support/recordinguserio.h"
 
 namespace {
 
@@ -149,32 +149,6 @@ void DecodersAlone(uint8_t f1, uint8_t f2, const uint8_t* s, size_t n) {
 
 // ---- the whole download ----
 
-class QuietIO : public UserIO {
- public:
-  void SetStatusColor(uint32_t c) override { color = c; }
-  void SetStatusText(int panel, const std::string& t) override {
-    if (panel == 0 || panel == 1) text[panel] = t;
-  }
-  std::string StatusText(int panel) const override {
-    return panel == 0 || panel == 1 ? text[panel] : std::string();
-  }
-  void RepaintStatus() override {}
-  void RepaintWindow() override {}
-  void ShowMessage(BoxKind, const std::string& t) override { boxes.push_back(t); }
-  bool Confirm(const std::string&) override { return false; }
-  std::optional<std::string> OpenFileName(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> SaveFileName(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  void Beep() override {}
-  void SleepMs(int) override {}
-  uint32_t color = 0;
-  std::string text[2];
-  std::vector<std::string> boxes;
-};
-
 // Accepts any coordinates the graph may give (lines may leave the box), but not ones
 // that only an overflow or a division by zero can make.
 class CheckingCanvas : public GraphCanvas {
@@ -232,7 +206,7 @@ void WholeDownload(uint8_t option, const uint8_t* s, size_t n) {
   const int eepromKByte = 32;
   const int32_t graphStep = 1 + option % 7;
 
-  QuietIO io;
+  RecordingUserIO io;
   CheckingCanvas bitmap(470, 129), box(470, 129);
   QuietView view(box);
   // The program's own limits: the bytes all arrive at once, so only the silent line at
@@ -249,7 +223,7 @@ void WholeDownload(uint8_t option, const uint8_t* s, size_t n) {
   while (p < n && s[p] != StartMarker) ++p;
   if (p == n || n - (p + 1) < static_cast<size_t>(kDownloadHeaderSize)) {
     if (fd.LastSampleIndex != 0 || view.saveEnabled) Fail("no start marker or header, but a download");
-    if (io.boxes.size() != 1 || io.boxes[0] != kTextNoData) Fail("no start marker or header, no message");
+    if (io.ui.boxes.size() != 1 || io.ui.boxes[0].text != kTextNoData) Fail("no start marker or header, no message");
     if (line.Unread() != 0) Fail("bytes left after a failed sync or header");
     return;
   }
@@ -282,7 +256,7 @@ void WholeDownload(uint8_t option, const uint8_t* s, size_t n) {
   if (fd.LastSampleIndex != records - 1) Fail("LastSampleIndex differs from the records read");
   if (fd.ExportFirstIndex != 0 || fd.ExportLastIndex != fd.LastSampleIndex) Fail("export range");
   if (!view.saveEnabled) Fail("save not enabled after a download");
-  if ((fd.LastSampleIndex < 5) != (io.boxes.size() == 1)) Fail("no-data message");
+  if ((fd.LastSampleIndex < 5) != (io.ui.boxes.size() == 1)) Fail("no-data message");
   const size_t left = p < n ? n - p : 0;
   if (line.Unread() != left) Fail("consumed other than the records");
   // Degree offsets: 100 at the first record, one step at most from record to record.

@@ -2,7 +2,6 @@
 // as a file; CountLines, ScanHexFile, CheckHexFile and HexLineReader (also after Rewind,
 // and after the file has changed on disk) must agree with each other and with the line
 // and record rules worked out independently here.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -12,17 +11,13 @@
 #include <vector>
 
 #include "firmware/hexfile.h"
+#include "tests/support/files.h"
 
 namespace {
 
 [[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "hexfile model check failed: %s\n", what);
   std::abort();
-}
-
-std::string TempPath() {
-  const char* dir = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  return std::string(dir) + "/morvala-fuzz-hex-" + std::to_string(::getpid()) + ".hex";
 }
 
 // Lines by the rule: CR, CR LF or a lone LF ends a line; 0x1A or the end ends the file.
@@ -95,11 +90,9 @@ int64_t FirstBadLine(const std::vector<std::string>& lines) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = TempPath();
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) Fail("cannot write the temporary file");
-  if (size && std::fwrite(data, 1, size, f) != size) Fail("short write");
-  std::fclose(f);
+  static const std::string path = ProgramTempDir() / "in.hex";
+  if (!WriteFile(path, std::string(reinterpret_cast<const char*>(data), size)))
+    Fail("cannot write the temporary file");
 
   const std::vector<std::string> lines = SplitLines(data, size);
   const int32_t count = firmware::CountLines(path);
@@ -124,10 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (n != lines.size() || reader.LinesRead() != static_cast<int64_t>(n)) Fail("reader line count");
   if (reader.NextLine(line)) Fail("line after the end");
-  f = std::fopen(path.c_str(), "wb");
-  if (!f) Fail("cannot rewrite the temporary file");
-  std::fputs(":00000001FF\n", f);
-  std::fclose(f);
+  if (!WriteFile(path, ":00000001FF\n")) Fail("cannot rewrite the temporary file");
   const firmware::HexScan again = firmware::ScanHexFile(reader);
   if (again.lines != scan.lines || again.badLine != scan.badLine) Fail("scan after a rewrite");
   n = 0;

@@ -6,8 +6,6 @@
 //   CR LF or LF) and the text tables with their fallbacks, worked out here;
 // - the values survive WriteSettings into a copy of the file and ReadSettings into a
 //   fresh port, and a second WriteSettings leaves the file byte for byte as it was.
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <climits>
@@ -15,42 +13,20 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "serial/comport.h"
 #include "serial/comsettings.h"
 #include "serial/profile.h"
+#include "tests/support/files.h"
 
 namespace {
 
 [[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "settings model check failed: %s\n", what);
   std::abort();
-}
-
-std::string Dir() {
-  const char* base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  std::string d = std::string(base) + "/morvala-fuzz-settings-" + std::to_string(::getpid());
-  ::mkdir(d.c_str(), 0700);
-  return d;
-}
-
-void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) Fail("cannot write the temporary file");
-  if (size && std::fwrite(data, 1, size, f) != size) Fail("short write");
-  std::fclose(f);
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 std::string Trim(const std::string& s) {
@@ -164,10 +140,9 @@ void StartUp(TCustomComPort& port) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string dir = Dir();
-  const std::string in = dir + "/in.ini", out = dir + "/out.ini";
-  WriteFile(in, data, size);
+  static const std::string in = ProgramTempDir() / "in.ini", out = ProgramTempDir() / "out.ini";
   const std::string file(reinterpret_cast<const char*>(data), size);
+  if (!WriteFile(in, file)) Fail("cannot write the temporary file");
 
   TComPort port("ComPort1");
   StartUp(port);
@@ -212,7 +187,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (got.flow != want.flow) Fail("FlowControl differs from the file");
 
   // Round trip through a copy of the file.
-  WriteFile(out, data, size);
+  if (!WriteFile(out, file)) Fail("cannot write the temporary file");
   try {
     port.WriteSettings(true, out);
   } catch (const EComPort& e) {

@@ -1,15 +1,20 @@
 #include "tests/support/files.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
-TempDir::TempDir() {
-  std::error_code ec;
-  std::string pattern = (std::filesystem::temp_directory_path(ec) / "morvala-test-XXXXXX").string();
-  if (ec) pattern = "/tmp/morvala-test-XXXXXX";
+TempDir::TempDir(const std::string& base) {
+  std::string folder = base;
+  if (folder.empty()) {
+    std::error_code ec;
+    folder = std::filesystem::temp_directory_path(ec).string();
+    if (ec) folder = "/tmp";
+  }
+  std::string pattern = folder + "/morvala-test-XXXXXX";
   if (::mkdtemp(pattern.data())) path_ = pattern;
 }
 
@@ -32,7 +37,7 @@ std::string TempDir::Write(const std::string& name, const std::string& bytes) co
 }
 
 const TempDir& ProgramTempDir() {
-  static const TempDir dir;
+  static const TempDir dir(::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "");
   return dir;
 }
 

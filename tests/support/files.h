@@ -5,11 +5,12 @@
 #include <optional>
 #include <string>
 
-// A folder of its own under the system's temporary folder, removed with everything in it
+// A folder of its own, removed with everything in it
 // (even where a test took the write permission away).
 class TempDir {
  public:
-  TempDir();
+  // In base, or in the system's temporary folder when base is empty.
+  explicit TempDir(const std::string& base = "");
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -24,7 +25,8 @@ class TempDir {
   std::string path_;
 };
 
-// One folder for the whole test program, removed when the program ends.
+// One folder for the whole program (test, fuzz target), removed when it ends; in memory
+// (/dev/shm) where the machine allows, as fuzz targets write a file for every input.
 const TempDir& ProgramTempDir();
 
 // The whole file; empty when it cannot be read.
