@@ -25,12 +25,10 @@ class ReadExchange : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(line.Ok());
     OnPoll(io, nullptr);
-    ::alarm(120);  // a hang ends the run instead of blocking it
     ApplyComPort1Design(port);
     port.SetPort(line.path);
     port.SetMainThreadSync(&sync);
   }
-  void TearDown() override { ::alarm(0); }
 
   void Read() { ReadConfiguration(port, ring, io, view, cfg, flags); }
   void ExpectFailure(const char* text) {
@@ -272,7 +270,6 @@ TEST_F(ReadExchange, DeleteWaitStretchesThePollsAndBeeps) {
 // The simulated logger pauses inside the run of 0x55 bytes and after the count byte,
 // as a logger behind a USB adapter on a busy computer may seem to: nothing is lost.
 TEST(ReadWithPauses, MessageWithPausesIsReadAndAcknowledged) {
-  ::alarm(120);
   loggersim::SimOptions o;
   o.powerOnDelayMs = 300;
   o.syncCount = 3;
@@ -304,5 +301,4 @@ TEST(ReadWithPauses, MessageWithPausesIsReadAndAcknowledged) {
   EXPECT_EQ(sim.Acks(), 1);
   port.Close();
   sim.Stop();
-  ::alarm(0);
 }

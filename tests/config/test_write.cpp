@@ -39,7 +39,6 @@ loggersim::SimConfig SimConfigForTest() {
 class SimulatedLogger : public ::testing::Test {
  protected:
   void SetUp() override {
-    ::alarm(120);
     OnPoll(io, nullptr);
     sim.Start();
     ApplyComPort1Design(port);
@@ -47,7 +46,6 @@ class SimulatedLogger : public ::testing::Test {
     port.SetMainThreadSync(&sync);
   }
   void TearDown() override {
-    ::alarm(0);
     port.Close();
     sim.Stop();
   }
@@ -182,7 +180,6 @@ class WriteReadBack : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(line.Ok());
-    ::alarm(120);
     ApplyComPort1Design(port);
     port.SetPort(line.path);
     port.SetMainThreadSync(&sync);
@@ -193,7 +190,6 @@ class WriteReadBack : public ::testing::Test {
     controls.deleteItem = 1;
     OnPoll(io, nullptr, 40);
   }
-  void TearDown() override { ::alarm(0); }
   void Write() { WriteConfiguration(port, ring, io, view, view, cfg, flags, controls); }
 
   MainThreadSync sync;

@@ -50,7 +50,6 @@ Bytes ThreeByteRecords(int from, int count) {
 class DownloadTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ::alarm(120);  // a download that hangs ends the run instead
     ASSERT_TRUE(pty.Ok());
     ApplyComPort1Design(port);
     port.SetPort(pty.path);
@@ -60,7 +59,6 @@ class DownloadTest : public ::testing::Test {
   void TearDown() override {
     if (peer.joinable()) peer.join();
     port.Close();
-    ::alarm(0);
   }
   // The logger: waits for the request, sends `answer`, then stays silent or hangs up.
   void Peer(Bytes answer, bool hangUp = false, int pauseAt = -1, int pauseMs = 0) {

@@ -74,7 +74,6 @@ constexpr long kRecordsAt = kHeaderAt + 23;
 class SimDownload : public ::testing::Test {
  protected:
   void Start(loggersim::SimFlight flight, loggersim::SimFaults faults = {}, int baud = 0) {
-    ::alarm(300);
     loggersim::SimOptions o;
     o.baud = baud;               // 0: as fast as the line takes it
     o.powerOnDelayMs = 600000;   // no announce: the download request comes first
@@ -94,7 +93,6 @@ class SimDownload : public ::testing::Test {
   void TearDown() override {
     port.Close();
     if (sim) sim->Stop();
-    ::alarm(0);
   }
   void Run(int eepromKByte = 64) { Datenlesen(port, ring, io, view, *fd, eepromKByte, 1, bitmap); }
 

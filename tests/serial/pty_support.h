@@ -21,9 +21,6 @@ inline bool PumpUntil(MainThreadSync& sync, const std::function<bool()>& pred, i
       ms);
 }
 
-// A test that deadlocks ends the program instead of hanging the run.
-inline void ArmWatchdog(unsigned seconds = 60) { ::alarm(seconds); }
-
 // ComPort1 as the window has it, on the slave of pty, with its own hand-over.
 inline void SetUpPort(TCustomComPort& port, const PtyPair& pty, MainThreadSync& sync) {
   ApplyComPort1Design(port);

@@ -13,7 +13,6 @@ namespace {
 class ComPortTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ArmWatchdog();
     ASSERT_TRUE(pty.Ok());
     SetUpPort(port, pty, sync);
   }

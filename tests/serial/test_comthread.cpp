@@ -14,7 +14,6 @@ namespace {
 class EventThreadTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ArmWatchdog();
     ASSERT_TRUE(pty.Ok());
     SetUpPort(port, pty, sync);
     port.OnRxChar = [this](TCustomComPort*, int32_t count) {
@@ -39,7 +38,6 @@ class EventThreadTest : public ::testing::Test {
 }  // namespace
 
 TEST(MainThreadSyncTest, RunsOnTheCallingThreadRethrowsAndCancels) {
-  ArmWatchdog();
   MainThreadSync sync;
   std::vector<int> order;
   std::thread::id ranOn;

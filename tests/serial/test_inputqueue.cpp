@@ -76,13 +76,11 @@ class InputQueueTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(pty.Ok());
-    ArmWatchdog();
     SetUpPort(port, pty, sync);
     port.SetEvents(TComEvents());  // the reader alone; no event thread in the way
   }
   void TearDown() override {
     port.Close();
-    ::alarm(0);
   }
   // Bytes still in the terminal, not yet taken by the reader.
   int KernelHolds() const {

@@ -127,7 +127,6 @@ class PortOnDriver : public TComPort {
 class LineSettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ArmWatchdog();
     ASSERT_TRUE(pty.Ok());
     SetUpPort(port, pty, sync);
   }

@@ -15,7 +15,6 @@ namespace {
 class PortLineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ArmWatchdog();
     ASSERT_TRUE(pty.Ok());
     SetUpPort(port, pty, sync);
     port.SetEvents(TComEvents());  // bytes come through the line's own reads

@@ -12,7 +12,6 @@ namespace {
 class RingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ArmWatchdog();
     ASSERT_TRUE(pty.Ok());
     SetUpPort(port, pty, sync);
     port.SetEvents(TComEvents());  // the ring is filled by Empfang's own reads here
