@@ -13,6 +13,9 @@
 
 #include "config/configread.h"
 #include "config/configwrite.h"
+#include "serial/comport.h"
+#include "serial/mainsync.h"
+#include "serial/rxring.h"
 #include "tests/support/clock.h"
 #include "tests/support/pty.h"
 #include "tests/support/recordinguserio.h"
@@ -100,4 +103,30 @@ class RecordingView : public ConfigReadView, public ConfigWriteView {
     for (const auto& c : calls) s += c + ",";
     return s;
   }
+};
+
+// The window's side of a configuration exchange: ComPort1 as designed with its own
+// hand-over, the receive ring (its warnings become boxes), the user, whose polls pass a
+// tenth of their time for real, the view and the configuration.
+struct ConfigExchange {
+  ConfigExchange() { OnPoll(io, nullptr); }
+
+  // The port on the device at path; it opens at the first exchange.
+  void Connect(const std::string& path) {
+    ApplyComPort1Design(port);
+    port.SetPort(path);
+    port.SetMainThreadSync(&sync);
+  }
+  void Read() { ReadConfiguration(port, ring, io, view, cfg, flags); }
+  void Write(const ConfigControls& controls) {
+    WriteConfiguration(port, ring, io, view, view, cfg, flags, controls);
+  }
+
+  MainThreadSync sync;
+  TComPort port;
+  RecordingUserIO io;
+  ReceiveRing ring{port, [this](const std::string& t) { io.ui.Message(BoxKind::Warning, t); }};
+  RecordingView view;
+  LoggerConfig cfg;
+  ConfigFlags flags;
 };

@@ -20,17 +20,13 @@ std::vector<uint8_t> Range(int first, int count) {
   return v;
 }
 
-class ReadExchange : public ::testing::Test {
+class ReadExchange : public ::testing::Test, public ConfigExchange {
  protected:
   void SetUp() override {
     ASSERT_TRUE(line.Ok());
-    OnPoll(io, nullptr);
-    ApplyComPort1Design(port);
-    port.SetPort(line.path);
-    port.SetMainThreadSync(&sync);
+    Connect(line.path);
   }
 
-  void Read() { ReadConfiguration(port, ring, io, view, cfg, flags); }
   void ExpectFailure(const char* text) {
     EXPECT_EQ(io.panel[1], text);
     EXPECT_EQ(io.color, StatusColorFailure);
@@ -41,14 +37,7 @@ class ReadExchange : public ::testing::Test {
     EXPECT_FALSE(view.Called("finish"));
   }
 
-  MainThreadSync sync;
   PtyPair line;
-  TComPort port;
-  RecordingUserIO io;
-  ReceiveRing ring{port, [this](const std::string& t) { io.ui.Message(BoxKind::Warning, t); }};
-  RecordingView view;
-  LoggerConfig cfg;
-  ConfigFlags flags;
 };
 
 TEST_F(ReadExchange, SilentLoggerAfterConnecting) {
@@ -278,27 +267,18 @@ TEST(ReadWithPauses, MessageWithPausesIsReadAndAcknowledged) {
   const loggersim::SimConfig sent = loggersim::ConfigForFlight(loggersim::SampleFlight());
   loggersim::LoggerSim sim(o, sent, loggersim::SampleFlight());
   sim.Start();
-  MainThreadSync sync;
-  TComPort port;
-  ApplyComPort1Design(port);
-  port.SetPort(sim.SlavePath());
-  port.SetMainThreadSync(&sync);
-  RecordingUserIO io;
-  OnPoll(io, nullptr);
-  ReceiveRing ring{port, [&](const std::string& t) { io.ui.Message(BoxKind::Warning, t); }};
-  RecordingView view;
-  LoggerConfig cfg;
-  ConfigFlags flags;
-  flags.SkipDrain = true;  // the message that comes is the one to read
-  ReadConfiguration(port, ring, io, view, cfg, flags);
-  EXPECT_TRUE(flags.ConfigRead);
-  EXPECT_FALSE(flags.NoLoggerFound);
+  ConfigExchange x;
+  x.Connect(sim.SlavePath());
+  x.flags.SkipDrain = true;  // the message that comes is the one to read
+  x.Read();
+  EXPECT_TRUE(x.flags.ConfigRead);
+  EXPECT_FALSE(x.flags.NoLoggerFound);
   const std::vector<uint8_t> bytes = sent.Bytes();
-  EXPECT_EQ(cfg.LeadByte, sent.leadByte);
-  ASSERT_EQ(cfg.ByteCount, bytes.size());
-  for (size_t i = 0; i < bytes.size(); ++i) EXPECT_EQ(cfg.Bytes[i + 1], bytes[i]) << i + 1;
+  EXPECT_EQ(x.cfg.LeadByte, sent.leadByte);
+  ASSERT_EQ(x.cfg.ByteCount, bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) EXPECT_EQ(x.cfg.Bytes[i + 1], bytes[i]) << i + 1;
   WaitUntil([&] { return sim.Acks() >= 1; }, 5000);
   EXPECT_EQ(sim.Acks(), 1);
-  port.Close();
+  x.port.Close();
   sim.Stop();
 }

@@ -36,29 +36,18 @@ loggersim::SimConfig SimConfigForTest() {
   return c;
 }
 
-class SimulatedLogger : public ::testing::Test {
+class SimulatedLogger : public ::testing::Test, public ConfigExchange {
  protected:
   void SetUp() override {
-    OnPoll(io, nullptr);
     sim.Start();
-    ApplyComPort1Design(port);
-    port.SetPort(sim.SlavePath());
-    port.SetMainThreadSync(&sync);
+    Connect(sim.SlavePath());
   }
   void TearDown() override {
     port.Close();
     sim.Stop();
   }
-  void Read() { ReadConfiguration(port, ring, io, view, cfg, flags); }
 
-  MainThreadSync sync;
   loggersim::LoggerSim sim{SimOptionsForTest(), SimConfigForTest(), loggersim::SimFlight()};
-  TComPort port;
-  RecordingUserIO io;
-  ReceiveRing ring{port, [this](const std::string& t) { io.ui.Message(BoxKind::Warning, t); }};
-  RecordingView view;
-  LoggerConfig cfg;
-  ConfigFlags flags;
 };
 
 TEST_F(SimulatedLogger, ReadsAndAcknowledgesTheAnnouncedConfiguration) {
@@ -116,7 +105,7 @@ TEST_F(SimulatedLogger, WriteWithSingleLogDeletesAndReadsBack) {
     if (n == 1) warteDuringWait = view.warteVisible;
   });
 
-  WriteConfiguration(port, ring, io, view, view, cfg, flags, c);
+  ConfigExchange::Write(c);
 
   ASSERT_EQ(sim.WriteMessages().size(), 1u);
   const std::vector<uint8_t> expected = {0x63, 0x01, 0x80, 49, 0, 0, 0x00, 0x80, 0, 12, 255};
@@ -163,7 +152,7 @@ TEST_F(SimulatedLogger, WriteWithoutDeleteUsesTheShortPolls) {
   c.deleteItem = 0;
   io.sleeps.clear();
   io.ui.beeps = 0;
-  WriteConfiguration(port, ring, io, view, view, cfg, flags, c);
+  ConfigExchange::Write(c);
   ASSERT_EQ(sim.WriteMessages().size(), 1u);
   const auto msg = PackWriteMessage(c);
   EXPECT_EQ(sim.WriteMessages()[0], std::vector<uint8_t>(msg.begin(), msg.end()));
@@ -176,13 +165,11 @@ TEST_F(SimulatedLogger, WriteWithoutDeleteUsesTheShortPolls) {
 }
 
 // The write's read-back on a hand-played line.
-class WriteReadBack : public ::testing::Test {
+class WriteReadBack : public ::testing::Test, public ConfigExchange {
  protected:
   void SetUp() override {
     ASSERT_TRUE(line.Ok());
-    ApplyComPort1Design(port);
-    port.SetPort(line.path);
-    port.SetMainThreadSync(&sync);
+    Connect(line.path);
     port.Open();
     controls.record[cbAD16] = true;
     controls.rateItem = 0;
@@ -190,16 +177,9 @@ class WriteReadBack : public ::testing::Test {
     controls.deleteItem = 1;
     OnPoll(io, nullptr, 40);
   }
-  void Write() { WriteConfiguration(port, ring, io, view, view, cfg, flags, controls); }
+  void Write() { ConfigExchange::Write(controls); }
 
-  MainThreadSync sync;
   PtyPair line;
-  TComPort port;
-  RecordingUserIO io;
-  ReceiveRing ring{port, [this](const std::string& t) { io.ui.Message(BoxKind::Warning, t); }};
-  RecordingView view;
-  LoggerConfig cfg;
-  ConfigFlags flags;
   ConfigControls controls;
 };
 
