@@ -58,6 +58,18 @@ SimFlight SmallFlight()
 }
 
 // Reads the first announce and acknowledges it.
+// A started simulator and the program's end of its line.
+struct SimOnLine {
+    SimOnLine(const SimOptions& o, const SimConfig& c, const SimFlight& f)
+        : sim(o, c, f)
+    {
+        sim.Start();
+        line = LineEnd(sim.SlavePath());
+    }
+    LoggerSim sim;
+    LineEnd line;
+};
+
 void ReadAnnounceAndAck(LineEnd& line, const SimConfig& config)
 {
     Bytes expected = BuildAnnounce(config);
@@ -80,9 +92,9 @@ TEST(SimLine, AnnouncesUntilThirtyOneAcknowledgementBytes)
     SimConfig config;
     config.flightNumber = 4711;
     config.dataCount = 300;
-    LoggerSim sim(o, config, SampleFlight());
-    sim.Start();
-    LineEnd line(sim.SlavePath());
+    SimOnLine started(o, config, SampleFlight());
+    LoggerSim& sim = started.sim;
+    LineEnd& line = started.line;
     ASSERT_TRUE(line.Ok());
 
     Bytes announce = BuildAnnounce(config);
@@ -110,9 +122,9 @@ TEST(SimLine, WriteMessageChangesTheConfigurationAndDeleteClearsTheFlight)
 {
     SimConfig config = ConfigForFlight(SmallFlight());
     config.flightNumber = 99;
-    LoggerSim sim(FastOptions(), config, SmallFlight());
-    sim.Start();
-    LineEnd line(sim.SlavePath());
+    SimOnLine started(FastOptions(), config, SmallFlight());
+    LoggerSim& sim = started.sim;
+    LineEnd& line = started.line;
     ASSERT_TRUE(line.Ok());
     ReadAnnounceAndAck(line, config);
     ASSERT_TRUE(WaitUntil([&] { return sim.Acks() == 1; }, 1000));
@@ -173,9 +185,9 @@ TEST(SimLine, DownloadOfTheSampleFlightDecodesToTheStoredRecords)
 {
     SimFlight flight = SampleFlight();
     SimConfig config = ConfigForFlight(flight);
-    LoggerSim sim(FastOptions(), config, flight);
-    sim.Start();
-    LineEnd line(sim.SlavePath());
+    SimOnLine started(FastOptions(), config, flight);
+    LoggerSim& sim = started.sim;
+    LineEnd& line = started.line;
     ASSERT_TRUE(line.Ok());
     ReadAnnounceAndAck(line, config);
     ASSERT_TRUE(line.Write(Bytes{0x53}));
@@ -212,9 +224,9 @@ TEST(SimLine, DownloadLayoutsAndDataLength)
     SimFlight flight = SmallFlight();
     SimConfig config = ConfigForFlight(flight);
     {
-        LoggerSim sim(FastOptions(), config, flight);
-        sim.Start();
-        LineEnd line(sim.SlavePath());
+        SimOnLine started(FastOptions(), config, flight);
+        LoggerSim& sim = started.sim;
+        LineEnd& line = started.line;
         ReadAnnounceAndAck(line, config);
         ASSERT_TRUE(line.Write(Bytes{0x53}));
         auto d = DecodeDownload(line.ReadUntilSilent(300, 5000));
@@ -231,9 +243,9 @@ TEST(SimLine, DownloadLayoutsAndDataLength)
     for (bool truncate : {false, true}) {
         flight.dataLength = 30;
         flight.truncateToDataLength = truncate;
-        LoggerSim sim(FastOptions(), config, flight);
-        sim.Start();
-        LineEnd line(sim.SlavePath());
+        SimOnLine started(FastOptions(), config, flight);
+        LoggerSim& sim = started.sim;
+        LineEnd& line = started.line;
         ReadAnnounceAndAck(line, config);
         ASSERT_TRUE(line.Write(Bytes{0x53}));
         Bytes s = line.ReadUntilSilent(300, 5000);
@@ -248,9 +260,9 @@ TEST(SimLine, BootloaderProgramsTheShippedFirmware)
 {
     SimOptions o = FastOptions();
     o.mode = SimMode::Bootloader;
-    LoggerSim sim(o, SimConfig{}, SimFlight{});
-    sim.Start();
-    LineEnd line(sim.SlavePath());
+    SimOnLine started(o, SimConfig{}, SimFlight{});
+    LoggerSim& sim = started.sim;
+    LineEnd& line = started.line;
     ASSERT_TRUE(line.Ok());
     EXPECT_TRUE(line.ReadFor(300).empty()) << "a bootloader does not announce";
     ASSERT_TRUE(line.Write(Bytes{0x21}));
@@ -283,9 +295,9 @@ TEST(SimLine, BootloaderChecksEveryRecord)
 {
     SimOptions o = FastOptions();
     o.mode = SimMode::Bootloader;
-    LoggerSim sim(o, SimConfig{}, SimFlight{});
-    sim.Start();
-    LineEnd line(sim.SlavePath());
+    SimOnLine started(o, SimConfig{}, SimFlight{});
+    LoggerSim& sim = started.sim;
+    LineEnd& line = started.line;
     ASSERT_TRUE(line.Write(Bytes{0x21}));
     ASSERT_EQ(line.Read(1, 1000), Bytes{'r'});
     // Records in one piece with line ends between them: one answer each.
@@ -317,9 +329,9 @@ TEST(SimLine, BootloaderFaults)
         SimOptions o = FastOptions();
         o.mode = SimMode::Bootloader;
         ASSERT_TRUE(ParseFault(fault, o.faults)) << fault;
-        LoggerSim sim(o, SimConfig{}, SimFlight{});
-        sim.Start();
-        LineEnd line(sim.SlavePath());
+        SimOnLine started(o, SimConfig{}, SimFlight{});
+        LoggerSim& sim = started.sim;
+        LineEnd& line = started.line;
         ASSERT_TRUE(line.Ok());
         body(sim, line);
     };
@@ -380,9 +392,9 @@ TEST(SimLine, BootloaderWrongReadyAnswerAndNormalModeIgnoresTheTrigger)
     o.faults.bootReadyOnTrigger = 3;
     o.faults.bootWrongReady = '?';
     {
-        LoggerSim sim(o, SimConfig{}, SimFlight{});
-        sim.Start();
-        LineEnd line(sim.SlavePath());
+        SimOnLine started(o, SimConfig{}, SimFlight{});
+        LoggerSim& sim = started.sim;
+        LineEnd& line = started.line;
         std::string answers;
         for (int i = 0; i < 3; ++i) {
             ASSERT_TRUE(line.Write(Bytes{0x21}));
@@ -393,9 +405,9 @@ TEST(SimLine, BootloaderWrongReadyAnswerAndNormalModeIgnoresTheTrigger)
     }
     SimOptions n = FastOptions();
     n.powerOnDelayMs = 10000;  // no announce in the way
-    LoggerSim sim(n, SimConfig{}, SimFlight{});
-    sim.Start();
-    LineEnd line(sim.SlavePath());
+    SimOnLine started(n, SimConfig{}, SimFlight{});
+    LoggerSim& sim = started.sim;
+    LineEnd& line = started.line;
     ASSERT_TRUE(line.Write(Bytes{0x21}));
     EXPECT_TRUE(line.ReadFor(300).empty());
 }
@@ -410,9 +422,9 @@ TEST_P(SimPacing, BytesArriveAtTheLineRate)
     o.bitsPerByte = bits;
     o.powerOnDelayMs = 0;
     ASSERT_TRUE(ParseFault("babble", o.faults));  // a stream without end
-    LoggerSim sim(o, SimConfig{}, SimFlight{});
-    sim.Start();
-    LineEnd line(sim.SlavePath());
+    SimOnLine started(o, SimConfig{}, SimFlight{});
+    LoggerSim& sim = started.sim;
+    LineEnd& line = started.line;
     ASSERT_TRUE(line.Ok());
     ASSERT_EQ(line.Read(1, 2000).size(), 1u);
     // Skip a short lead-in, then count the bytes of about one second.
@@ -433,9 +445,9 @@ TEST(SimPacingFast, FastModeOutrunsTheLineRate)
     SimOptions o = FastOptions();
     o.powerOnDelayMs = 0;
     o.faults.babble = true;
-    LoggerSim sim(o, SimConfig{}, SimFlight{});
-    sim.Start();
-    LineEnd line(sim.SlavePath());
+    SimOnLine started(o, SimConfig{}, SimFlight{});
+    LoggerSim& sim = started.sim;
+    LineEnd& line = started.line;
     ASSERT_EQ(line.Read(1, 2000).size(), 1u);
     size_t n = line.ReadFor(500).size();
     EXPECT_GT(n, 4u * 3491u);  // more than four times 38400 baud 8N2
@@ -448,17 +460,17 @@ TEST(SimFaultsOnLine, CutsAndGarbage)
     {
         SimOptions o = FastOptions();
         o.faults.configStopAfter = 7;
-        LoggerSim sim(o, config, SimFlight{});
-        sim.Start();
-        LineEnd line(sim.SlavePath());
+        SimOnLine started(o, config, SimFlight{});
+        LoggerSim& sim = started.sim;
+        LineEnd& line = started.line;
         EXPECT_EQ(line.ReadUntilSilent(400, 3000), Bytes(announce.begin(), announce.begin() + 7));
     }
     {
         SimOptions o = FastOptions();
         o.faults.garbageBefore = 40;
-        LoggerSim sim(o, config, SimFlight{});
-        sim.Start();
-        LineEnd line(sim.SlavePath());
+        SimOnLine started(o, config, SimFlight{});
+        LoggerSim& sim = started.sim;
+        LineEnd& line = started.line;
         Bytes s = line.ReadUntilSilent(300, 3000);
         ASSERT_EQ(s.size(), 40 + announce.size());
         for (size_t i = 0; i < 40; ++i) {
@@ -470,9 +482,9 @@ TEST(SimFaultsOnLine, CutsAndGarbage)
     {
         SimOptions o = FastOptions();
         ASSERT_TRUE(ParseFault("garbage-inside=5:3", o.faults));
-        LoggerSim sim(o, config, SimFlight{});
-        sim.Start();
-        LineEnd line(sim.SlavePath());
+        SimOnLine started(o, config, SimFlight{});
+        LoggerSim& sim = started.sim;
+        LineEnd& line = started.line;
         Bytes s = line.ReadUntilSilent(300, 3000);
         ASSERT_EQ(s.size(), announce.size() + 3);
         EXPECT_EQ(Bytes(s.begin(), s.begin() + 5), Bytes(announce.begin(), announce.begin() + 5));
@@ -483,9 +495,9 @@ TEST(SimFaultsOnLine, CutsAndGarbage)
     for (const char* fault : {"records-stop-after=18", "download-stop-after=20"}) {
         SimOptions o = FastOptions();
         ASSERT_TRUE(ParseFault(fault, o.faults));
-        LoggerSim sim(o, fc, flight);
-        sim.Start();
-        LineEnd line(sim.SlavePath());
+        SimOnLine started(o, fc, flight);
+        LoggerSim& sim = started.sim;
+        LineEnd& line = started.line;
         ReadAnnounceAndAck(line, fc);
         ASSERT_TRUE(line.Write(Bytes{0x53}));
         Bytes s = line.ReadUntilSilent(400, 3000);
@@ -508,9 +520,9 @@ TEST(SimFaultsOnLine, EndlessStreamAndBabble)
     {
         SimOptions o = FastOptions();
         o.faults.endless = true;
-        LoggerSim sim(o, fc, flight);
-        sim.Start();
-        LineEnd line(sim.SlavePath());
+        SimOnLine started(o, fc, flight);
+        LoggerSim& sim = started.sim;
+        LineEnd& line = started.line;
         ReadAnnounceAndAck(line, fc);
         ASSERT_TRUE(line.Write(Bytes{0x53}));
         Bytes s = line.Read(size_t(20 * flight.RecordBytes()), 5000);
@@ -527,9 +539,9 @@ TEST(SimFaultsOnLine, EndlessStreamAndBabble)
         SimOptions o = FastOptions();
         o.baud = 38400;
         o.faults.babble = true;
-        LoggerSim sim(o, fc, flight);
-        sim.Start();
-        LineEnd line(sim.SlavePath());
+        SimOnLine started(o, fc, flight);
+        LoggerSim& sim = started.sim;
+        LineEnd& line = started.line;
         for (int i = 0; i < 3; ++i) {
             Bytes s = line.ReadFor(150);
             EXPECT_GT(s.size(), 100u);
@@ -544,9 +556,9 @@ TEST(SimFaultsOnLine, HangUpAtAByte)
     {
         SimOptions o = FastOptions();
         o.faults.hangupAt = 6;
-        LoggerSim sim(o, config, SimFlight{});
-        sim.Start();
-        LineEnd line(sim.SlavePath());
+        SimOnLine started(o, config, SimFlight{});
+        LoggerSim& sim = started.sim;
+        LineEnd& line = started.line;
         Bytes s = line.ReadUntilSilent(1000, 3000);
         Bytes announce = BuildAnnounce(config);
         EXPECT_EQ(s, Bytes(announce.begin(), announce.begin() + 6));
@@ -559,9 +571,9 @@ TEST(SimFaultsOnLine, HangUpAtAByte)
         SimConfig fc = ConfigForFlight(flight);
         SimOptions o = FastOptions();
         o.faults.hangupInDownloadAt = 50;
-        LoggerSim sim(o, fc, flight);
-        sim.Start();
-        LineEnd line(sim.SlavePath());
+        SimOnLine started(o, fc, flight);
+        LoggerSim& sim = started.sim;
+        LineEnd& line = started.line;
         ReadAnnounceAndAck(line, fc);
         ASSERT_TRUE(line.Write(Bytes{0x53}));
         Bytes s = line.ReadUntilSilent(1000, 3000);
@@ -577,9 +589,9 @@ TEST(SimFaultsOnLine, DownloadAnswerDelay)
     SimConfig fc = ConfigForFlight(flight);
     SimOptions o = FastOptions();
     o.faults.downloadDelayMs = 150;
-    LoggerSim sim(o, fc, flight);
-    sim.Start();
-    LineEnd line(sim.SlavePath());
+    SimOnLine started(o, fc, flight);
+    LoggerSim& sim = started.sim;
+    LineEnd& line = started.line;
     ReadAnnounceAndAck(line, fc);
     auto t0 = std::chrono::steady_clock::now();
     ASSERT_TRUE(line.Write(Bytes{0x53}));
@@ -596,9 +608,9 @@ TEST(SimFaultsOnLine, PausesHoldTheLineAfterTheirOffsetAndLoseNothing)
     SimOptions o = FastOptions();
     o.faults.configPauses = {{2, 1000}};
     o.faults.downloadPauses = {{40, 1000}, {12, 1000}};  // in any order
-    LoggerSim sim(o, fc, flight);
-    sim.Start();
-    LineEnd line(sim.SlavePath());
+    SimOnLine started(o, fc, flight);
+    LoggerSim& sim = started.sim;
+    LineEnd& line = started.line;
     const Bytes announce = BuildAnnounce(fc);
     ASSERT_EQ(line.Read(2, 2000), Bytes(announce.begin(), announce.begin() + 2));
     EXPECT_TRUE(line.Read(1, 100).empty());  // held after byte 2
