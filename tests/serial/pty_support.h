@@ -1,7 +1,7 @@
 // The serial tests' port on a pseudo-terminal, and the window's thread played by the test.
 #pragma once
 
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -27,3 +27,17 @@ inline void SetUpPort(TCustomComPort& port, const PtyPair& pty, MainThreadSync& 
   port.SetPort(pty.path);
   port.SetMainThreadSync(&sync);
 }
+
+// ComPort1 as the window has it on the slave of a fresh pseudo-terminal, with its own
+// hand-over; Port is the port class the test needs.
+template <class Port = TComPort>
+class PortOnPtyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pty.Ok());
+    SetUpPort(port, pty, sync);
+  }
+  PtyPair pty;
+  MainThreadSync sync;
+  Port port;
+};

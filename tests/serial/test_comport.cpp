@@ -10,16 +10,7 @@
 
 namespace {
 
-class ComPortTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(pty.Ok());
-    SetUpPort(port, pty, sync);
-  }
-  PtyPair pty;
-  MainThreadSync sync;
-  TComPort port;
-};
+using ComPortTest = PortOnPtyTest<>;
 
 // Counts the pushes of all settings and of the line settings while connected.
 class CountingPort : public TComPort {

@@ -11,11 +11,10 @@
 
 namespace {
 
-class EventThreadTest : public ::testing::Test {
+class EventThreadTest : public PortOnPtyTest<> {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(pty.Ok());
-    SetUpPort(port, pty, sync);
+    PortOnPtyTest::SetUp();
     port.OnRxChar = [this](TCustomComPort*, int32_t count) {
       counts.push_back(count);
       handlerThread = std::this_thread::get_id();
@@ -26,9 +25,6 @@ class EventThreadTest : public ::testing::Test {
       }
     };
   }
-  PtyPair pty;
-  MainThreadSync sync;
-  TComPort port;
   std::vector<int32_t> counts;
   std::thread::id handlerThread;
   bool readInHandler = true;

@@ -72,11 +72,10 @@ class DevicePort : public TComPort {
   using TCustomComPort::Device;
 };
 
-class InputQueueTest : public ::testing::Test {
+class InputQueueTest : public PortOnPtyTest<DevicePort> {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(pty.Ok());
-    SetUpPort(port, pty, sync);
+    PortOnPtyTest::SetUp();
     port.SetEvents(TComEvents());  // the reader alone; no event thread in the way
   }
   void TearDown() override {
@@ -98,9 +97,6 @@ class InputQueueTest : public ::testing::Test {
     return all;
   }
 
-  PtyPair pty;
-  MainThreadSync sync;
-  DevicePort port;
 };
 
 std::string Pattern(size_t n) {

@@ -12,11 +12,10 @@
 
 namespace {
 
-class PortLineTest : public ::testing::Test {
+class PortLineTest : public PortOnPtyTest<> {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(pty.Ok());
-    SetUpPort(port, pty, sync);
+    PortOnPtyTest::SetUp();
     port.SetEvents(TComEvents());  // bytes come through the line's own reads
     port.Open();
   }
@@ -32,9 +31,6 @@ class PortLineTest : public ::testing::Test {
     port.Close();
   }
 
-  PtyPair pty;
-  MainThreadSync sync;
-  TComPort port;
   ReceiveRing ring{port, [](const std::string&) {}};
   PortLine line{port, ring};
   std::thread sender;

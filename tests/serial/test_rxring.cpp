@@ -9,11 +9,10 @@
 
 namespace {
 
-class RingTest : public ::testing::Test {
+class RingTest : public PortOnPtyTest<> {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(pty.Ok());
-    SetUpPort(port, pty, sync);
+    PortOnPtyTest::SetUp();
     port.SetEvents(TComEvents());  // the ring is filled by Empfang's own reads here
     port.Open();
   }
@@ -23,9 +22,6 @@ class RingTest : public ::testing::Test {
     ASSERT_TRUE(WaitUntil(
         [&] { return port.PendingInput() == before + static_cast<int32_t>(bytes.size()); }));
   }
-  PtyPair pty;
-  MainThreadSync sync;
-  TComPort port;
   std::vector<std::string> shown;
   ReceiveRing ring{port, [this](const std::string& text) { shown.push_back(text); }};
 };
