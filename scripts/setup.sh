@@ -7,6 +7,9 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins qt6-translation
           xvfb xauth xdotool imagemagick fonts-dejavu-core procps python3 time gpsbabel)
 # Fuzzing (clang and its libFuzzer), the checks of the Debian package and its metadata.
 packages+=(clang libclang-rt-14-dev lintian dpkg-dev file appstream)
+# The format check: clang-format 14 (the package brings clang-format-14, the binary the
+# format scripts use, so a different clang-format first on PATH cannot change the layout).
+packages+=(clang-format)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
