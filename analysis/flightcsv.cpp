@@ -29,10 +29,12 @@ constexpr int64_t kCoordinateMax = (kU32 + 256) * 100000 + 99999;
 constexpr Range kHeaderRanges[8] = {{0, kU8}, {0, kU8}, {0, kU8}, {0, kMaxCsvRecords},
                                     {0, kU8}, {0, kU8}, {0, kU8}, {0, kU16}};
 constexpr Range kGpsRanges[3] = {{-kU32, kU32}, {-kU32, kU32}, {0, kU32}};
+// clang-format off
 constexpr Range kRecordRanges[kColumnCount] = {
     {0, kU16}, {0, 1023}, {0, 1023}, {0, 1023}, {0, 1023}, {0, kU8}, {0, kU16}, {0, kU16},
     {0, kU8},  {0, kU8},  {0, kU8},  {0, kU8},  {0, kU8},  {-kCoordinateMax, kCoordinateMax},
     {-kCoordinateMax, kCoordinateMax}, {0, kU16}};
+// clang-format on
 
 // A value quoted in a message only when it is short printable ASCII.
 std::string Quoted(std::string_view v) {

@@ -8,6 +8,7 @@ struct FieldFlag {
   uint8_t which;
   uint8_t bit;
 };
+// clang-format off
 constexpr FieldFlag kFieldFlags[kMaxRecordLength] = {
     {1, 0}, {1, 0},          // 16-bit ADC
     {0, 0},                  // ADC high bits: any of RecordFlags1 bits 1..4
@@ -19,6 +20,7 @@ constexpr FieldFlag kFieldFlags[kMaxRecordLength] = {
     {2, 4}, {2, 5},          // temperatures
     {2, 6}, {2, 6}, {2, 6}, {2, 6}, {2, 6}, {2, 6},  // GPS
 };
+// clang-format on
 }  // namespace
 
 bool RecordBytePresent(int index, uint8_t flags1, uint8_t flags2) {

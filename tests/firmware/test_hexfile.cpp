@@ -66,8 +66,8 @@ TEST_F(HexFileTest, LineEndsCountAlike) {
       {"blank lines count", "a\r\n\r\n\nb\r\n", 4},
       {"only line ends", "\n\r\n\r", 3},
       {"LF CR is two ends", "a\n\rb", 3},
-      {"0x1A ends the file", std::string("a\r\nb\x1A" "c\r\nd\r\n"), 2},
-      {"0x1A at start", std::string("\x1A" "abc\r\n"), 0},
+      {"0x1A ends the file", std::string("a\r\nb\032c\r\nd\r\n"), 2},
+      {"0x1A at start", std::string("\032abc\r\n"), 0},
       {"0x1A after CR", std::string("a\r\x1A\nb"), 1},
       {"0x1A after line end", std::string("a\r\n\x1A"), 1},
   };
@@ -75,7 +75,7 @@ TEST_F(HexFileTest, LineEndsCountAlike) {
 }
 
 TEST_F(HexFileTest, ReaderGivesTextWithoutLineEndsAndStartsAgain) {
-  const std::string p = Put(std::string("one\r\ntwo\nthree\r\rfour\x1A" "five"));
+  const std::string p = Put(std::string("one\r\ntwo\nthree\r\rfour\032five"));
   EXPECT_THAT(Lines(p), ::testing::ElementsAre("one", "two", "three", "", "four"));
 
   HexLineReader r(p);
@@ -115,7 +115,7 @@ TEST_F(HexFileTest, BlanksAfterTheChecksumAndAByteOrderMarkAreNotPartOfTheRecord
   EXPECT_THAT(Lines(Put(withBlanks)), ::testing::ElementsAre(":020000040000FA", ":00000001FF"));
   EXPECT_EQ(CheckHexFile(Put(withBlanks)), 0);
   EXPECT_EQ(CheckHexFile(Put("\xEF\xBB\xBF" + std::string(kAssemblerOutput))), 0);
-  EXPECT_EQ(Lines(Put("\xEF\xBB\xBF" ":00000001FF\n"))[0], ":00000001FF");
+  EXPECT_EQ(Lines(Put("\357\273\277:00000001FF\n"))[0], ":00000001FF");
   EXPECT_EQ(CountLines(Put("\xEF\xBB\xBF")), 0);
   // Only the first three bytes of the file are a mark; anywhere else it is text.
   EXPECT_EQ(CheckHexFile(Put(":020000040000FA\n\xEF\xBB\xBF:00000001FF\n")), 2);
@@ -262,7 +262,7 @@ TEST_F(HexFileTest, AfterTheEndRecordOnlyBlankLines) {
   // A long run of blanks and tabs, then text on the next line: the text is the bad line.
   EXPECT_EQ(CheckHexFile(std::string(MORVALA_SOURCE_DIR) + "/fuzz/corpus/hexfile/blank_run_after_end.hex"), 4);
   // Past a 0x1A nothing counts.
-  EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + "\x1A" "garbage\n")), 0);
+  EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + "\032garbage\n")), 0);
 }
 
 TEST_F(HexFileTest, FileErrorsCarryGermanTexts) {

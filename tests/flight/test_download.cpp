@@ -25,8 +25,10 @@ using Bytes = std::vector<uint8_t>;
 
 // The 23 header bytes after the start marker.
 Bytes Header(uint8_t f1, uint8_t f2, uint8_t code, uint16_t dataLength) {
+  // clang-format off
   return {0x00, f1, f2, code, uint8_t(dataLength >> 8), uint8_t(dataLength & 0xFF),
           6,    7,  8,  0x01, 0x02, 'N', 4, 8, 0, 'E', 0, 1, 1, 0x00, 0x01, 0x02, 0x03};
+  // clang-format on
 }
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
