@@ -32,9 +32,7 @@ TEST_F(WindowTest, ReadShowsEveryFieldInItsControl) {
   c.flightNumber = 12345;
   c.eepromSize = 8;
   c.extraBytes = {9};
-  StartSim(QuickOptions(), c);
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions(), c);
 
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   EXPECT_EQ(form->StatusBar1->Color(), StatusColorSuccess);
@@ -79,9 +77,7 @@ TEST_F(WindowTest, ReadShowsEveryFieldInItsControl) {
 TEST_F(WindowTest, ByteCountZeroClearsEveryControl) {
   loggersim::SimConfig c;
   c.countOverride = 0;
-  StartSim(QuickOptions(), c);
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions(), c);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   EXPECT_EQ(Panel(1), "Konfiguration empfangen : 0 ");
   for (QCheckBox* b : form->RecordBoxes()) EXPECT_FALSE(b->isChecked()) << b->objectName().toStdString();
@@ -168,9 +164,7 @@ TEST_F(WindowTest, SilentLoggerFailsAndASecondTryWorks) {
 TEST_F(WindowTest, CutShortMessageIsNotAConfiguration) {
   loggersim::SimOptions o = QuickOptions();
   o.faults.configStopAfter = 3 + 2 + 5;  // sync, lead byte, count and five of twelve bytes
-  StartSim(o);
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(o);
   EXPECT_EQ(Panel(1), "Konfiguration unvollständig empfangen - bitte noch mal versuchen");
   EXPECT_EQ(form->StatusBar1->Color(), StatusColorFailure);
   EXPECT_FALSE(form->Flags.ConfigRead);
@@ -262,9 +256,7 @@ TEST_F(WindowTest, EditingUpdatesTheRecordingTimeAndEnforcesTheRules) {
   c.teleFlags2 = 0x80;
   c.serialSensor = 0x80 | 12;
   c.eepromSize = 1;  // 32 kByte
-  StartSim(QuickOptions(), c);
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions(), c);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   ASSERT_FALSE(form->SchreibButton1->isVisible());
 
@@ -332,9 +324,7 @@ TEST_F(WindowTest, EditingUpdatesTheRecordingTimeAndEnforcesTheRules) {
 }
 
 TEST_F(WindowTest, NumberFieldsKeepTheirRangeWhileTyping) {
-  StartSim(QuickOptions());
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions());
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   ASSERT_FALSE(form->SchreibButton1->isVisible());
   auto type = [](MaskEdit3* edit, const char* keys) {
@@ -368,9 +358,7 @@ TEST_F(WindowTest, WriteWithSingleLogDeleteReadsBackTheNewConfiguration) {
   c.adc3Offset = 0;
   c.serialSensor = 12;  // MPX4100
   c.dataCount = 500;
-  StartSim(QuickOptions(), c);
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions(), c);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   ASSERT_EQ(form->Label1->text().toStdString(), "Daten: 500");
 

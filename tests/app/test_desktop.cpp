@@ -113,9 +113,7 @@ TEST_F(WindowTest, PortFailureInTheDeleteWaitClearsTheNotice) {
   c.serialSensor = 12;
   loggersim::SimOptions o = QuickOptions();
   o.deleteMs = 20000;  // the logger never answers within the test
-  StartSim(o, c);
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(o, c);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   form->LRadioGroup->button(2)->click();  // "löschen SingleLog"
   ASSERT_TRUE(form->SchreibButton1->isVisible());
@@ -143,9 +141,7 @@ TEST_F(WindowTest, PortFailureInTheDeleteWaitClearsTheNotice) {
 // that does not exist while the old one is open): the hint names that port and does not
 // send the user to the settings folder.
 TEST_F(WindowTest, SettingsThePortRefusesAreReportedWithThePort) {
-  StartSim(QuickOptions());
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions());
   ASSERT_TRUE(form->ComPort1.Connected());
   const std::string missing = TempPath("kein-geraet");
   WriteIni(missing);

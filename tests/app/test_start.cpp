@@ -113,9 +113,7 @@ TEST_F(WindowTest, PortThatDoesNotExistGivesOneErrorBoxAndTheWindowGoesOn) {
 }
 
 TEST_F(WindowTest, ResetAfterAReadClosesThePortAndTabSwitchResetsWithoutClosing) {
-  StartSim(QuickOptions());
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions());
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   EXPECT_TRUE(form->ResetButton1->isVisible());
   EXPECT_FALSE(form->Startbutton->isEnabled());
@@ -142,9 +140,7 @@ TEST_F(WindowTest, ResetAfterAReadClosesThePortAndTabSwitchResetsWithoutClosing)
 // event thread and ComPort1RxChar on the window's thread; Empfang then hands it out in
 // order, and times out once the ring and the line are empty.
 TEST_F(WindowTest, BytesArrivingWhileIdleLandInTheRingInOrder) {
-  StartSim(QuickOptions());
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions());
   ASSERT_TRUE(form->ComPort1.Connected());
   const int32_t before = form->Ring.Unread();
   const std::vector<uint8_t> announce = loggersim::BuildAnnounce(Sim().CurrentConfig());

@@ -48,10 +48,10 @@ class FaultTest : public WindowTest {
   // The flight of a simulator started without one.
   static loggersim::SimFlight DefaultFlight() { return ShortFlight(300); }
 
-  // A new logger (the arguments of StartSim), the window, and "Konfiguration lesen"
-  // clicked once.
+  // A new logger that announces by itself (the arguments of StartSim), the window, and
+  // "Konfiguration lesen" clicked once.
   template <typename... SimArgs>
-  void ReadNewLogger(const SimArgs&... simArgs) {
+  void ReadAnnouncingLogger(const SimArgs&... simArgs) {
     StartSim(simArgs...);
     CreateWindow();
     Click(form->Startbutton);

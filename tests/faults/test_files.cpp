@@ -20,7 +20,7 @@ class FileFaultTest : public FaultTest {
  protected:
   // A window with a downloaded flight of n records.
   void Downloaded(size_t n) {
-    ReadNewLogger(AnnouncingOptions(), ShortFlight(n));
+    ReadAnnouncingLogger(AnnouncingOptions(), ShortFlight(n));
     ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
     Click(form->LoggerButton);
     ASSERT_EQ(form->Flight.LastSampleIndex, static_cast<int>(n) - 1) << Panel(1);

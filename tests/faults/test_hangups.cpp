@@ -8,7 +8,7 @@
 TEST_F(FaultTest, HangUpInTheConfigurationIsReportedAndTheNextReadWorks) {
   loggersim::SimOptions o = AnnouncingOptions();
   o.faults.hangupAt = 3 + 2 + 5;  // sync, lead byte, count and five configuration bytes
-  ReadNewLogger(o, DefaultFlight());
+  ReadAnnouncingLogger(o, DefaultFlight());
   EXPECT_FALSE(form->Flags.ConfigRead);
   ExpectGermanReport();
   EXPECT_EQ(Sim().Acks(), 0);  // a message cut short is not acknowledged
@@ -23,7 +23,7 @@ TEST_F(FaultTest, HangUpInTheDownloadKeepsTheRecordsAndTheyCanBeSaved) {
   const int fullRecords = 100;
   loggersim::SimOptions o = AnnouncingOptions();
   o.faults.hangupInDownloadAt = o.downloadSyncCount + 1 + 23 + fullRecords * recordSize + 3;
-  ReadNewLogger(o, flight);
+  ReadAnnouncingLogger(o, flight);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   Click(form->LoggerButton);
   ASSERT_TRUE(Sim().HungUp());

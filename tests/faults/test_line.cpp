@@ -24,7 +24,7 @@ TEST_F(FaultTest, GarbageBeforeEveryMessageIsSkipped) {
   const loggersim::SimFlight flight = ShortFlight(200);
   loggersim::SimOptions o = AnnouncingOptions();
   o.faults.garbageBefore = 7;
-  ReadNewLogger(o, flight);
+  ReadAnnouncingLogger(o, flight);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   const loggersim::SimConfig c = Sim().CurrentConfig();
   EXPECT_EQ(Panel(1), ReceivedText(c, c.Bytes().size()));
@@ -68,7 +68,7 @@ TEST_F(FaultTest, GarbageInsideTheDownloadKeepsTheRecordsBeforeIt) {
   loggersim::SimOptions o = AnnouncingOptions();
   o.faults.garbageInsideAt = o.downloadSyncCount + 1 + 23 + intact * flight.RecordSize();
   o.faults.garbageInsideCount = 11;
-  ReadNewLogger(o, flight);
+  ReadAnnouncingLogger(o, flight);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   QElapsedTimer t;
   t.start();
@@ -98,7 +98,7 @@ TEST_F(FaultTest, LoggerThatNeverStopsSendingEndsAtTheFullTable) {
   o.faults.endless = true;
   loggersim::SimConfig c = loggersim::ConfigForFlight(flight);
   c.eepromSize = 8;  // 256 kByte
-  ReadNewLogger(o, c, flight);
+  ReadAnnouncingLogger(o, c, flight);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   QElapsedTimer t;
   t.start();

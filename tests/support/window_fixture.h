@@ -20,4 +20,13 @@ class WindowTest : public ::testing::Test, public WindowSession {
 
   // A logger with this flight that sends as fast as the line takes it, and the window.
   void StartFullSpeed(const loggersim::SimFlight& f);
+
+  // A new logger (the arguments of StartSim), the window, and the configuration read as
+  // the user starts it.
+  template <typename... SimArgs>
+  void ReadNewLogger(const SimArgs&... simArgs) {
+    StartSim(simArgs...);
+    CreateWindow();
+    ReadConfiguration();
+  }
 };
