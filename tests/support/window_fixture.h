@@ -12,7 +12,8 @@
 class WindowTest : public ::testing::Test, public WindowSession {
  protected:
   // Long enough for the slowest test, a logger that never stops sending until the table
-  // is full (three minutes at most); a hung test is killed well before CTest's limit.
+  // is full (bounded at three minutes), and short of the 300 s that scripts/test.sh gives
+  // a test, so that a hung test ends with this alarm and not as a time-out of the runner.
   static constexpr unsigned kWatchdogSeconds = 240;
 
   void SetUp() override;
