@@ -1,5 +1,5 @@
-// Shared parts of the benchmark program: options, a settings folder for the window, the
-// window itself against a simulated logger, and the small timing helpers.
+// Shared parts of the benchmark program: options, the window against a simulated logger
+// (the window session the window tests use), and the small timing helpers.
 #pragma once
 
 #include <chrono>
@@ -9,11 +9,9 @@
 #include <string>
 #include <vector>
 
-#include <QTemporaryDir>
-
 #include "app/flugdaten.h"
 #include "app/qtuserio.h"
-#include "tests/support/window_userio.h"
+#include "tests/support/window_session.h"
 #include "tools/sim/loggersim.h"
 
 namespace bench {
@@ -45,27 +43,18 @@ inline double LineRecordsPerSecond(int baud, int recordBytes) {
   return recordBytes > 0 ? baud / 11.0 / recordBytes : 0.0;
 }
 
-// A settings folder (XDG_CONFIG_HOME) with "logger3.ini" naming the port, and the
-// program's answering UserIO so that no box or dialog waits for a person.
-class Session {
+// The window session of the window tests; a step of it that fails ends the benchmark.
+class Session : public WindowSession {
  public:
   Session();
-  ~Session();
-  void WriteIni(const std::string& port);
-  std::string Dir() const { return dir_.path().toStdString(); }
-  UiTestAnswers ui;
-  AnsweringWindowIO io{ui};
-
- private:
-  QTemporaryDir dir_;
 };
 
-// The window, shown and settled. ReadConfiguration clicks Startbutton; powerOn (if set)
-// is called at the first waiting mark "<" of the status bar, as a user switches the
-// logger on when asked. False when the read did not succeed.
-std::unique_ptr<TForm1> ShowWindow(Session& session);
-bool ReadConfiguration(TForm1& form, const std::function<void()>& powerOn);
-void Pump(int ms);
+// The window of the session, shown and settled.
+TForm1& ShowWindow(Session& session);
+// A configuration read through the handler the button's click runs, which also runs where
+// the button is hidden (after a download); the session's logger, if any, is switched on
+// when the read asks for it. False when the read did not succeed.
+bool ReadConfiguration(Session& session);
 
 double Median(std::vector<double> v);
 

@@ -29,12 +29,12 @@ int RunComponents(const Args& args) {
   const int n = static_cast<int>(args.Int("records", 30000));
   Session session;
   session.WriteIni("/dev/null");
-  auto form = ShowWindow(session);
-  form->HideConfigGroups();
-  form->GraphView().ShowPaintBox();
+  TForm1& form = ShowWindow(session);
+  form.HideConfigGroups();
+  form.GraphView().ShowPaintBox();
   Pump(100);
 
-  QtUserIO& io = form->UserIo();
+  QtUserIO& io = form.UserIo();
   Line("status bar: panel 0 text + immediate repaint (per record)", MicrosPerCall(3000, [&](int i) {
          io.SetStatusText(0, std::to_string(i));
          io.RepaintStatus();
@@ -43,11 +43,11 @@ int RunComponents(const Args& args) {
          io.SetStatusText(0, std::to_string(i));
        }));
   Line("paint box: bitmap copy + immediate repaint (one live show)", MicrosPerCall(500, [&](int) {
-         form->PaintBox1->Surface() = form->GraphBitmap().Image().copy();
-         form->PaintBox1->RepaintNow();
+         form.PaintBox1->Surface() = form.GraphBitmap().Image().copy();
+         form.PaintBox1->RepaintNow();
        }));
   Line("window: ShowLiveGraph as called per record (16 ms throttle)", MicrosPerCall(n, [&](int) {
-         form->GraphView().ShowLiveGraph();
+         form.GraphView().ShowLiveGraph();
        }));
 
   // The live plot over a decoded flight, and the decoder itself.
@@ -64,25 +64,24 @@ int RunComponents(const Args& args) {
     char what[96];
     std::snprintf(what, sizeof what, "record decoder, %d-byte records", layout.length);
     Line(what, MicrosPerCall(n, [&](int i) {
-           decoder.Begin(form->Flight.SampleTable[i]);
+           decoder.Begin(form.Flight.SampleTable[i]);
            for (int k = 0; k < layout.length; ++k) decoder.Feed(bytes[pos++]);
          }));
     LiveGraph live;
-    live.PrepareLiveGraph(form->GraphBitmap());
-    form->Flight.LastSampleIndex = n - 1;
-    form->Flight.RecordFlags1 = f1;  // the plot follows the download header's flags
-    form->Flight.RecordFlags2 = f2;
-    form->Flight.SampleRateCode = flight.sampleRateCode;
+    live.PrepareLiveGraph(form.GraphBitmap());
+    form.Flight.LastSampleIndex = n - 1;
+    form.Flight.RecordFlags1 = f1;  // the plot follows the download header's flags
+    form.Flight.RecordFlags2 = f2;
+    form.Flight.SampleRateCode = flight.sampleRateCode;
     std::snprintf(what, sizeof what, "live plot on the bitmap, %d-byte records", layout.length);
-    Line(what, MicrosPerCall(n, [&](int i) { live.PlotLivePoint(form->GraphBitmap(), form->Flight, i, 1); }));
+    Line(what, MicrosPerCall(n, [&](int i) { live.PlotLivePoint(form.GraphBitmap(), form.Flight, i, 1); }));
   }
 
   // The byte reader over bytes already in the ring (no port read).
   std::vector<uint8_t> chunk(60000, 0x5A);
-  form->Ring.RxHead = form->Ring.RxTail = 0;
-  form->Ring.Append(chunk.data(), static_cast<int32_t>(chunk.size()));
-  Line("byte reader Empfang, byte already in the ring", MicrosPerCall(60000, [&](int) { form->Ring.Empfang(); }));
-  form.reset();
+  form.Ring.RxHead = form.Ring.RxTail = 0;
+  form.Ring.Append(chunk.data(), static_cast<int32_t>(chunk.size()));
+  Line("byte reader Empfang, byte already in the ring", MicrosPerCall(60000, [&](int) { form.Ring.Empfang(); }));
   return 0;
 }
 

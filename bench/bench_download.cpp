@@ -118,29 +118,19 @@ class NullView : public DownloadView {
   NullCanvas canvas_;
 };
 
-// The first repaint of the status bar that shows the result text.
-class ResultWatcher : public QObject {
+// The first repaint of the status bar that shows the result text, and every repaint.
+class ResultWatcher : public StatusWatcher {
  public:
-  explicit ResultWatcher(StatusBar* bar) : bar_(bar) { bar_->installEventFilter(this); }
-  ~ResultWatcher() override { bar_->removeEventFilter(this); }
-  bool seen = false;
-  Clock::time_point at{};
-  long paints = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Paint) {
-      ++paints;
-      if (!seen && bar_->PanelText(1).contains(QString::fromUtf8(kTextBlocksRead))) {
+  explicit ResultWatcher(StatusBar* bar) : StatusWatcher(bar) {
+    onPaint = [this, bar] {
+      if (!seen && bar->PanelText(1).contains(QString::fromUtf8(kTextBlocksRead))) {
         seen = true;
         at = Clock::now();
       }
-    }
-    return false;
+    };
   }
-
- private:
-  StatusBar* bar_;
+  bool seen = false;
+  Clock::time_point at{};
 };
 
 int CountOverflowBoxes(const UiTestAnswers& ui) {
@@ -179,29 +169,23 @@ int RunDownload(const Args& args) {
 
   Session session;
   const int recordBytes = flight.RecordSize();
-  std::unique_ptr<loggersim::LoggerSim> sim;
-  std::function<void()> powerOn;
   if (externalPort.empty()) {
     loggersim::SimOptions o;
     o.baud = baud;
     o.powerOnDelayMs = 30;
     o.reannounceDelayMs = 100;
     o.faults.downloadDelayMs = 0;
-    loggersim::SimConfig c = loggersim::ConfigForFlight(flight);
-    sim = std::make_unique<loggersim::LoggerSim>(o, c, flight);
-    sim->Start();
-    session.WriteIni(sim->SlavePath());
-    powerOn = [&sim] { sim->PowerOn(); };
+    session.StartSim(o, flight);
   } else {
     session.WriteIni(externalPort);
   }
 
-  auto form = ShowWindow(session);
-  if (queue >= 0) form->ComPort1.Buffer().SetInputSize(static_cast<int32_t>(queue));
+  TForm1& form = ShowWindow(session);
+  if (queue >= 0) form.ComPort1.Buffer().SetInputSize(static_cast<int32_t>(queue));
   // The configuration read is not part of the figure: it comes first.
-  if (!ReadConfiguration(*form, powerOn)) {
+  if (!ReadConfiguration(session)) {
     std::printf("download %s: the configuration read failed: %s\n", label.c_str(),
-                form->StatusBar1->PanelText(1).toStdString().c_str());
+                form.StatusBar1->PanelText(1).toStdString().c_str());
     return 1;
   }
   Pump(50);
@@ -214,18 +198,18 @@ int RunDownload(const Args& args) {
   int exact = 0;
   for (int rep = 0; rep < reps; ++rep) {
     // The logger is off after a download: on again, and its announce taken by a read.
-    if (rep > 0 && !ReadConfiguration(*form, powerOn)) {
+    if (rep > 0 && !ReadConfiguration(session)) {
       std::printf("download %s: the configuration read before rep %d failed\n", label.c_str(), rep + 1);
       return 1;
     }
     session.ui.boxes.clear();
-    form->Flight.LastSampleIndex = -1;
+    form.Flight.LastSampleIndex = -1;
     Clock::time_point t0, tResult, tEnd;
     bool seen = false;
     if (variant == "window") {
-      ResultWatcher w(form->StatusBar1);
+      ResultWatcher w(form.StatusBar1);
       t0 = Clock::now();
-      form->LoggerButtonClick();  // the handler the button's click runs
+      form.LoggerButtonClick();  // the handler the button's click runs
       tEnd = Clock::now();
       seen = w.seen;
       tResult = w.at;
@@ -234,18 +218,18 @@ int RunDownload(const Args& args) {
       NullIO io;
       NullView view;
       t0 = Clock::now();
-      ::Datenlesen(form->ComPort1, form->Ring, io, view, form->Flight, form->Config.EepromKByte,
-                   form->GraphStep, form->GraphBitmap());
+      ::Datenlesen(form.ComPort1, form.Ring, io, view, form.Flight, form.Config.EepromKByte,
+                   form.GraphStep, form.GraphBitmap());
       tEnd = Clock::now();
       seen = io.resultSeen;
       tResult = io.resultAt;
       statusRepaints = 0;
     } else {
-      TimedIO io(form->UserIo(), variant == "nostatus" ? TimedIO::Repaint::Never
+      TimedIO io(form.UserIo(), variant == "nostatus" ? TimedIO::Repaint::Never
                                                         : TimedIO::Repaint::Throttled);
       t0 = Clock::now();
-      ::Datenlesen(form->ComPort1, form->Ring, io, form->GraphView(), form->Flight, form->Config.EepromKByte,
-                   form->GraphStep, form->GraphBitmap());
+      ::Datenlesen(form.ComPort1, form.Ring, io, form.GraphView(), form.Flight, form.Config.EepromKByte,
+                   form.GraphStep, form.GraphBitmap());
       tEnd = Clock::now();
       seen = io.resultSeen;
       tResult = io.resultAt;
@@ -253,8 +237,8 @@ int RunDownload(const Args& args) {
     }
     Pump(20);
     overflowBoxes = CountOverflowBoxes(session.ui);
-    got = form->Flight.LastSampleIndex + 1;
-    if (TableIsTheFlight(form->Flight, wantTable)) ++exact;
+    got = form.Flight.LastSampleIndex + 1;
+    if (TableIsTheFlight(form.Flight, wantTable)) ++exact;
     if (!seen || got != records) {
       allComplete = false;
       std::printf("  %-10s rep %d: %ld of %d records, result text %s, %d overflow boxes\n", label.c_str(),
@@ -277,8 +261,6 @@ int RunDownload(const Args& args) {
   if (sample) std::printf("  %-10s %d of %d downloads exact (table equal to the flight)\n", label.c_str(), exact, reps);
   std::printf("DATA download label=%s bytes=%d records=%ld ms=%.2f rate=%.1f complete=%d exact=%d reps=%d\n",
               label.c_str(), recordBytes, got, ms, rate, allComplete ? 1 : 0, exact, reps);
-  form.reset();
-  if (sim) sim->Stop();
   return allComplete ? 0 : 1;
 }
 

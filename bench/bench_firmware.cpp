@@ -15,28 +15,26 @@ int RunFirmware(const Args& args) {
   loggersim::SimOptions o;
   o.mode = loggersim::SimMode::Bootloader;
   o.baud = 0;
-  loggersim::LoggerSim sim(o, {}, {});
-  sim.Start();
-  const auto simStart = Clock::now();
-  session.WriteIni(sim.SlavePath());
+  loggersim::LoggerSim& sim = session.StartSim(o);
+  const auto simStart = Clock::now();  // its Start() and the settings file's write before
 
   loggersim::HexImage image;
   for (int i = 0; i < dataLines * 16; ++i) image[static_cast<uint32_t>(i)] = static_cast<uint8_t>(i * 37);
-  const std::string hex = session.Dir() + "/bench.hex";
+  const std::string hex = session.TempPath("bench.hex");
   if (!loggersim::WriteHexFile(image, hex)) {
     std::printf("firmware: cannot write %s\n", hex.c_str());
     return 1;
   }
   const int lines = dataLines + 1;  // and the end record
 
-  auto form = ShowWindow(session);
-  form->PageControl1->setCurrentIndex(1);
+  TForm1& form = ShowWindow(session);
+  form.PageControl1->setCurrentIndex(1);
   Pump(100);
   session.ui.fileAnswers.push_back(hex);
   session.ui.confirmAnswers.push_back(true);
 
   const auto t0 = Clock::now();
-  form->Button1Click();
+  form.Button1Click();
   const auto t1 = Clock::now();
   Pump(20);
 
@@ -82,8 +80,6 @@ int RunFirmware(const Args& args) {
   std::printf("  after the last line's start to the end      %9.1f ms\n", clickSim + total - lastByteAt);
   std::printf("DATA firmware lines=%d total=%.1f fixed=%.1f perline=%.3f spacing=%.3f\n", lines, total, fixed,
               perLine, spacing);
-  form.reset();
-  sim.Stop();
   return 0;
 }
 

@@ -12,9 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <algorithm>
 
 #include "app/application.h"
@@ -75,69 +72,21 @@ loggersim::SimFlight MakeFlight(int records, uint8_t flags1, uint8_t flags2) {
 }
 
 Session::Session() {
-  qputenv("XDG_CONFIG_HOME", dir_.path().toUtf8());
-  static_cast<MorvalaApplication*>(QCoreApplication::instance())->SetUserIO(&io);
-}
-
-Session::~Session() { static_cast<MorvalaApplication*>(QCoreApplication::instance())->SetUserIO(nullptr); }
-
-void Session::WriteIni(const std::string& port) {
-  QDir().mkpath(dir_.path() + "/morvala");
-  QFile f(dir_.path() + "/morvala/logger3.ini");
-  if (!f.open(QIODevice::WriteOnly)) {
-    std::fprintf(stderr, "cannot write the settings file\n");
+  onFailure = [](const std::string& what) {
+    std::fprintf(stderr, "%s\n", what.c_str());
     std::exit(2);
-  }
-  const std::string text = "[ComPort1]\r\nPort=" + port +
-                           "\r\nBaudRate=38400\r\nStopBits=2\r\nDataBits=8\r\nParity=None\r\n"
-                           "FlowControl=None\r\n";
-  f.write(text.data(), static_cast<qint64>(text.size()));
+  };
 }
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-namespace {
-
-// Sees the status bar's repaints; the read repaints it after every "<".
-class MarkWatcher : public QObject {
- public:
-  MarkWatcher(StatusBar* bar, std::function<void()> action) : bar_(bar), action_(std::move(action)) {
-    bar_->installEventFilter(this);
-  }
-  ~MarkWatcher() override { bar_->removeEventFilter(this); }
-
- protected:
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (!done_ && e->type() == QEvent::Paint && bar_->PanelText(1).contains(QLatin1Char('<'))) {
-      done_ = true;
-      if (action_) action_();
-    }
-    return false;
-  }
-
- private:
-  StatusBar* bar_;
-  std::function<void()> action_;
-  bool done_ = false;
-};
-
-}  // namespace
-
-std::unique_ptr<TForm1> ShowWindow(Session& session) {
-  auto form = std::make_unique<TForm1>(session.io);
-  form->show();
+TForm1& ShowWindow(Session& session) {
+  TForm1& form = session.CreateWindow();
   Pump(200);
   return form;
 }
 
-bool ReadConfiguration(TForm1& form, const std::function<void()>& powerOn) {
-  MarkWatcher w(form.StatusBar1, powerOn);
-  form.StartbuttonClick();  // what the button's click runs; also when it is disabled
-  return form.Flags.ConfigRead;
+bool ReadConfiguration(Session& session) {
+  session.SwitchOnWhenAsked([&] { session.form->StartbuttonClick(); });
+  return session.form->Flags.ConfigRead;
 }
 
 double Median(std::vector<double> v) {

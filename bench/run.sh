@@ -77,6 +77,17 @@ chmod 700 "$XDG_RUNTIME_DIR"
 quiet() { grep -v -e '^QStandardPaths' -e '^DATA '; }
 data() { grep '^DATA ' "$1" | tail -1; }
 field() { sed -n "s/.* $2=\([^ ]*\).*/\1/p" <<<"$1"; }
+# The simulator in its own process with the flight file $1 on the link $2, its output in
+# $3; sets simPid and returns once the link is there.
+startSim() {
+  "$build/loggersim" --fast --flight "$1" --link "$2" --announce-every 0 \
+    --power-on-delay 1500 --lifetime 120 >"$3" 2>&1 &
+  simPid=$!
+  for _ in $(seq 100); do
+    [ -e "$2" ] && break
+    sleep 0.05
+  done
+}
 
 echo "Morvala benchmarks  $(date -u +%Y-%m-%dT%H:%M:%SZ)  $(git -C "$src" rev-parse --short HEAD 2>/dev/null)"
 echo "build: $build ($(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt"))   platform: $platform"
@@ -205,13 +216,7 @@ if [ -x /usr/bin/time ]; then
   for kind in "0x01 0x00 30000" "0xFF 0x77 2800"; do
     set -- $kind
     "$bench" write-flight --records "$3" --flags1 "$1" --flags2 "$2" --out "$tmp/flight_$1.txt"
-    "$build/loggersim" --fast --flight "$tmp/flight_$1.txt" --link "$tmp/tty_$1" --announce-every 0 \
-      --power-on-delay 1500 --lifetime 120 >"$tmp/sim_$1.log" 2>&1 &
-    simPid=$!
-    for _ in $(seq 100); do
-      [ -e "$tmp/tty_$1" ] && break
-      sleep 0.05
-    done
+    startSim "$tmp/flight_$1.txt" "$tmp/tty_$1" "$tmp/sim_$1.log"
     /usr/bin/time -v -o "$tmp/time_$1.txt" "$bench" download --records "$3" --flags1 "$1" --flags2 "$2" \
       --variant window --reps 1 --queue 262142 --port "$tmp/tty_$1" --label "external" >"$tmp/mem_$1.txt" 2>&1
     kill "$simPid" 2>/dev/null
@@ -235,13 +240,7 @@ if [ -f "$tmp/flight_0x01.txt" ]; then
 echo "   With the program's own input queue (65536 bytes), a download sent in one burst by the"
 echo "   simulator in its own process (pty speed, no pacing; the overflow boxes count the"
 echo "   buffer warnings a user would have seen in the middle of the download):"
-"$build/loggersim" --fast --flight "$tmp/flight_0x01.txt" --link "$tmp/tty_burst" --announce-every 0 \
-  --power-on-delay 1500 --lifetime 120 >"$tmp/sim_burst.log" 2>&1 &
-simPid=$!
-for _ in $(seq 100); do
-  [ -e "$tmp/tty_burst" ] && break
-  sleep 0.05
-done
+startSim "$tmp/flight_0x01.txt" "$tmp/tty_burst" "$tmp/sim_burst.log"
 "$bench" download --records 30000 --flags1 0x01 --flags2 0x00 --variant window --reps 1 \
   --port "$tmp/tty_burst" --label "burst" 2>&1 | quiet
 kill "$simPid" 2>/dev/null

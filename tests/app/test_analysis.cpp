@@ -3,7 +3,6 @@
 // through "zum Anfang" and a configuration read, files opened and refused, the cursors by
 // mouse and keys, the statistics, the track files and the picture.
 #include <QAccessible>
-#include <QFile>
 #include <QListWidget>
 #include <QPainter>
 #include <QTableWidget>
@@ -18,9 +17,10 @@
 #include "app/flightchart.h"
 #include "app/trackview.h"
 #include "export/csvexport.h"
-#include "window_support.h"
+#include "tests/support/files.h"
+#include "tests/support/text.h"
+#include "tests/support/window_fixture.h"
 
-using namespace wt;
 using loggersim::SimFlight;
 using loggersim::SimRecord;
 
@@ -74,12 +74,6 @@ std::unique_ptr<FlightData> TableWith(int n, uint8_t flags1, uint8_t flags2, uin
   fd->ExportLastIndex = n - 1;
   fd->GradFilter();
   return fd;
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  QFile f(QString::fromStdString(path));
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(text.data(), static_cast<qint64>(text.size()));
 }
 
 class AnalysisTest : public WindowTest {
@@ -210,8 +204,7 @@ TEST_F(AnalysisTest, DownloadIsTakenIntoHandAndReadsBackFromItsCsvUnchanged) {
 
   // Saved as CSV and opened again: the same values in the analysis.
   const std::string csv = TempPath("flug.csv");
-  ui.fileAnswers.push_back(csv);
-  QTest::mouseClick(form->SaveButton, Qt::LeftButton);
+  Save(csv);
   const analysis::Flight downloaded = *inHand;
   Open(csv);
   EXPECT_TRUE(ui.boxes.empty());
@@ -255,8 +248,7 @@ TEST_F(AnalysisTest, MarkersOfTheDownloadGraphAreTheRangeWhereTheCursorsStart) {
   EXPECT_NE(img.pixel(inside, lane.bottom() - 1), img.pixel(outside, lane.bottom() - 1));
   // A file opened afterwards is not narrowed by the markers.
   const std::string csv = TempPath("m.csv");
-  ui.fileAnswers.push_back(csv);
-  QTest::mouseClick(form->SaveButton, Qt::LeftButton);
+  Save(csv);
   Open(csv);
   const int records = Page()->FlightInHand()->Count();
   QTest::mouseClick(form->PaintBox1, Qt::LeftButton, {}, QPoint(50, 60));
@@ -300,7 +292,7 @@ TEST_F(AnalysisTest, BrokenOrMissingFilesAreRefusedAndTheFlightInHandStays) {
   form->PageControl1->setCurrentIndex(2);
   auto fd = TableWith(5, 0x01, 0x00, 0, [](int i, SampleRecord& r) { r.b[1] = static_cast<uint8_t>(i); });
   const std::string good = TempPath("gut.csv");
-  WriteText(good, CsvOf(*fd));
+  ASSERT_TRUE(WriteFile(good, CsvOf(*fd)));
   Open(good);
   ASSERT_NE(Page()->FlightInHand(), nullptr);
   const analysis::Flight* kept = Page()->FlightInHand();
@@ -310,7 +302,7 @@ TEST_F(AnalysisTest, BrokenOrMissingFilesAreRefusedAndTheFlightInHandStays) {
   const auto lines = Split(text, "\r\n");
   std::string broken = lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\r\n" +
                        lines[3].substr(0, lines[3].size() - 2) + "\r\n";
-  WriteText(TempPath("kaputt.csv"), broken);
+  ASSERT_TRUE(WriteFile(TempPath("kaputt.csv"), broken));
   Open(TempPath("kaputt.csv"));
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].kind, BoxKind::Error);
@@ -343,7 +335,7 @@ TEST_F(AnalysisTest, CursorsFollowMouseAndKeysAndTheTableMeasuresBetweenThem) {
     r.b[1] = static_cast<uint8_t>(v);
     r.b[3] = static_cast<uint8_t>(i);
   });
-  WriteText(TempPath("flug.csv"), CsvOf(*fd));
+  ASSERT_TRUE(WriteFile(TempPath("flug.csv"), CsvOf(*fd)));
   Open(TempPath("flug.csv"));
   AnalysisWindow* w = Diagram();
   ASSERT_NE(w, nullptr);
@@ -476,7 +468,7 @@ TEST_F(AnalysisTest, AOneRecordSpikeStaysVisibleAtEveryZoom) {
   WindowWithoutLogger();
   const int n = 65536, spike = 40001;
   auto fd = TableWith(n, 0x20, 0x00, 0, [&](int i, SampleRecord& r) { r.b[7] = i == spike ? 250 : 10; });
-  WriteText(TempPath("spitze.csv"), CsvOf(*fd));
+  ASSERT_TRUE(WriteFile(TempPath("spitze.csv"), CsvOf(*fd)));
   Open(TempPath("spitze.csv"));
   AnalysisWindow* w = Diagram();
   ASSERT_NE(w, nullptr);
@@ -569,7 +561,7 @@ TEST_F(AnalysisTest, SmallestFlightsAndFlightsWithoutChannelsDrawAndMeasure) {
     r.b[1] = 77;
     r.b[18] = 5;  // a fix
   });
-  WriteText(TempPath("eins.csv"), CsvOf(*one));
+  ASSERT_TRUE(WriteFile(TempPath("eins.csv"), CsvOf(*one)));
   Open(TempPath("eins.csv"));
   AnalysisWindow* w = Diagram();
   ASSERT_NE(w, nullptr);
@@ -588,7 +580,7 @@ TEST_F(AnalysisTest, SmallestFlightsAndFlightsWithoutChannelsDrawAndMeasure) {
 
   // No channel recorded: no lanes, an empty table, a picture all the same.
   auto none = TableWith(10, 0x00, 0x00, 0, [](int, SampleRecord&) {});
-  WriteText(TempPath("leer.csv"), CsvOf(*none));
+  ASSERT_TRUE(WriteFile(TempPath("leer.csv"), CsvOf(*none)));
   Open(TempPath("leer.csv"));
   EXPECT_EQ(w->NoticeLabel->text().toStdString(), "Neuer Flug übernommen: Datei „leer.csv“, 10 Datensätze");
   EXPECT_TRUE(chart->ShownLanes().empty());

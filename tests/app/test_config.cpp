@@ -1,8 +1,8 @@
 // Reading, editing and writing the logger's configuration through the window, against
 // the simulated logger.
-#include "window_support.h"
+#include <QElapsedTimer>
 
-using namespace wt;
+#include "tests/support/window_fixture.h"
 
 namespace {
 
@@ -32,15 +32,13 @@ TEST_F(WindowTest, ReadShowsEveryFieldInItsControl) {
   c.flightNumber = 12345;
   c.eepromSize = 8;
   c.extraBytes = {9};
-  StartSim(QuickOptions(), c);
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions(), c);
 
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   EXPECT_EQ(form->StatusBar1->Color(), StatusColorSuccess);
   EXPECT_EQ(Panel(1), ReceivedText(c));
   EXPECT_EQ(Panel(0), "verbunden");
-  EXPECT_TRUE(WaitFor([&] { return sim->Acks() == 1; })) << sim->Acks();
+  EXPECT_TRUE(WaitFor([&] { return Sim().Acks() == 1; })) << Sim().Acks();
   EXPECT_EQ(form->Label1->text().toStdString(), "Daten: 300");
   EXPECT_EQ(form->FNLabel->text().toStdString(), "Flugnummer: 12345");
   EXPECT_EQ(form->EEPROMLabel->text().toStdString(), "EEPROM: 256kByte");
@@ -79,9 +77,7 @@ TEST_F(WindowTest, ReadShowsEveryFieldInItsControl) {
 TEST_F(WindowTest, ByteCountZeroClearsEveryControl) {
   loggersim::SimConfig c;
   c.countOverride = 0;
-  StartSim(QuickOptions(), c);
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions(), c);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   EXPECT_EQ(Panel(1), "Konfiguration empfangen : 0 ");
   for (QCheckBox* b : form->RecordBoxes()) EXPECT_FALSE(b->isChecked()) << b->objectName().toStdString();
@@ -103,18 +99,18 @@ TEST_F(WindowTest, ByteCountZeroClearsEveryControl) {
 TEST_F(WindowTest, PendingBytesAreDroppedAndTheNextAnnounceIsRead) {
   StartSim(QuickOptions());
   // The logger has announced before the user pressed the button.
-  for (int i = 0; i < 200 && sim->Announces() < 1; ++i) QTest::qSleep(10);
-  ASSERT_EQ(sim->Announces(), 1);
+  for (int i = 0; i < 200 && Sim().Announces() < 1; ++i) QTest::qSleep(10);
+  ASSERT_EQ(Sim().Announces(), 1);
   QTest::qSleep(50);
   CreateWindow();
   StatusWatcher w(form->StatusBar1);
-  w.At(2, [this] { sim->PowerOn(); });
+  w.At(2, [this] { Sim().PowerOn(); });
   QTest::mouseClick(form->Startbutton, Qt::LeftButton);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   // Had the stale message been taken, the first poll would have ended the wait.
   EXPECT_GE(w.maxMarks, 3);
-  EXPECT_EQ(sim->Announces(), 2);
-  EXPECT_TRUE(WaitFor([&] { return sim->Acks() == 1; })) << sim->Acks();
+  EXPECT_EQ(Sim().Announces(), 2);
+  EXPECT_TRUE(WaitFor([&] { return Sim().Acks() == 1; })) << Sim().Acks();
 }
 
 TEST_F(WindowTest, AnswerInThe41stPollComesTooLate) {
@@ -123,16 +119,16 @@ TEST_F(WindowTest, AnswerInThe41stPollComesTooLate) {
   StatusWatcher w(form->StatusBar1);
   // Switched on after the 39th poll: the announce comes while the 40th poll sleeps, so
   // the 41st poll is the first to find it.
-  w.At(39, [this] { sim->PowerOn(); });
+  w.At(39, [this] { Sim().PowerOn(); });
   QTest::mouseClick(form->Startbutton, Qt::LeftButton);
   EXPECT_EQ(w.maxMarks, 41);
-  EXPECT_EQ(sim->Announces(), 2);
+  EXPECT_EQ(Sim().Announces(), 2);
   EXPECT_EQ(Panel(1), "kein Logger gefunden - bitte alles prüfen und noch mal versuchen");
   EXPECT_EQ(form->StatusBar1->Color(), StatusColorFailure);
   EXPECT_TRUE(form->Flags.NoLoggerFound);
   EXPECT_FALSE(form->Flags.ConfigRead);
   Pump(200);
-  EXPECT_EQ(sim->Acks(), 0);
+  EXPECT_EQ(Sim().Acks(), 0);
   EXPECT_FALSE(form->GroupBox1->isVisible());
   EXPECT_TRUE(form->Startbutton->isEnabled());
   EXPECT_TRUE(ui.boxes.empty());
@@ -142,7 +138,7 @@ TEST_F(WindowTest, AnswerInThe40thPollStillCounts) {
   StartSim(QuickOptions());
   CreateWindow();
   StatusWatcher w(form->StatusBar1);
-  w.At(38, [this] { sim->PowerOn(); });  // found by the 40th poll
+  w.At(38, [this] { Sim().PowerOn(); });  // found by the 40th poll
   QTest::mouseClick(form->Startbutton, Qt::LeftButton);
   EXPECT_EQ(w.maxMarks, 40);
   EXPECT_TRUE(form->Flags.ConfigRead) << Panel(1);
@@ -162,21 +158,19 @@ TEST_F(WindowTest, SilentLoggerFailsAndASecondTryWorks) {
   ReadConfiguration();
   EXPECT_TRUE(form->Flags.ConfigRead) << Panel(1);
   EXPECT_EQ(form->StatusBar1->Color(), StatusColorSuccess);
-  EXPECT_TRUE(WaitFor([&] { return sim->Acks() == 1; })) << sim->Acks();
+  EXPECT_TRUE(WaitFor([&] { return Sim().Acks() == 1; })) << Sim().Acks();
 }
 
 TEST_F(WindowTest, CutShortMessageIsNotAConfiguration) {
   loggersim::SimOptions o = QuickOptions();
   o.faults.configStopAfter = 3 + 2 + 5;  // sync, lead byte, count and five of twelve bytes
-  StartSim(o);
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(o);
   EXPECT_EQ(Panel(1), "Konfiguration unvollständig empfangen - bitte noch mal versuchen");
   EXPECT_EQ(form->StatusBar1->Color(), StatusColorFailure);
   EXPECT_FALSE(form->Flags.ConfigRead);
   EXPECT_TRUE(form->Flags.NoLoggerFound);
   Pump(200);
-  EXPECT_EQ(CountByte(sim->Received(), 0x0F), 0);
+  EXPECT_EQ(CountByte(Sim().Received(), 0x0F), 0);
   EXPECT_FALSE(form->GroupBox1->isVisible());
   EXPECT_TRUE(form->Startbutton->isEnabled());
 }
@@ -194,7 +188,7 @@ TEST_F(WindowTest, NeverEndingStreamIsGivenUpAndTheWindowAnswersAfterwards) {
   EXPECT_EQ(Panel(1), "kein Logger gefunden - bitte alles prüfen und noch mal versuchen");
   EXPECT_FALSE(form->Flags.ConfigRead);
   Pump(200);
-  EXPECT_EQ(sim->Acks(), 0);
+  EXPECT_EQ(Sim().Acks(), 0);
   Pump(100);
   ASSERT_TRUE(ui.boxes.empty());
   QTest::mouseClick(form->ToolButton3, Qt::LeftButton);
@@ -262,9 +256,7 @@ TEST_F(WindowTest, EditingUpdatesTheRecordingTimeAndEnforcesTheRules) {
   c.teleFlags2 = 0x80;
   c.serialSensor = 0x80 | 12;
   c.eepromSize = 1;  // 32 kByte
-  StartSim(QuickOptions(), c);
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions(), c);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   ASSERT_FALSE(form->SchreibButton1->isVisible());
 
@@ -332,9 +324,7 @@ TEST_F(WindowTest, EditingUpdatesTheRecordingTimeAndEnforcesTheRules) {
 }
 
 TEST_F(WindowTest, NumberFieldsKeepTheirRangeWhileTyping) {
-  StartSim(QuickOptions());
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions());
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   ASSERT_FALSE(form->SchreibButton1->isVisible());
   auto type = [](MaskEdit3* edit, const char* keys) {
@@ -368,16 +358,14 @@ TEST_F(WindowTest, WriteWithSingleLogDeleteReadsBackTheNewConfiguration) {
   c.adc3Offset = 0;
   c.serialSensor = 12;  // MPX4100
   c.dataCount = 500;
-  StartSim(QuickOptions(), c);
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions(), c);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   ASSERT_EQ(form->Label1->text().toStdString(), "Daten: 500");
 
   form->RC1CheckBox->click();
   form->LRadioGroup->button(2)->click();
   ASSERT_TRUE(form->SchreibButton1->isVisible());
-  sim->ClearReceived();
+  Sim().ClearReceived();
 
   StatusWatcher w(form->StatusBar1);
   std::vector<bool> warteShown;
@@ -390,10 +378,10 @@ TEST_F(WindowTest, WriteWithSingleLogDeleteReadsBackTheNewConfiguration) {
   };
   QTest::mouseClick(form->SchreibButton1, Qt::LeftButton);
 
-  const auto msgs = sim->WriteMessages();
+  const auto msgs = Sim().WriteMessages();
   ASSERT_EQ(msgs.size(), 1u);
   EXPECT_EQ(msgs[0], (std::vector<uint8_t>{0x63, 0x01, 0x81, 49, 0, 0, 0x00, 0x80, 0, 12, 255}));
-  EXPECT_EQ(sim->Deletes(), 1);
+  EXPECT_EQ(Sim().Deletes(), 1);
   ASSERT_GE(markTimes.size(), 2u);
   for (bool shown : warteShown) EXPECT_TRUE(shown);
   EXPECT_GE(markTimes[1] - markTimes[0], 750);  // polls of 800 ms while deleting
@@ -403,13 +391,13 @@ TEST_F(WindowTest, WriteWithSingleLogDeleteReadsBackTheNewConfiguration) {
   // The read-back shows what the logger now reports, and the delete is not repeated.
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   EXPECT_EQ(form->StatusBar1->Color(), StatusColorSuccess);
-  EXPECT_EQ(Panel(1), ReceivedText(sim->CurrentConfig()));
-  EXPECT_EQ(form->Label1->text().toStdString(), "Daten: " + std::to_string(sim->CurrentConfig().dataCount));
+  EXPECT_EQ(Panel(1), ReceivedText(Sim().CurrentConfig()));
+  EXPECT_EQ(form->Label1->text().toStdString(), "Daten: " + std::to_string(Sim().CurrentConfig().dataCount));
   EXPECT_TRUE(form->RC1CheckBox->isChecked());
   EXPECT_EQ(form->LRadioGroup->ItemIndex(), 0);
   EXPECT_FALSE(form->SchreibButton1->isVisible());
   EXPECT_FALSE(form->LoggerButton->isVisible());
   EXPECT_FALSE(form->Startbutton->isVisible());
-  EXPECT_TRUE(WaitFor([&] { return sim->Acks() == 2; })) << sim->Acks() << " acks, 0x0F received after the write: " << CountByte(sim->Received(), 0x0F) << " of " << sim->Received().size();
+  EXPECT_TRUE(WaitFor([&] { return Sim().Acks() == 2; })) << Sim().Acks() << " acks, 0x0F received after the write: " << CountByte(Sim().Received(), 0x0F) << " of " << Sim().Received().size();
   EXPECT_TRUE(ui.boxes.empty());
 }

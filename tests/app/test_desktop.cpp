@@ -3,19 +3,20 @@
 // failed delete, the messages of a port that refuses its settings and of a print that
 // cannot start, and the results as a screen reader reads them.
 #include <QAccessible>
-#include <cmath>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QTabBar>
+#include <cmath>
 
 #include "app/accessibility.h"
 #include "app/printing.h"
-#include "tests/app_ui/modal_support.h"
-#include "window_support.h"
-
-using namespace wt;
+#include "tests/support/modal.h"
+#include "tests/support/text.h"
+#include "tests/support/window_fixture.h"
 
 namespace {
 
@@ -87,14 +88,10 @@ TEST_F(WindowTest, DownloadWithoutRecordsShowsThePreparedGraph) {
   loggersim::SimOptions o = QuickOptions();
   o.baud = 0;
   o.faults.recordsStopAfter = 0;
-  StartSim(o, loggersim::ConfigForFlight(f), f);
+  StartSim(o, f);
   CreateWindow();
   const QImage before = form->PaintBox1->Surface().copy();
-  {
-    StatusWatcher w(form->StatusBar1);
-    PowerOnAtFirstMark(w);
-    QTest::mouseClick(form->LoggerButton, Qt::LeftButton);
-  }
+  DownloadData();
   ASSERT_EQ(CountBoxes(BoxKind::Information, "keine Daten empfangen !!!"), 1);
   EXPECT_EQ(Panel(1), "-1 Datenblöcke gelesen - Datei nun speichern");
   EXPECT_TRUE(form->PaintBox1->isVisible());
@@ -116,9 +113,7 @@ TEST_F(WindowTest, PortFailureInTheDeleteWaitClearsTheNotice) {
   c.serialSensor = 12;
   loggersim::SimOptions o = QuickOptions();
   o.deleteMs = 20000;  // the logger never answers within the test
-  StartSim(o, c);
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(o, c);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   form->LRadioGroup->button(2)->click();  // "löschen SingleLog"
   ASSERT_TRUE(form->SchreibButton1->isVisible());
@@ -127,7 +122,7 @@ TEST_F(WindowTest, PortFailureInTheDeleteWaitClearsTheNotice) {
   StatusWatcher w(form->StatusBar1);
   w.At(1, [&] {
     noticeDuringWait = form->WarteLabel->isVisible() && form->Flags.DeleteInProgress;
-    sim->Stop();  // cable pulled
+    Sim().Stop();  // cable pulled
   });
   QTest::mouseClick(form->SchreibButton1, Qt::LeftButton);
 
@@ -146,9 +141,7 @@ TEST_F(WindowTest, PortFailureInTheDeleteWaitClearsTheNotice) {
 // that does not exist while the old one is open): the hint names that port and does not
 // send the user to the settings folder.
 TEST_F(WindowTest, SettingsThePortRefusesAreReportedWithThePort) {
-  StartSim(QuickOptions());
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions());
   ASSERT_TRUE(form->ComPort1.Connected());
   const std::string missing = TempPath("kein-geraet");
   WriteIni(missing);
@@ -169,13 +162,13 @@ TEST_F(WindowTest, PrintKeepsThePrinterAndReportsAPrintThatCannotStart) {
   CreateWindow();
   std::vector<QPrinter*> printers;
   int copiesSeen = 0;
-  const QString pdf = dir.filePath("fenster.pdf");
+  const QString pdf = QString::fromStdString(TempPath("fenster.pdf"));
   SetPrintDialogStandIn([&](QPrinter& p) {
     printers.push_back(&p);
     copiesSeen = p.copyCount();
     p.setCopyCount(2);  // the user's choice in the dialog
     p.setOutputFormat(QPrinter::PdfFormat);
-    p.setOutputFileName(printers.size() == 1 ? pdf : dir.filePath("fehlt/fenster.pdf"));
+    p.setOutputFileName(printers.size() == 1 ? pdf : QString::fromStdString(TempPath("fehlt/fenster.pdf")));
     return true;
   });
   QTest::mouseClick(form->ToolButton1, Qt::LeftButton);
@@ -188,7 +181,7 @@ TEST_F(WindowTest, PrintKeepsThePrinterAndReportsAPrintThatCannotStart) {
   EXPECT_EQ(copiesSeen, 2);
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].kind, BoxKind::Error);
-  EXPECT_EQ(ui.boxes[0].text, "Die Datei " + dir.filePath("fehlt/fenster.pdf").toStdString() +
+  EXPECT_EQ(ui.boxes[0].text, "Die Datei " + TempPath("fehlt/fenster.pdf") +
                                   " kann nicht geschrieben werden.\rDrucken nicht möglich");
 }
 

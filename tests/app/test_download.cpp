@@ -2,9 +2,10 @@
 // CSV, compared with a file computed here from the flight the simulator was given.
 #include <cmath>
 
-#include "window_support.h"
+#include "tests/support/files.h"
+#include "tests/support/text.h"
+#include "tests/support/window_fixture.h"
 
-using namespace wt;
 using loggersim::SimFlight;
 using loggersim::SimRecord;
 
@@ -95,18 +96,15 @@ class DownloadTest : public WindowTest {
     loggersim::SimOptions o = QuickOptions();
     o.baud = 0;
     o.faults = faults;
-    StartSim(o, loggersim::ConfigForFlight(f), f);
+    StartSim(o, f);
     CreateWindow();
-    StatusWatcher w(form->StatusBar1);
-    PowerOnAtFirstMark(w);
     // No configuration read yet: the download button reads it first.
-    QTest::mouseClick(form->LoggerButton, Qt::LeftButton);
+    DownloadData();
   }
-  std::string Save(const std::string& name) {
-    const std::string path = TempPath(name);
-    ui.fileAnswers.push_back(path);
-    QTest::mouseClick(form->SaveButton, Qt::LeftButton);
-    return ReadFile(path);
+  // The CSV as saved under this name.
+  std::string SavedCsv(const std::string& name) {
+    Save(TempPath(name));
+    return ReadFile(TempPath(name));
   }
   SimFlight flight;
 };
@@ -117,7 +115,7 @@ TEST_F(DownloadTest, FullFlightIsSavedByteForByte) {
   const int n = 40;
   Download(FullFlight(n));
   EXPECT_TRUE(form->Flags.ConfigRead);
-  EXPECT_EQ(sim->Downloads(), 1);
+  EXPECT_EQ(Sim().Downloads(), 1);
   EXPECT_EQ(Panel(0), std::to_string(n));
   EXPECT_EQ(Panel(1), std::to_string(n - 1) + " Datenblöcke gelesen - Datei nun speichern");
   EXPECT_EQ(form->StatusBar1->Color(), StatusColorSuccess);
@@ -128,7 +126,7 @@ TEST_F(DownloadTest, FullFlightIsSavedByteForByte) {
   EXPECT_FALSE(form->GroupBox1->isVisible());
   EXPECT_TRUE(ui.boxes.empty());
 
-  const std::string csv = Save("flight.csv");
+  const std::string csv = SavedCsv("flight.csv");
   ASSERT_EQ(ui.fileRequests.size(), 1u);
   EXPECT_TRUE(ui.fileRequests[0].save);
   EXPECT_EQ(csv, ExpectedCsv(flight, n, 0, n - 1));
@@ -153,7 +151,7 @@ TEST_F(DownloadTest, MarkersNarrowTheExportAndResetLeavesOneRecord) {
   const QImage& img = form->PaintBox1->Surface();
   EXPECT_NE(img.pixel(50, 130), img.pixel(200, 130));
 
-  const std::string narrowed = Save("part.csv");
+  const std::string narrowed = SavedCsv("part.csv");
   std::string expected = ExpectedCsv(flight, n, index(100), index(300));
   EXPECT_EQ(narrowed, expected);
   EXPECT_EQ(Split(narrowed, "\r\n").size(), static_cast<size_t>(index(300) - index(100) + 1 + 3));
@@ -164,7 +162,7 @@ TEST_F(DownloadTest, MarkersNarrowTheExportAndResetLeavesOneRecord) {
   EXPECT_TRUE(form->Startbutton->isVisible());
   EXPECT_TRUE(form->LoggerButton->isVisible());
   EXPECT_TRUE(form->SaveButton->isEnabled());
-  const std::string one = Save("one.csv");
+  const std::string one = SavedCsv("one.csv");
   EXPECT_EQ(one, ExpectedCsv(flight, 1, 0, 0));
 }
 
@@ -184,7 +182,7 @@ TEST_F(DownloadTest, StreamCutShortInsideARecordKeepsItWithZeros) {
   EXPECT_EQ(((cut.b[2] >> 2) & 3) * 256 + cut.b[4], sent.adc[1]);
   for (int k = 5; k <= 22; ++k) EXPECT_EQ(cut.b[k], 0) << "byte " << k;
   // The records before it are whole.
-  const std::string csv = Save("cut.csv");
+  const std::string csv = SavedCsv("cut.csv");
   const auto lines = Split(csv, "\r\n");
   ASSERT_EQ(lines.size(), 2u + 11u + 1u);
   const auto whole = Split(ExpectedCsv(f, 11, 0, 9), "\r\n");
@@ -196,7 +194,7 @@ TEST_F(DownloadTest, NoStartMarkerMeansNoData) {
   loggersim::SimFaults faults;
   faults.downloadStopAfter = 5;  // sync bytes only
   Download(FullFlight(20), faults);
-  EXPECT_EQ(sim->Downloads(), 1);
+  EXPECT_EQ(Sim().Downloads(), 1);
   EXPECT_EQ(CountBoxes(BoxKind::Information, "keine Daten empfangen !!!"), 1);
   EXPECT_EQ(ui.boxes.size(), 1u);
   EXPECT_FALSE(form->Startbutton->isVisible());
@@ -213,5 +211,5 @@ TEST_F(DownloadTest, FewerThanSixRecordsAreKeptWithoutAGraph) {
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].text, "keine Daten empfangen !!!");
   EXPECT_TRUE(form->SaveButton->isEnabled());
-  EXPECT_EQ(Save("five.csv"), ExpectedCsv(flight, 5, 0, 4));
+  EXPECT_EQ(SavedCsv("five.csv"), ExpectedCsv(flight, 5, 0, 4));
 }

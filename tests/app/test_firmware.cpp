@@ -1,7 +1,7 @@
 // Burning a HEX file through the "Firmwareupdate" tab into the simulated bootloader.
-#include "window_support.h"
-
-using namespace wt;
+#include "tests/support/files.h"
+#include "tests/support/text.h"
+#include "tests/support/window_fixture.h"
 
 namespace {
 
@@ -78,10 +78,10 @@ TEST_F(FirmwareTest, SampleFileIsBurnedLineByLine) {
   loggersim::HexImage image;
   std::string error;
   ASSERT_TRUE(loggersim::ParseHexFile(kSample, image, &error)) << error;
-  EXPECT_TRUE(sim->Finished());
-  EXPECT_EQ(sim->ProgrammedImage(), image);
-  EXPECT_EQ(sim->Triggers(), 1);
-  EXPECT_TRUE(sim->BadRecords().empty());
+  EXPECT_TRUE(Sim().Finished());
+  EXPECT_EQ(Sim().ProgrammedImage(), image);
+  EXPECT_EQ(Sim().Triggers(), 1);
+  EXPECT_TRUE(Sim().BadRecords().empty());
 }
 
 TEST_F(FirmwareTest, ReadyOnlyOnTheSecondTrigger) {
@@ -94,10 +94,10 @@ TEST_F(FirmwareTest, ReadyOnlyOnTheSecondTrigger) {
   EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("Antwort:", 0) == 0; }),
             2);
   EXPECT_EQ(LogCount("Antwort:r"), 1);
-  EXPECT_EQ(sim->Triggers(), 2);
+  EXPECT_EQ(Sim().Triggers(), 2);
   ASSERT_FALSE(ui.boxes.empty());
   EXPECT_EQ(ui.boxes.back().text, "neue Firmware erfolgreich gebrannt");
-  EXPECT_TRUE(sim->Finished());
+  EXPECT_TRUE(Sim().Finished());
 }
 
 TEST_F(FirmwareTest, SilentBootloaderIsReportedWithoutBurnError) {
@@ -111,8 +111,8 @@ TEST_F(FirmwareTest, SilentBootloaderIsReportedWithoutBurnError) {
   EXPECT_EQ(LogCount("sende HEX-File zum Logger"), 0);
   EXPECT_EQ(CountBoxes(BoxKind::Error, "Bootloader meldet sich nicht\rFirmwareupdate nicht möglich"), 1);
   EXPECT_EQ(CountBoxes(BoxKind::Error, "BRENNFEHLER"), 0);
-  EXPECT_EQ(sim->Triggers(), 3);
-  EXPECT_TRUE(sim->ProgrammedRecords().empty());
+  EXPECT_EQ(Sim().Triggers(), 3);
+  EXPECT_TRUE(Sim().ProgrammedRecords().empty());
   EXPECT_EQ(form->ComPort1.Timeouts().ReadTotalConstant(), 20);
   EXPECT_FALSE(form->Memo1->isVisible());
 }
@@ -126,17 +126,13 @@ TEST_F(FirmwareTest, BrokenFileIsRefusedBeforeAnythingIsSent) {
   std::string broken;
   for (size_t i = 0; i + 1 < lines.size(); ++i) broken += lines[i] + "\n";
   const std::string path = TempPath("broken.hex");
-  {
-    QFile f(QString::fromStdString(path));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(broken.data(), static_cast<qint64>(broken.size()));
-  }
+  ASSERT_TRUE(WriteFile(path, broken));
   Burn(path);
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].kind, BoxKind::Error);
   EXPECT_EQ(ui.boxes[0].text, "Zeile 4 ist kein gültiger HEX-Datensatz\rFirmwareupdate nicht möglich");
-  EXPECT_EQ(sim->Triggers(), 0);
-  EXPECT_TRUE(sim->Received().empty());
+  EXPECT_EQ(Sim().Triggers(), 0);
+  EXPECT_TRUE(Sim().Received().empty());
   EXPECT_FALSE(form->Memo1->isVisible());
   EXPECT_FALSE(form->ProgressBar1->isVisible());
   EXPECT_EQ(form->ComPort1.Timeouts().ReadTotalConstant(), 20);
@@ -146,16 +142,12 @@ TEST_F(FirmwareTest, EditorLeftoversAreNotSentAndHugeFilesAreRefused) {
   StartBootloader();
   // A file over 4 MiB: a German box, nothing else.
   const std::string huge = TempPath("riesig.hex");
-  {
-    QFile f(QString::fromStdString(huge));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(4 * 1024 * 1024 + 1, '\n'));
-  }
+  ASSERT_TRUE(WriteFile(huge, std::string(4 * 1024 * 1024 + 1, '\n')));
   Burn(huge);
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].kind, BoxKind::Error);
   EXPECT_EQ(ui.boxes[0].text, "Die Datei ist größer als 4 MiB\rFirmwareupdate nicht möglich");
-  EXPECT_EQ(sim->Triggers(), 0);
+  EXPECT_EQ(Sim().Triggers(), 0);
   EXPECT_FALSE(form->Memo1->isVisible());
   ui.boxes.clear();
 
@@ -164,11 +156,7 @@ TEST_F(FirmwareTest, EditorLeftoversAreNotSentAndHugeFilesAreRefused) {
   std::string text = "\xEF\xBB\xBF";
   for (size_t i = 0; i + 1 < fileLines.size(); ++i) text += fileLines[i] + "\t \r\n";
   const std::string edited = TempPath("editor.hex");
-  {
-    QFile f(QString::fromStdString(edited));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text.data(), static_cast<qint64>(text.size()));
-  }
+  ASSERT_TRUE(WriteFile(edited, text));
   Burn(edited);
   ASSERT_FALSE(ui.boxes.empty());
   EXPECT_EQ(ui.boxes.back().text, "neue Firmware erfolgreich gebrannt");
@@ -176,6 +164,6 @@ TEST_F(FirmwareTest, EditorLeftoversAreNotSentAndHugeFilesAreRefused) {
   ASSERT_GT(log.size(), 8u);
   EXPECT_EQ(log[7], fileLines[0]);
   EXPECT_EQ(log[9], fileLines[1]);
-  EXPECT_TRUE(sim->Finished());
-  EXPECT_TRUE(sim->BadRecords().empty());
+  EXPECT_TRUE(Sim().Finished());
+  EXPECT_TRUE(Sim().BadRecords().empty());
 }

@@ -1,8 +1,10 @@
 // Start-up, the reset state, "zum Anfang", the tab switch, the About box and an error
 // that leaves a handler, all through the window as the user meets it.
-#include "window_support.h"
+#include <QFile>
 
-using namespace wt;
+#include "tests/support/files.h"
+#include "tests/support/text.h"
+#include "tests/support/window_fixture.h"
 
 namespace {
 
@@ -54,10 +56,7 @@ TEST_F(WindowTest, SettingsFileWith110BaudCountsAsMissing) {
   WriteIni("/dev/null");
   std::string ini = ReadFile(IniPath());
   ini.replace(ini.find("38400"), 5, "110");
-  QFile f(QString::fromStdString(IniPath()));
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(ini.data(), static_cast<qint64>(ini.size()));
-  f.close();
+  ASSERT_TRUE(WriteFile(IniPath(), ini));
   int shown = 0;
   TComSetupFrm::ExecHook() = [&](TComSetupFrm& frm) {
     ++shown;
@@ -114,9 +113,7 @@ TEST_F(WindowTest, PortThatDoesNotExistGivesOneErrorBoxAndTheWindowGoesOn) {
 }
 
 TEST_F(WindowTest, ResetAfterAReadClosesThePortAndTabSwitchResetsWithoutClosing) {
-  StartSim(QuickOptions());
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions());
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   EXPECT_TRUE(form->ResetButton1->isVisible());
   EXPECT_FALSE(form->Startbutton->isEnabled());
@@ -143,13 +140,11 @@ TEST_F(WindowTest, ResetAfterAReadClosesThePortAndTabSwitchResetsWithoutClosing)
 // event thread and ComPort1RxChar on the window's thread; Empfang then hands it out in
 // order, and times out once the ring and the line are empty.
 TEST_F(WindowTest, BytesArrivingWhileIdleLandInTheRingInOrder) {
-  StartSim(QuickOptions());
-  CreateWindow();
-  ReadConfiguration();
+  ReadNewLogger(QuickOptions());
   ASSERT_TRUE(form->ComPort1.Connected());
   const int32_t before = form->Ring.Unread();
-  const std::vector<uint8_t> announce = loggersim::BuildAnnounce(sim->CurrentConfig());
-  sim->PowerOn();
+  const std::vector<uint8_t> announce = loggersim::BuildAnnounce(Sim().CurrentConfig());
+  Sim().PowerOn();
   ASSERT_TRUE(WaitFor([&] {
     return form->Ring.Unread() - before >= static_cast<int32_t>(announce.size());
   })) << "ring holds " << form->Ring.Unread() - before;

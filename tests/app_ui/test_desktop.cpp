@@ -22,7 +22,8 @@
 #include "app/qtuserio.h"
 #include "app/widgets.h"
 #include "export/csvexport.h"
-#include "tests/app_ui/modal_support.h"
+#include "tests/support/modal.h"
+#include "tests/support/window_session.h"
 
 namespace {
 
@@ -303,12 +304,7 @@ TEST_F(Accessibility, RunningCountIsAnnouncedAFewTimesASecondAndEndsRight) {
   // Without a following result, the last count goes out once the event loop runs.
   heard.clear();
   for (int n = 1; n <= 50; ++n) sb->SetPanelText(0, QString::number(n));
-  QElapsedTimer wait;
-  wait.start();
-  while (wait.elapsed() < 2000 && (heard.empty() || heard.back().name != "50")) {
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-    QTest::qSleep(5);
-  }
+  WaitFor([&] { return !heard.empty() && heard.back().name == "50"; }, 2000);
   ASSERT_FALSE(heard.empty());
   EXPECT_EQ(heard.back().name, QString("50"));
 }

@@ -8,7 +8,6 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -20,6 +19,8 @@
 #include "app/form1base.h"
 #include "app/printing.h"
 #include "app/qtuserio.h"
+#include "tests/support/modal.h"
+#include "tests/support/window_session.h"
 #include "tests/support/window_userio.h"
 #include "serial/comport.h"
 #include "serial/mainsync.h"
@@ -100,48 +101,39 @@ TEST(BoxTextTest, LoneCarriageReturnBreaksTheLine) {
   EXPECT_EQ(QtUserIO::BoxText("Bestätigung"), QString("Bestätigung"));
 }
 
-// Without the hook a real modal box appears; it is read and answered from a timer.
+// Without the hook a real modal box appears; it is read and answered as it comes up.
 TEST(RealBoxTest, ConfirmShowsGermanTitleAndButtons) {
   QString title, text;
   QStringList buttons;
-  int tries = 0;
-  std::function<void()> look = [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box) {
-      if (++tries < 200) QTimer::singleShot(10, look);
-      return;
-    }
-    title = box->windowTitle();
-    text = box->text();
-    QAbstractButton* no = nullptr;
-    for (QAbstractButton* b : box->buttons()) {
-      buttons << b->text();
-      if (b->text() == "&Abbrechen") no = b;
-    }
-    if (no) no->click(); else box->reject();
-  };
-  QTimer::singleShot(10, look);
-  const bool answer = QtUserIO::ConfirmBox(nullptr, "Logger einschalten\rund OK");
-  EXPECT_FALSE(answer);
+  {
+    modal::Answerer answer([&](QWidget* w) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      if (!box) return;
+      title = box->windowTitle();
+      text = box->text();
+      QAbstractButton* no = nullptr;
+      for (QAbstractButton* b : box->buttons()) {
+        buttons << b->text();
+        if (b->text() == "&Abbrechen") no = b;
+      }
+      if (no) no->click(); else box->reject();
+    });
+    EXPECT_FALSE(QtUserIO::ConfirmBox(nullptr, "Logger einschalten\rund OK"));
+  }
   EXPECT_EQ(title, QString("Bestätigung"));
   EXPECT_EQ(text, QString("Logger einschalten\nund OK"));
   EXPECT_TRUE(buttons.contains("&Ja"));
   EXPECT_TRUE(buttons.contains("&Abbrechen"));
   EXPECT_EQ(buttons.size(), 2);
 
-  tries = 0;
   buttons.clear();
-  look = [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box) {
-      if (++tries < 200) QTimer::singleShot(10, look);
-      return;
-    }
+  modal::Answerer answer([&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (!box) return;
     title = box->windowTitle();
     for (QAbstractButton* b : box->buttons()) buttons << b->text();
     box->buttons().first()->click();
-  };
-  QTimer::singleShot(10, look);
+  });
   QtUserIO::ShowBox(nullptr, BoxKind::Warning, "kein Logger");
   EXPECT_EQ(title, QString("Warnung"));
   EXPECT_EQ(buttons, QStringList{"OK"});
@@ -214,10 +206,7 @@ TEST(MainThreadWakeTest, WorkOfAnotherThreadRunsInTheEventLoop) {
     });
     finished = true;
   });
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!finished && std::chrono::steady_clock::now() < deadline)
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  if (!finished) MainThreadSync::Instance().CancelAll();
+  if (!WaitFor([&] { return finished.load(); }, 5000)) MainThreadSync::Instance().CancelAll();
   worker.join();
   EXPECT_TRUE(ran);
   EXPECT_TRUE(onMain);

@@ -1,14 +1,12 @@
 // The window tests need an application object; it is the program's own, so that the
 // error handling of escaped exceptions is the one under test.
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 
 #include "app/application.h"
+#include "tests/support/testmain.h"
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   MorvalaApplication app(argc, argv);
-  testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  return RunAllTests(argc, argv);
 }

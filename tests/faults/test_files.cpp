@@ -3,9 +3,10 @@
 // the existing file keeps its content, and the next try at a good place works.
 #include <sys/resource.h>
 
-#include "fault_support.h"
+#include <QDir>
+#include <fstream>
 
-using namespace faults;
+#include "fault_support.h"
 
 namespace {
 
@@ -19,9 +20,7 @@ class FileFaultTest : public FaultTest {
  protected:
   // A window with a downloaded flight of n records.
   void Downloaded(size_t n) {
-    StartSim(Options(), ShortFlight(n));
-    CreateWindow();
-    Click(form->Startbutton);
+    ReadAnnouncingLogger(AnnouncingOptions(), ShortFlight(n));
     ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
     Click(form->LoggerButton);
     ASSERT_EQ(form->Flight.LastSampleIndex, static_cast<int>(n) - 1) << Panel(1);
@@ -44,7 +43,7 @@ class FileFaultTest : public FaultTest {
 };
 
 TEST_F(FileFaultTest, SettingsFolderThatIsAFileGivesAnErrorAndTheWindowGoesOn) {
-  WriteFile(dir.path().toStdString() + "/morvala", "not a folder\n");
+  WriteFile(TempPath("morvala"), "not a folder\n");
   int shown = 0;
   TComSetupFrm::ExecHook() = [&](TComSetupFrm& frm) {
     ++shown;
@@ -60,7 +59,7 @@ TEST_F(FileFaultTest, SettingsFolderThatIsAFileGivesAnErrorAndTheWindowGoesOn) {
   ASSERT_FALSE(ui.boxes.empty());
   EXPECT_EQ(ui.boxes.back().kind, BoxKind::Error);
   EXPECT_TRUE(LooksGerman(ui.boxes.back().text)) << ui.boxes.back().text;
-  EXPECT_EQ(ReadFile(dir.path().toStdString() + "/morvala"), "not a folder\n");
+  EXPECT_EQ(ReadFile(TempPath("morvala")), "not a folder\n");
   // The window answers: About, and the setup button once more.
   const size_t before = ui.boxes.size();
   Click(form->ToolButton3);
@@ -74,10 +73,10 @@ TEST_F(FileFaultTest, SettingsFolderThatIsAFileGivesAnErrorAndTheWindowGoesOn) {
 }
 
 TEST_F(FileFaultTest, ReadOnlySettingsFolderKeepsTheSettingsFile) {
-  const std::string folder = dir.path().toStdString() + "/morvala";
+  const std::string folder = TempPath("morvala");
   TmpMount mount(folder, "size=64k");
   REQUIRE_MOUNT(mount);
-  StartSim(Options());
+  StartSim(AnnouncingOptions(), DefaultFlight());
   const std::string before = ReadFile(IniPath());
   ASSERT_FALSE(before.empty());
   ASSERT_TRUE(mount.RemountReadOnly());

@@ -1,16 +1,14 @@
 // The logger's line goes dead in the middle of each exchange: the configuration, the
 // download and the firmware transfer. The window reports it, keeps what arrived, and
 // the next action works.
+#include <QElapsedTimer>
+
 #include "fault_support.h"
 
-using namespace faults;
-
 TEST_F(FaultTest, HangUpInTheConfigurationIsReportedAndTheNextReadWorks) {
-  loggersim::SimOptions o = Options();
+  loggersim::SimOptions o = AnnouncingOptions();
   o.faults.hangupAt = 3 + 2 + 5;  // sync, lead byte, count and five configuration bytes
-  StartSim(o);
-  CreateWindow();
-  Click(form->Startbutton);
+  ReadAnnouncingLogger(o, DefaultFlight());
   EXPECT_FALSE(form->Flags.ConfigRead);
   ExpectGermanReport();
   EXPECT_EQ(Sim().Acks(), 0);  // a message cut short is not acknowledged
@@ -23,11 +21,9 @@ TEST_F(FaultTest, HangUpInTheDownloadKeepsTheRecordsAndTheyCanBeSaved) {
   const loggersim::SimFlight flight = ShortFlight(400);
   const int recordSize = flight.RecordSize();
   const int fullRecords = 100;
-  loggersim::SimOptions o = Options();
+  loggersim::SimOptions o = AnnouncingOptions();
   o.faults.hangupInDownloadAt = o.downloadSyncCount + 1 + 23 + fullRecords * recordSize + 3;
-  StartSim(o, flight);
-  CreateWindow();
-  Click(form->Startbutton);
+  ReadAnnouncingLogger(o, flight);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   Click(form->LoggerButton);
   ASSERT_TRUE(Sim().HungUp());
@@ -51,10 +47,10 @@ TEST_F(FaultTest, HangUpInTheDownloadKeepsTheRecordsAndTheyCanBeSaved) {
 
 TEST_F(FaultTest, HangUpInTheFirmwareTransferEndsWithBurnErrorAndASecondUpdateWorks) {
   const std::string hex = std::string(MORVALA_SOURCE_DIR) + "/data/sample_firmware_crlf.hex";
-  loggersim::SimOptions o = Options();
+  loggersim::SimOptions o = AnnouncingOptions();
   o.mode = loggersim::SimMode::Bootloader;
   o.faults.hangupAt = 1 + 20;  // "r" and twenty "."
-  StartSim(o);
+  StartSim(o, DefaultFlight());
   CreateWindow();
   form->PageControl1->setCurrentIndex(1);
   ui.fileAnswers.push_back(hex);
@@ -73,9 +69,9 @@ TEST_F(FaultTest, HangUpInTheFirmwareTransferEndsWithBurnErrorAndASecondUpdateWo
   EXPECT_FALSE(form->ProgressBar1->isVisible());
 
   // A bootloader on a new line: the same file goes through.
-  loggersim::SimOptions good = Options();
+  loggersim::SimOptions good = AnnouncingOptions();
   good.mode = loggersim::SimMode::Bootloader;
-  StartSim(good);
+  StartSim(good, DefaultFlight());
   form->PageControl1->setCurrentIndex(0);
   form->ResetButton1Click();
   form->PageControl1->setCurrentIndex(1);

@@ -5,9 +5,9 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 
-#include "fault_support.h"
+#include <QElapsedTimer>
 
-using namespace faults;
+#include "fault_support.h"
 
 namespace {
 
@@ -22,11 +22,9 @@ std::string ReceivedText(const loggersim::SimConfig& c, size_t bytes) {
 
 TEST_F(FaultTest, GarbageBeforeEveryMessageIsSkipped) {
   const loggersim::SimFlight flight = ShortFlight(200);
-  loggersim::SimOptions o = Options();
+  loggersim::SimOptions o = AnnouncingOptions();
   o.faults.garbageBefore = 7;
-  StartSim(o, flight);
-  CreateWindow();
-  Click(form->Startbutton);
+  ReadAnnouncingLogger(o, flight);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   const loggersim::SimConfig c = Sim().CurrentConfig();
   EXPECT_EQ(Panel(1), ReceivedText(c, c.Bytes().size()));
@@ -46,10 +44,10 @@ TEST_F(FaultTest, GarbageBeforeEveryMessageIsSkipped) {
 }
 
 TEST_F(FaultTest, GarbageInsideTheConfigurationKeepsWhatCameBeforeIt) {
-  loggersim::SimOptions o = Options();
+  loggersim::SimOptions o = AnnouncingOptions();
   o.faults.garbageInsideAt = 3 + 2 + 4;  // after the fourth configuration byte
   o.faults.garbageInsideCount = 5;
-  StartSim(o);
+  StartSim(o, DefaultFlight());
   CreateWindow();
   QElapsedTimer t;
   t.start();
@@ -67,12 +65,10 @@ TEST_F(FaultTest, GarbageInsideTheConfigurationKeepsWhatCameBeforeIt) {
 TEST_F(FaultTest, GarbageInsideTheDownloadKeepsTheRecordsBeforeIt) {
   const loggersim::SimFlight flight = ShortFlight(200);
   const int intact = 50;
-  loggersim::SimOptions o = Options();
+  loggersim::SimOptions o = AnnouncingOptions();
   o.faults.garbageInsideAt = o.downloadSyncCount + 1 + 23 + intact * flight.RecordSize();
   o.faults.garbageInsideCount = 11;
-  StartSim(o, flight);
-  CreateWindow();
-  Click(form->Startbutton);
+  ReadAnnouncingLogger(o, flight);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   QElapsedTimer t;
   t.start();
@@ -98,11 +94,11 @@ TEST_F(FaultTest, LoggerThatNeverStopsSendingEndsAtTheFullTable) {
   flight.recordFlags1 = 0x01;
   flight.recordFlags2 = 0x00;
   flight.dataLength = 0;
-  loggersim::SimOptions o = Options();
+  loggersim::SimOptions o = AnnouncingOptions();
   o.faults.endless = true;
-  StartSim(o, flight, 8);
-  CreateWindow();
-  Click(form->Startbutton);
+  loggersim::SimConfig c = loggersim::ConfigForFlight(flight);
+  c.eepromSize = 8;  // 256 kByte
+  ReadAnnouncingLogger(o, c, flight);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   QElapsedTimer t;
   t.start();
@@ -131,9 +127,9 @@ TEST_F(FaultTest, LoggerThatNeverStopsSendingEndsAtTheFullTable) {
 }
 
 TEST_F(FaultTest, NeverSilentLineBeforeTheFirmwareUpdateIsGivenUp) {
-  loggersim::SimOptions o = Options();
+  loggersim::SimOptions o = AnnouncingOptions();
   o.faults.babble = true;
-  StartSim(o);
+  StartSim(o, DefaultFlight());
   CreateWindow();
   form->PageControl1->setCurrentIndex(1);
   ui.fileAnswers.push_back(std::string(MORVALA_SOURCE_DIR) + "/data/sample_firmware_crlf.hex");
@@ -149,7 +145,7 @@ TEST_F(FaultTest, NeverSilentLineBeforeTheFirmwareUpdateIsGivenUp) {
 }
 
 TEST_F(FaultTest, PortHeldByAnotherProgramIsReportedAndWorksOnceFreed) {
-  StartSim(Options());
+  StartSim(AnnouncingOptions(), DefaultFlight());
   const std::string slave = Sim().SlavePath();
   // The other program: opened, locked the way serial programs lock, and exclusive.
   const int other = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);

@@ -1,18 +1,18 @@
 // The window tests run the program's own application object on the offscreen platform,
-// set up as the program sets itself up: the serial event thread handed over to the
-// event loop, the port setup dialog installed.
-#include <gtest/gtest.h>
-
+// set up as the program sets itself up: the serial event thread handed over to the event
+// loop, the port setup dialog installed.
+#include <csignal>
 #include <cstdlib>
 
 #include "app/application.h"
 #include "serial/ui/comsetupfrm.h"
+#include "tests/support/testmain.h"
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  std::signal(SIGXFSZ, SIG_IGN);  // a file size limit gives EFBIG, not the end of the run
   MorvalaApplication app(argc, argv);
   InstallMainThreadWake();
   InstallSetupDialog();
-  testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  return RunAllTests(argc, argv);
 }
