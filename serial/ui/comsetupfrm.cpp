@@ -118,24 +118,7 @@ void TComSetupFrm::FitFont() {
   for (int i = 0; i < 6; ++i) labels[i]->setGeometry(8, 24 + 24 * i, kLabelWidth, labelHeight);
 }
 
-std::function<void(TComSetupFrm&)>& TComSetupFrm::ExecHook() {
-  static std::function<void(TComSetupFrm&)> hook;
-  return hook;
-}
-
-void TComSetupFrm::done(int result) {
-  closed_ = true;
-  QDialog::done(result);
-}
-
-int TComSetupFrm::Execute() {
-  closed_ = false;
-  if (const auto& hook = ExecHook()) {
-    hook(*this);
-    if (closed_) return result();
-  }
-  return exec();
-}
+int TComSetupFrm::Execute() { return exec(); }
 
 void TComSetupFrm::ApplySettings() {
   port_.LockSettings();

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QDialog>
-#include <functional>
 
 #include "serial/comport.h"
 #include "serial/ui/comcombobox.h"
@@ -20,16 +19,11 @@ class TComSetupFrm : public QDialog {
   // raises EComPort cePortList here, before anything is shown.
   explicit TComSetupFrm(TCustomComPort& port, QWidget* parent = nullptr);
 
-  // Shows the dialog modally (or lets the test hook answer it) and returns the result,
-  // QDialog::Accepted for OK.
+  // Shows the dialog modally and returns the result, QDialog::Accepted for OK.
   int Execute();
   // LockSettings, the six lists in order Combo1 to Combo6, UnlockSettings (also when a
   // list fails to apply; that failure then goes on to the caller).
   void ApplySettings();
-
-  // Called with the dialog before it is shown by Execute. A hook that closes it
-  // (accept, reject, done) answers it without a modal loop; otherwise Execute runs one.
-  static std::function<void(TComSetupFrm&)>& ExecHook();
 
   QGroupBox* GroupBox1;
   QLabel* Label1;
@@ -47,13 +41,10 @@ class TComSetupFrm : public QDialog {
   QPushButton* Button1;  // "OK"
   QPushButton* Button2;  // "Cancel"
 
-  void done(int result) override;
-
  private:
   void FitFont();
 
   TCustomComPort& port_;
-  bool closed_ = false;
 };
 
 // Runs TComSetupFrm on the port: the dialog, then on OK its ApplySettings.

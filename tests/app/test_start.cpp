@@ -2,6 +2,7 @@
 // that leaves a handler, all through the window as the user meets it.
 #include <QFile>
 
+#include "tests/support/modal.h"
 #include "tests/support/files.h"
 #include "tests/support/text.h"
 #include "tests/support/window_fixture.h"
@@ -32,10 +33,10 @@ void ExpectResetState(TForm1& f) {
 
 TEST_F(WindowTest, FirstStartWithoutSettingsShowsTheSetupDialogOnceAndWritesTheFile) {
   int shown = 0;
-  TComSetupFrm::ExecHook() = [&](TComSetupFrm& frm) {
+  modal::DialogAnswerer<TComSetupFrm> setupDialog([&](TComSetupFrm& frm) {
     ++shown;
     frm.Button1->click();  // OK with what the dialog offers
-  };
+  });
   ASSERT_FALSE(QFile::exists(QString::fromStdString(IniPath())));
   CreateWindow();
   EXPECT_EQ(shown, 1);
@@ -58,10 +59,10 @@ TEST_F(WindowTest, SettingsFileWith110BaudCountsAsMissing) {
   ini.replace(ini.find("38400"), 5, "110");
   ASSERT_TRUE(WriteFile(IniPath(), ini));
   int shown = 0;
-  TComSetupFrm::ExecHook() = [&](TComSetupFrm& frm) {
+  modal::DialogAnswerer<TComSetupFrm> setupDialog([&](TComSetupFrm& frm) {
     ++shown;
     frm.Button2->click();  // cancelled: the settings are stored all the same
-  };
+  });
   CreateWindow();
   EXPECT_EQ(shown, 1);
   EXPECT_NE(ReadFile(IniPath()).find("BaudRate=38400"), std::string::npos);
@@ -69,7 +70,10 @@ TEST_F(WindowTest, SettingsFileWith110BaudCountsAsMissing) {
 
 TEST_F(WindowTest, StartShowsTheResetStateAndAboutHasFiveLines) {
   WriteIni("/dev/null");
-  TComSetupFrm::ExecHook() = [](TComSetupFrm&) { ADD_FAILURE() << "setup dialog with a settings file"; };
+  modal::DialogAnswerer<TComSetupFrm> setupDialog([](TComSetupFrm& frm) {
+    ADD_FAILURE() << "setup dialog with a settings file";
+    frm.reject();
+  });
   CreateWindow();
   ExpectResetState(*form);
   EXPECT_FALSE(form->SaveButton->isEnabled());

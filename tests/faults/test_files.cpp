@@ -6,6 +6,7 @@
 #include <QDir>
 #include <fstream>
 
+#include "tests/support/modal.h"
 #include "fault_support.h"
 
 namespace {
@@ -45,10 +46,10 @@ class FileFaultTest : public FaultTest {
 TEST_F(FileFaultTest, SettingsFolderThatIsAFileGivesAnErrorAndTheWindowGoesOn) {
   WriteFile(TempPath("morvala"), "not a folder\n");
   int shown = 0;
-  TComSetupFrm::ExecHook() = [&](TComSetupFrm& frm) {
+  modal::DialogAnswerer<TComSetupFrm> setupDialog([&](TComSetupFrm& frm) {
     ++shown;
     frm.Button1->click();
-  };
+  });
   // No settings: the setup dialog, then the settings cannot be stored. Both resets of the
   // start-up (creation and the first showing of the page) find no settings, so the
   // dialog comes once or twice, each time followed by its error box.
@@ -82,7 +83,7 @@ TEST_F(FileFaultTest, ReadOnlySettingsFolderKeepsTheSettingsFile) {
   ASSERT_TRUE(mount.RemountReadOnly());
   CreateWindow();
   EXPECT_TRUE(ui.boxes.empty()) << LastBoxText();  // reading works
-  TComSetupFrm::ExecHook() = [](TComSetupFrm& frm) { frm.Button1->click(); };
+  modal::DialogAnswerer<TComSetupFrm> setupDialog([](TComSetupFrm& frm) { frm.Button1->click(); });
   Click(form->SetupButton);
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].kind, BoxKind::Error);

@@ -10,6 +10,7 @@
 
 #include "serial/comport.h"
 #include "serial/ui/comsetupfrm.h"
+#include "tests/support/modal.h"
 #include <filesystem>
 
 #include "tests/support/files.h"
@@ -34,7 +35,6 @@ class SetupFrmTest : public ::testing::Test {
   }
   void TearDown() override {
     TComComboBox::PortListRoots() = savedRoots;
-    TComSetupFrm::ExecHook() = nullptr;
     TCustomComPort::SetupDialogRunner() = nullptr;
   }
   std::string Dev(const char* n) const { return roots.dev + "/" + n; }
@@ -137,13 +137,13 @@ TEST_F(SetupFrmTest, BindingShowsThePortAndChoicesStayInTheListsUntilApplied) {
 TEST_F(SetupFrmTest, UnlistedPortShowsNoSelectionAndOkStoresTheEmptyName) {
   port.SetPort("COM77");
   int shown = 0;
-  TComSetupFrm::ExecHook() = [&](TComSetupFrm& frm) {
+  modal::DialogAnswerer<TComSetupFrm> setupDialog([&](TComSetupFrm& frm) {
     ++shown;
     EXPECT_EQ(frm.Combo1->currentIndex(), -1);
     EXPECT_EQ(frm.Combo1->count(), 3);
     EXPECT_EQ(frm.Combo1->PortValue(), "");
     frm.Button1->click();
-  };
+  });
   port.RunSetupDialog();
   EXPECT_EQ(shown, 1);
   EXPECT_EQ(port.Port(), "");
@@ -153,7 +153,7 @@ TEST_F(SetupFrmTest, UnlistedPortShowsNoSelectionAndOkStoresTheEmptyName) {
 
 TEST_F(SetupFrmTest, CancelAndCloseBoxChangeNothing) {
   for (int how = 0; how < 2; ++how) {
-    TComSetupFrm::ExecHook() = [&](TComSetupFrm& frm) {
+    modal::DialogAnswerer<TComSetupFrm> setupDialog([&](TComSetupFrm& frm) {
       frm.Combo1->setCurrentIndex(0);
       frm.Combo2->setCurrentIndex(br300);
       frm.Combo3->setCurrentIndex(dbFive);
@@ -165,7 +165,7 @@ TEST_F(SetupFrmTest, CancelAndCloseBoxChangeNothing) {
         QTimer::singleShot(20, &frm, [&frm] { frm.close(); });
         QTimer::singleShot(5000, &frm, [&frm] { frm.accept(); });  // never hang
       }
-    };
+    });
     port.RunSetupDialog();
     EXPECT_EQ(port.Port(), Dev("ttyUSB0"));
     EXPECT_EQ(port.BaudRate(), br38400);
@@ -175,14 +175,14 @@ TEST_F(SetupFrmTest, CancelAndCloseBoxChangeNothing) {
 }
 
 TEST_F(SetupFrmTest, ModalRunAnsweredFromTheEventLoop) {
-  TComSetupFrm::ExecHook() = [&](TComSetupFrm& frm) {
+  modal::DialogAnswerer<TComSetupFrm> setupDialog([&](TComSetupFrm& frm) {
     frm.Combo4->setCurrentIndex(sbOneStopBit);
     QTimer::singleShot(20, &frm, [&frm] {
       QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
       QCoreApplication::sendEvent(&frm, &enter);  // the default button answers
     });
     QTimer::singleShot(5000, &frm, [&frm] { frm.reject(); });  // never hang
-  };
+  });
   port.RunSetupDialog();
   EXPECT_EQ(port.StopBits(), sbOneStopBit);
 }
@@ -190,10 +190,10 @@ TEST_F(SetupFrmTest, ModalRunAnsweredFromTheEventLoop) {
 TEST_F(SetupFrmTest, FailingPortListRaisesBeforeTheDialogIsShown) {
   TComComboBox::PortListRoots().sysClassTty = dir / "nothing";
   bool shown = false;
-  TComSetupFrm::ExecHook() = [&](TComSetupFrm& frm) {
+  modal::DialogAnswerer<TComSetupFrm> setupDialog([&](TComSetupFrm& frm) {
     shown = true;
     frm.reject();
-  };
+  });
   try {
     port.RunSetupDialog();
     FAIL() << "no error";
@@ -221,13 +221,15 @@ TEST_F(SetupFrmTest, OkOnAnOpenPortPushesOnceAtTheUnlock) {
   EXPECT_EQ(pty.SlaveSpeed(), B38400);
   open.pushes = 0;
 
-  TComSetupFrm::ExecHook() = [&](TComSetupFrm& frm) {
-    EXPECT_EQ(frm.Combo1->currentText().toStdString(), pty.path);  // the current pty is offered
-    frm.Combo2->setCurrentIndex(br19200);
-    frm.Combo5->setCurrentIndex(prOdd);
-    frm.accept();
-  };
-  open.RunSetupDialog();
+  {
+    modal::DialogAnswerer<TComSetupFrm> setupDialog([&](TComSetupFrm& frm) {
+      EXPECT_EQ(frm.Combo1->currentText().toStdString(), pty.path);  // the current pty is offered
+      frm.Combo2->setCurrentIndex(br19200);
+      frm.Combo5->setCurrentIndex(prOdd);
+      frm.accept();
+    });
+    open.RunSetupDialog();
+  }
   EXPECT_EQ(open.pushes, 1);
   EXPECT_EQ(opens, 1) << "reopened";
   EXPECT_EQ(closes, 0);
@@ -236,13 +238,13 @@ TEST_F(SetupFrmTest, OkOnAnOpenPortPushesOnceAtTheUnlock) {
   EXPECT_EQ(pty.SlaveSpeed(), B19200);
 
   // A port name that cannot be opened: the failure goes on, the lock is released.
-  TComSetupFrm::ExecHook() = [&](TComSetupFrm& frm) {
+  modal::DialogAnswerer<TComSetupFrm> setupDialog([&](TComSetupFrm& frm) {
     int i = frm.Combo1->findText(QString::fromStdString(Dev("ttyACM1")));
     ASSERT_GE(i, 0);
     frm.Combo1->setCurrentIndex(i);
     std::filesystem::remove(Dev("ttyACM1"));  // unplugged after the list was made
     frm.accept();
-  };
+  });
   EXPECT_THROW(open.RunSetupDialog(), EComPort);
   EXPECT_FALSE(open.Connected());
   open.pushes = 0;

@@ -67,4 +67,14 @@ class Answerer : public QObject {
   QTimer timer_;
 };
 
+// Answers every modal dialog of class Dialog that comes up while it lives.
+template <class Dialog>
+class DialogAnswerer : public Answerer {
+ public:
+  explicit DialogAnswerer(std::function<void(Dialog&)> handler)
+      : Answerer([handler = std::move(handler)](QWidget* w) {
+          if (auto* dialog = qobject_cast<Dialog*>(w)) handler(*dialog);
+        }) {}
+};
+
 }  // namespace modal

@@ -75,7 +75,6 @@ WindowSession::~WindowSession() { Close(); }
 void WindowSession::Close() {
   form.reset();
   sims.clear();
-  TComSetupFrm::ExecHook() = nullptr;
   App()->SetUserIO(nullptr);
 }
 
