@@ -13,6 +13,7 @@
 
 #include "app/widgets.h"
 #include "bench/bench.h"
+#include "tests/support/recordinguserio.h"
 #include "flight/download.h"
 #include "tools/sim/expected.h"
 
@@ -67,30 +68,6 @@ class TimedIO : public UserIO {
   Repaint policy_;
   bool panelOneChanged_ = true;
   Clock::time_point lastRepaint_{};
-};
-
-// No window: status texts are kept, nothing is shown.
-class NullIO : public UserIO {
- public:
-  void SetStatusColor(uint32_t) override {}
-  void SetStatusText(int panel, const std::string& text) override {
-    if (panel == 1 && text.find(kTextBlocksRead) != std::string::npos && !resultSeen) {
-      resultSeen = true;
-      resultAt = Clock::now();
-    }
-  }
-  std::string StatusText(int) const override { return {}; }
-  void RepaintStatus() override {}
-  void RepaintWindow() override {}
-  void ShowMessage(BoxKind, const std::string& t) override { boxes.push_back(t); }
-  bool Confirm(const std::string&) override { return false; }
-  std::optional<std::string> OpenFileName(const std::string&, const std::string&) override { return {}; }
-  std::optional<std::string> SaveFileName(const std::string&, const std::string&) override { return {}; }
-  void Beep() override {}
-  void SleepMs(int) override {}
-  bool resultSeen = false;
-  Clock::time_point resultAt{};
-  std::vector<std::string> boxes;
 };
 
 class NullCanvas : public GraphCanvas {
@@ -215,7 +192,8 @@ int RunDownload(const Args& args) {
       tResult = w.at;
       statusRepaints = w.paints;
     } else if (variant == "headless") {
-      NullIO io;
+      RecordingUserIO quiet;  // no window: status texts are kept, nothing is shown
+      TimedIO io(quiet, TimedIO::Repaint::Never);
       NullView view;
       t0 = Clock::now();
       ::Datenlesen(form.ComPort1, form.Ring, io, view, form.Flight, form.Config.EepromKByte,
