@@ -47,7 +47,8 @@ std::string ScaleBarLabel(double metres) {
     return s + " m";
   }
   const double km = metres / 1000;
-  std::string s = km == std::floor(km) ? std::to_string(static_cast<long long>(km)) : FixedPoint(km, 1);
+  std::string s =
+      km == std::floor(km) ? std::to_string(static_cast<long long>(km)) : FixedPoint(km, 1);
   for (char& c : s)
     if (c == '.') c = ',';
   return s + " km";

@@ -12,7 +12,9 @@ double DecimalDegrees(int64_t v);
 // The minutes part in thousandths of a minute, |v| mod 100000.
 int64_t MinutesPart(int64_t v);
 // A record has a GPS fix unless both minute values are 0.
-inline bool HasFix(int64_t lat, int64_t lon) { return MinutesPart(lat) != 0 || MinutesPart(lon) != 0; }
+inline bool HasFix(int64_t lat, int64_t lon) {
+  return MinutesPart(lat) != 0 || MinutesPart(lon) != 0;
+}
 
 // A projection with equal scale in both directions at a reference latitude: x east and
 // y north in metres from the reference point.

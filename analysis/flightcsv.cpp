@@ -41,7 +41,8 @@ std::string Quoted(std::string_view v) {
   if (v.empty()) return "ein leerer Wert";
   if (v.size() > 20) return "ein Wert";
   for (char c : v)
-    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) return "ein Wert";
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E)
+      return "ein Wert";
   return "„" + std::string(v) + "“";
 }
 
@@ -62,23 +63,27 @@ void ParseLine(std::string_view line, int64_t lineNo, const Range (&ranges)[N], 
       const char* first = v.data();
       const char* last = v.data() + v.size();
       // Decimal digits with at most a leading "-": no "+", no blanks, no decimal point.
-      const bool digitsOnly = !v.empty() && v != "-" &&
-                              v.find_first_not_of("0123456789", v[0] == '-' ? 1 : 0) == std::string_view::npos;
-      const auto r = digitsOnly ? std::from_chars(first, last, x) : std::from_chars_result{first, std::errc::invalid_argument};
+      const bool digitsOnly =
+          !v.empty() && v != "-" &&
+          v.find_first_not_of("0123456789", v[0] == '-' ? 1 : 0) == std::string_view::npos;
+      const auto r = digitsOnly ? std::from_chars(first, last, x)
+                                : std::from_chars_result{first, std::errc::invalid_argument};
       if (r.ec != std::errc() || r.ptr != last)
-        throw CsvFormatError(lineNo, Quoted(v) + " ist keine ganze Zahl (Wert " + std::to_string(count + 1) + ")");
+        throw CsvFormatError(
+            lineNo, Quoted(v) + " ist keine ganze Zahl (Wert " + std::to_string(count + 1) + ")");
       if (x < ranges[count].min || x > ranges[count].max)
-        throw CsvFormatError(lineNo, "Wert " + std::to_string(count + 1) + " (" + std::to_string(x) +
-                                         ") liegt nicht zwischen " + std::to_string(ranges[count].min) +
-                                         " und " + std::to_string(ranges[count].max));
+        throw CsvFormatError(lineNo, "Wert " + std::to_string(count + 1) + " (" +
+                                         std::to_string(x) + ") liegt nicht zwischen " +
+                                         std::to_string(ranges[count].min) + " und " +
+                                         std::to_string(ranges[count].max));
       out[count] = x;
     }
     ++count;
     start = semi + 1;
   }
   if (count != N)
-    throw CsvFormatError(lineNo, std::to_string(count) + (count == 1 ? " Wert" : " Werte") + " statt " +
-                                     std::to_string(N));
+    throw CsvFormatError(lineNo, std::to_string(count) + (count == 1 ? " Wert" : " Werte") +
+                                     " statt " + std::to_string(N));
 }
 
 // Walks the text line by line; CR LF or LF ends a line, the last line may lack one.
@@ -142,7 +147,8 @@ Flight ParseFlightCsv(std::string_view text) {
     // Nothing but line ends after the last record: the end of the file.
     if (line.empty() && lines.AtEnd()) break;
     if (f.columns[0].size() == static_cast<size_t>(kMaxCsvRecords))
-      throw CsvFormatError(lines.Number(), "mehr als " + std::to_string(kMaxCsvRecords) + " Datensätze");
+      throw CsvFormatError(lines.Number(),
+                           "mehr als " + std::to_string(kMaxCsvRecords) + " Datensätze");
     ParseLine(line, lines.Number(), kRecordRanges, values);
     for (int c = 0; c < kColumnCount; ++c) f.columns[c].push_back(values[c]);
   }

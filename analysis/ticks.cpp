@@ -5,9 +5,8 @@
 namespace analysis {
 
 namespace {
-constexpr double kSteps[] = {0.02, 0.05, 0.1,  0.2,  0.5,  1,     2,     5,     10,    15,
-                             30,   60,   120,  300,  600,  900,   1800,  3600,  7200,  10800,
-                             21600, 43200, 86400};
+constexpr double kSteps[] = {0.02, 0.05, 0.1, 0.2, 0.5,  1,    2,    5,     10,    15,    30,   60,
+                             120,  300,  600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
 }  // namespace
 
 double TickStepSeconds(double secondsPerPixel, double minSpacingPx) {
@@ -24,14 +23,18 @@ std::string ClockLabel(double seconds, double step) {
   const long long h = cs / 360000, m = cs / 6000 % 60, s = cs / 100 % 60, frac = cs % 100;
   auto two = [](long long v) { return (v < 10 ? "0" : "") + std::to_string(v); };
   std::string out = negative ? "-" : "";
-  if (h > 0) out += std::to_string(h) + ":" + two(m);
-  else out += std::to_string(m);
+  if (h > 0)
+    out += std::to_string(h) + ":" + two(m);
+  else
+    out += std::to_string(m);
   out += ":" + two(s);
   // Hundredths when the step needs them, tenths when the step is a tenth's multiple.
   const long long stepCs = std::llround(step * 100);
   if (stepCs < 100) {
-    if (stepCs % 10 == 0) out += "," + std::to_string(frac / 10);
-    else out += "," + two(frac);
+    if (stepCs % 10 == 0)
+      out += "," + std::to_string(frac / 10);
+    else
+      out += "," + two(frac);
   }
   return out;
 }

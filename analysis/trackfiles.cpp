@@ -47,7 +47,8 @@ std::string GpxText(const Flight& f, int32_t a, int32_t b, const std::string& na
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<gpx version=\"1.1\" creator=\"Morvala\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
-      "  <trk>\n    <name>" + XmlEscape(name) + "</name>\n    <trkseg>\n";
+      "  <trk>\n    <name>" +
+      XmlEscape(name) + "</name>\n    <trkseg>\n";
   for (const TrackPoint& p : TrackPoints(f, a, b))
     out += "      <trkpt lat=\"" + FixedPoint(p.lat, kDecimals) + "\" lon=\"" +
            FixedPoint(p.lon, kDecimals) + "\"></trkpt>\n";
@@ -75,8 +76,9 @@ std::string KmlText(const Flight& f, int32_t a, int32_t b, const std::string& na
   if (!points.empty()) {
     out += Placemark("Start", points.front());
     out += Placemark("Ende", points.back());
-    out += "    <Placemark>\n      <name>" + XmlEscape(name) +
-           "</name>\n      <LineString>\n        <tessellate>1</tessellate>\n        <coordinates>\n";
+    out +=
+        "    <Placemark>\n      <name>" + XmlEscape(name) +
+        "</name>\n      <LineString>\n        <tessellate>1</tessellate>\n        <coordinates>\n";
     for (const TrackPoint& p : points) out += "          " + KmlCoordinate(p) + "\n";
     out += "        </coordinates>\n      </LineString>\n    </Placemark>\n";
   }

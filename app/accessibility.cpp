@@ -18,9 +18,7 @@ class StatusPanelAccessible : public QAccessibleInterface {
 
   bool isValid() const override { return !bar_.isNull(); }
   QObject* object() const override { return nullptr; }
-  QWindow* window() const override {
-    return bar_ ? bar_->window()->windowHandle() : nullptr;
-  }
+  QWindow* window() const override { return bar_ ? bar_->window()->windowHandle() : nullptr; }
   QAccessibleInterface* parent() const override {
     return bar_ ? QAccessible::queryAccessibleInterface(bar_.data()) : nullptr;
   }
@@ -113,7 +111,8 @@ QAccessibleInterface* WindowFactory(const QString& className, QObject* object) {
     return new QAccessibleWidget(widget, QAccessible::Window);
   if (className == QLatin1String("StatusBar"))
     return new StatusBarAccessible(static_cast<StatusBar*>(widget));
-  if (className == QLatin1String("PaintBox")) return new QAccessibleWidget(widget, QAccessible::Graphic);
+  if (className == QLatin1String("PaintBox"))
+    return new QAccessibleWidget(widget, QAccessible::Graphic);
   return nullptr;
 }
 

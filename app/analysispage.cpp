@@ -20,7 +20,8 @@ using namespace analysis;
 
 namespace {
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& hint) {
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QString& hint) {
   auto* b = new QPushButton(caption, parent);
   b->setObjectName(QString::fromLatin1(name));
   b->setToolTip(hint);
@@ -55,14 +56,19 @@ std::string Interval(const Flight& f) {
 
 AnalysisPage::AnalysisPage(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("TabSheet3"));
-  OpenButton = MakeButton(this, "OpenButton", QStringLiteral("Flug öffnen…"),
-                          QStringLiteral("einen gespeicherten Flug (CSV-Datei) zur Auswertung öffnen"));
-  DiagramButton = MakeButton(this, "DiagramButton", QStringLiteral("Diagramm…"),
-                             QStringLiteral("alle Kanäle über der Zeit, Messen zwischen zwei Cursorn, GPS-Spur"));
-  GpxButton = MakeButton(this, "GpxButton", QStringLiteral("GPX speichern…"),
-                         QStringLiteral("GPS-Spur zwischen den Cursorn A und B als GPX-Datei speichern"));
-  KmlButton = MakeButton(this, "KmlButton", QStringLiteral("KML speichern…"),
-                         QStringLiteral("GPS-Spur zwischen den Cursorn A und B als KML-Datei (Google Earth) speichern"));
+  OpenButton =
+      MakeButton(this, "OpenButton", QStringLiteral("Flug öffnen…"),
+                 QStringLiteral("einen gespeicherten Flug (CSV-Datei) zur Auswertung öffnen"));
+  DiagramButton = MakeButton(
+      this, "DiagramButton", QStringLiteral("Diagramm…"),
+      QStringLiteral("alle Kanäle über der Zeit, Messen zwischen zwei Cursorn, GPS-Spur"));
+  GpxButton =
+      MakeButton(this, "GpxButton", QStringLiteral("GPX speichern…"),
+                 QStringLiteral("GPS-Spur zwischen den Cursorn A und B als GPX-Datei speichern"));
+  KmlButton = MakeButton(
+      this, "KmlButton", QStringLiteral("KML speichern…"),
+      QStringLiteral(
+          "GPS-Spur zwischen den Cursorn A und B als KML-Datei (Google Earth) speichern"));
   SummaryLabel = new QLabel(this);
   SummaryLabel->setObjectName(QStringLiteral("SummaryLabel"));
   SummaryLabel->setTextFormat(Qt::PlainText);
@@ -98,7 +104,8 @@ AnalysisPage::AnalysisPage(QWidget* parent) : QWidget(parent) {
   setTabOrder(KmlButton, SummaryLabel);
 
   connect(OpenButton, &QPushButton::clicked, this, [this] { Run([this] { OpenButtonClick(); }); });
-  connect(DiagramButton, &QPushButton::clicked, this, [this] { Run([this] { DiagramButtonClick(); }); });
+  connect(DiagramButton, &QPushButton::clicked, this,
+          [this] { Run([this] { DiagramButtonClick(); }); });
   connect(GpxButton, &QPushButton::clicked, this, [this] { Run([this] { GpxButtonClick(); }); });
   connect(KmlButton, &QPushButton::clicked, this, [this] { Run([this] { KmlButtonClick(); }); });
   Refresh();
@@ -120,8 +127,10 @@ std::string AnalysisPage::SummaryText(const Flight* f) {
     return "Noch kein Flug zur Hand.\n\nNach „Daten einlesen“ steht der Flug hier zur Auswertung "
            "bereit; „Flug öffnen…“ liest einen gespeicherten Flug aus seiner CSV-Datei.";
   std::string s;
-  s += "Herkunft: " + (f->source == FlightSource::Download ? std::string("letzter Download")
-                                                           : "Datei „" + f->fileName + "“") + "\n";
+  s += "Herkunft: " +
+       (f->source == FlightSource::Download ? std::string("letzter Download")
+                                            : "Datei „" + f->fileName + "“") +
+       "\n";
   s += "Datensätze: " + std::to_string(f->Count()) + "\n";
   s += "Dauer: " + FormatHms(f->Count() * f->SampleInterval()) + "\n";
   s += "Abtastrate: " + Interval(*f) + "\n";
@@ -215,13 +224,14 @@ void AnalysisPage::OpenButtonClick() {
   } catch (const CsvFormatError& e) {
     const auto slash = chosen->find_last_of('/');
     const std::string name = slash == std::string::npos ? *chosen : chosen->substr(slash + 1);
-    io_->ShowMessage(BoxKind::Error, "Die Datei „" + name + "“ ist keine CSV-Datei dieses Programms.\r" + e.what());
+    io_->ShowMessage(BoxKind::Error,
+                     "Die Datei „" + name + "“ ist keine CSV-Datei dieses Programms.\r" + e.what());
     return;
   }
   TakeFlight(std::move(f));
   io_->SetStatusColor(StatusColorSuccess);
-  io_->SetStatusText(1, "Flug geöffnet: " + flight_->fileName + ", " + std::to_string(flight_->Count()) +
-                            " Datensätze");
+  io_->SetStatusText(1, "Flug geöffnet: " + flight_->fileName + ", " +
+                            std::to_string(flight_->Count()) + " Datensätze");
   io_->RepaintStatus();
 }
 
@@ -243,7 +253,8 @@ void AnalysisPage::DiagramButtonClick() {
 void AnalysisPage::SaveTrack(bool kml) {
   if (!io_ || !flight_ || !flight_->HasGps()) return;
   const std::string ext = kml ? ".kml" : ".gpx";
-  const auto chosen = io_->SaveFileName(kml ? "KML-Dateien (*.kml)" : "GPX-Dateien (*.gpx)", BaseName(*flight_) + ext);
+  const auto chosen = io_->SaveFileName(kml ? "KML-Dateien (*.kml)" : "GPX-Dateien (*.gpx)",
+                                        BaseName(*flight_) + ext);
   if (!chosen || chosen->empty()) return;
   std::string path = *chosen;
   const auto slash = path.find_last_of('/');
@@ -257,7 +268,8 @@ void AnalysisPage::SaveTrack(bool kml) {
     WriteGpxFile(path, *flight_, a, b, name);
   const size_t points = TrackPoints(*flight_, a, b).size();
   io_->SetStatusColor(StatusColorSuccess);
-  io_->SetStatusText(1, std::string(kml ? "KML" : "GPX") + "-Datei gespeichert: " + std::to_string(points) +
+  io_->SetStatusText(1, std::string(kml ? "KML" : "GPX") +
+                            "-Datei gespeichert: " + std::to_string(points) +
                             " Punkte von Datensatz " + std::to_string(std::min(a, b)) + " bis " +
                             std::to_string(std::max(a, b)));
   io_->RepaintStatus();

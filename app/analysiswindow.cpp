@@ -25,7 +25,8 @@
 
 using namespace analysis;
 
-const char* const kStatsHeaders[7] = {"Kanal", "bei A", "bei B", "B − A", "Minimum", "Maximum", "Mittelwert"};
+const char* const kStatsHeaders[7] = {"Kanal",   "bei A",   "bei B",     "B − A",
+                                      "Minimum", "Maximum", "Mittelwert"};
 
 namespace {
 
@@ -55,7 +56,8 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   ShowAllButton->setAccessibleName(QStringLiteral("Alles zeigen"));
   SaveImageButton = new QPushButton(QStringLiteral("Bild speichern…"), this);
   SaveImageButton->setObjectName(QStringLiteral("SaveImageButton"));
-  SaveImageButton->setToolTip(QStringLiteral("Diagramm und GPS-Spur als PNG- oder PDF-Datei speichern"));
+  SaveImageButton->setToolTip(
+      QStringLiteral("Diagramm und GPS-Spur als PNG- oder PDF-Datei speichern"));
   SaveImageButton->setAccessibleName(QStringLiteral("Bild speichern"));
   for (QPushButton* b : {ShowAllButton, SaveImageButton}) b->setAutoDefault(false);
 
@@ -145,7 +147,8 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   connect(close, &QShortcut::activated, this, &QWidget::close);
 
   QSize want(1100, 760);
-  if (const QScreen* s = QGuiApplication::primaryScreen()) want = want.boundedTo(s->availableGeometry().size() * 0.95);
+  if (const QScreen* s = QGuiApplication::primaryScreen())
+    want = want.boundedTo(s->availableGeometry().size() * 0.95);
   resize(want);
   // Room for the table's rows below the lanes.
   split->setSizes({want.height() * 62 / 100, want.height() * 38 / 100});
@@ -189,15 +192,17 @@ void AnalysisWindow::UpdateStats() {
     return;
   }
   const double dt = flight_->SampleInterval();
-  const QString active = Chart->ActiveCursor() == FlightChart::A ? QStringLiteral("A") : QStringLiteral("B");
-  TimeLabel->setText(QStringLiteral("A: %1 (Datensatz %2)   B: %3 (Datensatz %4)   Zeit zwischen A und B: %5   "
-                                    "aktiver Cursor: %6")
-                         .arg(QString::fromStdString(FormatHms(a * dt)))
-                         .arg(a)
-                         .arg(QString::fromStdString(FormatHms(b * dt)))
-                         .arg(b)
-                         .arg(QString::fromStdString(FormatHms(SecondsBetween(a, b, dt))))
-                         .arg(active));
+  const QString active =
+      Chart->ActiveCursor() == FlightChart::A ? QStringLiteral("A") : QStringLiteral("B");
+  TimeLabel->setText(
+      QStringLiteral("A: %1 (Datensatz %2)   B: %3 (Datensatz %4)   Zeit zwischen A und B: %5   "
+                     "aktiver Cursor: %6")
+          .arg(QString::fromStdString(FormatHms(a * dt)))
+          .arg(a)
+          .arg(QString::fromStdString(FormatHms(b * dt)))
+          .arg(b)
+          .arg(QString::fromStdString(FormatHms(SecondsBetween(a, b, dt))))
+          .arg(active));
   for (size_t row = 0; row < lanes.size(); ++row) {
     const Column c = lanes[row];
     const CursorStats s = StatsBetween(*flight_, c, a, b);
@@ -223,7 +228,8 @@ void AnalysisWindow::UpdateStats() {
 
 QImage AnalysisWindow::DiagramImage() const {
   const QSize chart = Chart->size(), track = Track->size();
-  QImage img(chart.width() + track.width(), std::max(chart.height(), track.height()), QImage::Format_RGB32);
+  QImage img(chart.width() + track.width(), std::max(chart.height(), track.height()),
+             QImage::Format_RGB32);
   img.fill(Qt::white);
   QPainter p(&img);
   p.setFont(Chart->font());
@@ -246,7 +252,8 @@ void AnalysisWindow::WriteDiagram(const std::string& path) const {
     pdf.setCreator(QStringLiteral("Morvala"));
     pdf.setResolution(96);
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-    pdf.setPageSize(QPageSize(QSizeF(all.width() * 25.4 / 96, all.height() * 25.4 / 96), QPageSize::Millimeter));
+    pdf.setPageSize(QPageSize(QSizeF(all.width() * 25.4 / 96, all.height() * 25.4 / 96),
+                              QPageSize::Millimeter));
     QPainter p(&pdf);
     p.setFont(Chart->font());
     Chart->Render(p, chart);
@@ -260,11 +267,13 @@ void AnalysisWindow::WriteDiagram(const std::string& path) const {
 
 void AnalysisWindow::SaveImageClick() {
   if (!io_) return;
-  const auto chosen = io_->SaveFileName("PNG-Bild (*.png);;PDF-Dokument (*.pdf)", "flugauswertung.png");
+  const auto chosen =
+      io_->SaveFileName("PNG-Bild (*.png);;PDF-Dokument (*.pdf)", "flugauswertung.png");
   if (!chosen || chosen->empty()) return;
   std::string path = *chosen;
   const QString lower = QString::fromStdString(path).toLower();
-  if (!lower.endsWith(QStringLiteral(".png")) && !lower.endsWith(QStringLiteral(".pdf"))) path += ".png";
+  if (!lower.endsWith(QStringLiteral(".png")) && !lower.endsWith(QStringLiteral(".pdf")))
+    path += ".png";
   WriteDiagram(path);
   io_->SetStatusColor(StatusColorSuccess);
   io_->SetStatusText(1, "Bild gespeichert: " + path);

@@ -27,8 +27,7 @@ namespace {
 // The error boxes' UserIO: the application's; without one (a plain QApplication) boxes
 // over the active window.
 UserIO& ErrorIO() {
-  if (auto* app = qobject_cast<MorvalaApplication*>(QCoreApplication::instance()))
-    return app->Io();
+  if (auto* app = qobject_cast<MorvalaApplication*>(QCoreApplication::instance())) return app->Io();
   static QtUserIO plain;
   return plain;
 }
@@ -65,8 +64,8 @@ void InstallMainThreadWake() {
   MainThreadSync::Instance().SetWake([] {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) return;
-    QMetaObject::invokeMethod(app, [] { MainThreadSync::Instance().RunPending(); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [] { MainThreadSync::Instance().RunPending(); }, Qt::QueuedConnection);
   });
 }
 
@@ -101,14 +100,12 @@ std::string ErrorText(const std::exception& e) {
               "wählen.";
     } else if (opening && (code == EAGAIN || code == EWOULDBLOCK || code == EBUSY)) {
       // The lock or TIOCEXCL of another program holds the device.
-      text += "\rDie Schnittstelle" +
-              (device.empty() ? std::string() : " " + device) +
+      text += "\rDie Schnittstelle" + (device.empty() ? std::string() : " " + device) +
               " ist von einem anderen Programm belegt. Bitte das andere Programm beenden und "
               "noch mal versuchen.";
     } else if (code == EIO || code == ENXIO || code == ENODEV || code == EPIPE) {
       // The line went dead during a transfer: logger switched off, cable or adapter pulled.
-      text += "\rDie Verbindung zum Logger" +
-              (device.empty() ? std::string() : " an " + device) +
+      text += "\rDie Verbindung zum Logger" + (device.empty() ? std::string() : " an " + device) +
               " ist abgebrochen. Bitte Kabel und Logger prüfen, \"zum Anfang\" drücken und noch "
               "mal versuchen.";
     }
@@ -116,6 +113,4 @@ std::string ErrorText(const std::exception& e) {
   return text;
 }
 
-void ShowError(const std::exception& e) {
-  ErrorIO().ShowMessage(BoxKind::Error, ErrorText(e));
-}
+void ShowError(const std::exception& e) { ErrorIO().ShowMessage(BoxKind::Error, ErrorText(e)); }

@@ -16,10 +16,10 @@ namespace {
 
 constexpr int kLabelWidth = 112;  // lane names and value ranges left of the plot
 constexpr int kAxisHeight = 24;
-constexpr int kTop = 18;          // room for the cursor flags
+constexpr int kTop = 18;  // room for the cursor flags
 constexpr int kLaneGap = 6;
-constexpr int kCursorReach = 5;   // pixels within which a press grabs a cursor
-constexpr int kClickSlop = 3;     // pixels a press may move and still be a click
+constexpr int kCursorReach = 5;  // pixels within which a press grabs a cursor
+constexpr int kClickSlop = 3;    // pixels a press may move and still be a click
 
 const QColor kCursorColor[2] = {QColor(0, 90, 210), QColor(205, 30, 30)};
 const QColor kRangeShade(255, 246, 196);
@@ -40,8 +40,9 @@ FlightChart::FlightChart(QWidget* parent) : QWidget(parent) {
       "verschiebt, Strg+Ziehen zoomt, Mausrad zoomt die Zeitachse, Pos1 zeigt alles, Pfeil links "
       "und rechts bewegen den aktiven Cursor, Tab wechselt zwischen A und B, Strg+Tab verlässt "
       "das Diagramm."));
-  setToolTip(QStringLiteral("Klick: Cursor setzen · Ziehen: verschieben · Strg+Ziehen: Zoom · "
-                            "Mausrad: Zoom · Pos1: alles · ←/→: Cursor · Tab: A/B"));
+  setToolTip(
+      QStringLiteral("Klick: Cursor setzen · Ziehen: verschieben · Strg+Ziehen: Zoom · "
+                     "Mausrad: Zoom · Pos1: alles · ←/→: Cursor · Tab: A/B"));
 }
 
 void FlightChart::SetFlight(std::shared_ptr<const Flight> flight) {
@@ -147,7 +148,8 @@ int32_t FlightChart::RecordAtX(double x, const QSize& size) const {
   if (!flight_ || flight_->Empty()) return 0;
   const QRect plot = PlotRect(size);
   const double r = v0_ + (x - plot.left()) * (v1_ - v0_) / plot.width();
-  return static_cast<int32_t>(std::clamp(std::lround(r), 0L, static_cast<long>(flight_->Count() - 1)));
+  return static_cast<int32_t>(
+      std::clamp(std::lround(r), 0L, static_cast<long>(flight_->Count() - 1)));
 }
 
 QRect FlightChart::LaneRect(int lane, int laneCount, const QSize& size) const {
@@ -187,9 +189,10 @@ void FlightChart::DrawLane(QPainter& p, Column c, const QRect& r, const QSize& s
   const QString topValue = QString::fromStdString(GermanNumber(inverted ? lo : hi, Decimals(c)));
   const QString bottomValue = QString::fromStdString(GermanNumber(inverted ? hi : lo, Decimals(c)));
   if (r.height() >= 2 * fm.height() + 4) {
-    p.drawText(QRect(4, r.top() + fm.height(), labelRight - 4, fm.height()), Qt::AlignRight | Qt::AlignTop, topValue);
-    p.drawText(QRect(4, r.bottom() - fm.height() + 1, labelRight - 4, fm.height()), Qt::AlignRight | Qt::AlignBottom,
-               bottomValue);
+    p.drawText(QRect(4, r.top() + fm.height(), labelRight - 4, fm.height()),
+               Qt::AlignRight | Qt::AlignTop, topValue);
+    p.drawText(QRect(4, r.bottom() - fm.height() + 1, labelRight - 4, fm.height()),
+               Qt::AlignRight | Qt::AlignBottom, bottomValue);
   }
   p.setPen(QColor(160, 160, 160));
   p.drawRect(r.adjusted(0, 0, -1, -1));
@@ -247,7 +250,8 @@ void FlightChart::Render(QPainter& p, const QSize& size) const {
       (flight_->rangeFirst > 0 || flight_->rangeLast < flight_->Count() - 1)) {
     const double x1 = std::max<double>(XOfRecord(flight_->rangeFirst, size), plot.left());
     const double x2 = std::min<double>(XOfRecord(flight_->rangeLast, size), plot.right() + 1);
-    if (x2 >= x1) p.fillRect(QRectF(x1, plot.top(), std::max(x2 - x1, 1.0), plot.height()), kRangeShade);
+    if (x2 >= x1)
+      p.fillRect(QRectF(x1, plot.top(), std::max(x2 - x1, 1.0), plot.height()), kRangeShade);
   }
 
   // Time grid and axis.
@@ -255,7 +259,8 @@ void FlightChart::Render(QPainter& p, const QSize& size) const {
   const double spacing = fm.horizontalAdvance(QStringLiteral("00:00:00,00")) + 16;
   const auto ticks = TimeTicks(v0_ * dt, v1_ * dt, plot.width(), spacing);
   p.setPen(kGrid);
-  for (const Tick& t : ticks) p.drawLine(QPointF(plot.left() + t.x, plot.top()), QPointF(plot.left() + t.x, plot.bottom()));
+  for (const Tick& t : ticks)
+    p.drawLine(QPointF(plot.left() + t.x, plot.top()), QPointF(plot.left() + t.x, plot.bottom()));
   p.setPen(Qt::black);
   p.drawLine(plot.left(), plot.bottom() + 1, plot.right(), plot.bottom() + 1);
   for (const Tick& t : ticks) {
@@ -263,14 +268,18 @@ void FlightChart::Render(QPainter& p, const QSize& size) const {
     p.drawLine(QPointF(x, plot.bottom() + 1), QPointF(x, plot.bottom() + 5));
     const QString label = QString::fromStdString(t.label);
     const int w = fm.horizontalAdvance(label);
-    p.drawText(QPointF(std::clamp(x - w / 2.0, 0.0, size.width() - w - 1.0), plot.bottom() + 6 + fm.ascent()), label);
+    p.drawText(QPointF(std::clamp(x - w / 2.0, 0.0, size.width() - w - 1.0),
+                       plot.bottom() + 6 + fm.ascent()),
+               label);
   }
-  p.drawText(QRect(4, plot.bottom() + 6, kLabelWidth - 10, fm.height()), Qt::AlignLeft, QStringLiteral("Zeit (min:s)"));
+  p.drawText(QRect(4, plot.bottom() + 6, kLabelWidth - 10, fm.height()), Qt::AlignLeft,
+             QStringLiteral("Zeit (min:s)"));
 
   // The lanes.
   const std::vector<Column> lanes = ShownLanes();
   for (size_t i = 0; i < lanes.size(); ++i)
-    DrawLane(p, lanes[i], LaneRect(static_cast<int>(i), static_cast<int>(lanes.size()), size), size);
+    DrawLane(p, lanes[i], LaneRect(static_cast<int>(i), static_cast<int>(lanes.size()), size),
+             size);
   if (lanes.empty()) {
     p.setPen(Qt::black);
     p.drawText(plot, Qt::AlignCenter, QStringLiteral("Kein Kanal gewählt"));
@@ -340,9 +349,7 @@ void FlightChart::mousePressEvent(QMouseEvent* e) {
 void FlightChart::mouseMoveEvent(QMouseEvent* e) {
   const QPoint pos = e->position().toPoint();
   switch (drag_) {
-    case Drag::Cursor:
-      SetCursorRecord(dragCursor_, RecordAtX(pos.x(), size()));
-      break;
+    case Drag::Cursor: SetCursorRecord(dragCursor_, RecordAtX(pos.x(), size())); break;
     case Drag::ZoomBox:
       lastPos_ = pos;
       update();
@@ -355,8 +362,7 @@ void FlightChart::mouseMoveEvent(QMouseEvent* e) {
       PanByPixels(pos.x() - lastPos_.x());
       lastPos_ = pos;
       break;
-    case Drag::None:
-      break;
+    case Drag::None: break;
   }
 }
 
@@ -394,8 +400,10 @@ void FlightChart::wheelEvent(QWheelEvent* e) {
 void FlightChart::KeepCursorInView(Cursor c) {
   const double r = cursor_[c];
   const double span = v1_ - v0_;
-  if (r < v0_) SetView(r, r + span);
-  else if (r > v1_) SetView(r - span, r);
+  if (r < v0_)
+    SetView(r, r + span);
+  else if (r > v1_)
+    SetView(r - span, r);
 }
 
 bool FlightChart::event(QEvent* e) {
@@ -417,9 +425,7 @@ bool FlightChart::event(QEvent* e) {
 void FlightChart::keyPressEvent(QKeyEvent* e) {
   if (!flight_) return QWidget::keyPressEvent(e);
   switch (e->key()) {
-    case Qt::Key_Home:
-      ShowAll();
-      break;
+    case Qt::Key_Home: ShowAll(); break;
     case Qt::Key_Left:
     case Qt::Key_Right:
       SetCursorRecord(active_, cursor_[active_] + (e->key() == Qt::Key_Left ? -1 : 1));
@@ -429,7 +435,6 @@ void FlightChart::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_Minus:
       ZoomAround(e->key() == Qt::Key_Plus ? 0.5 : 2.0, XOfRecord(cursor_[active_], size()));
       break;
-    default:
-      QWidget::keyPressEvent(e);
+    default: QWidget::keyPressEvent(e);
   }
 }

@@ -46,8 +46,8 @@ class FlightChart : public QWidget {
   double ViewStart() const { return v0_; }
   double ViewEnd() const { return v1_; }
   void SetView(double v0, double v1);
-  void ShowAll();                                // "Alles zeigen"
-  void ZoomAround(double factor, double x);      // factor < 1 zooms in; x in widget pixels
+  void ShowAll();                            // "Alles zeigen"
+  void ZoomAround(double factor, double x);  // factor < 1 zooms in; x in widget pixels
   void PanByPixels(double dx);
 
   // Geometry for a widget of the given size: the area the lanes and cursors use.

@@ -78,7 +78,8 @@ void TForm1::Run(F&& handler) {
 
 void TForm1::ConnectHandlers() {
   auto on = [this](auto* sender, auto signal, void (TForm1::*handler)()) {
-    connect(sender, signal, this, [this, handler] { Run([this, handler] { (this->*handler)(); }); });
+    connect(sender, signal, this,
+            [this, handler] { Run([this, handler] { (this->*handler)(); }); });
   };
   on(ToolButton1, &QToolButton::clicked, &TForm1::ToolButton1Click);
   on(SaveButton, &QToolButton::clicked, &TForm1::SaveButtonClick);
@@ -119,15 +120,18 @@ void TForm1::ConnectHandlers() {
 
   connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
     Run([this, index] {
-      if (index == 0) TabSheet1Show();
-      else if (index == 2) TabSheet3Show();
-      else TabSheet2Show();
+      if (index == 0)
+        TabSheet1Show();
+      else if (index == 2)
+        TabSheet3Show();
+      else
+        TabSheet2Show();
     });
   });
   connect(PaintBox1, &PaintBox::MouseDown, this,
           [this](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
-    Run([this, button, x, y] { Image1MouseDown(button, x, y); });
-  });
+            Run([this, button, x, y] { Image1MouseDown(button, x, y); });
+          });
   // The keys move a marker from where it stands, through the same rules as a click.
   connect(PaintBox1, &PaintBox::MarkerKey, this, [this](bool rightMarker, int step) {
     Run([this, rightMarker, step] {
@@ -165,8 +169,8 @@ void TForm1::FormCreate() {
   Config.ResetForWindow();
   // 6. The off-screen bitmap of the live graph, the size of the paint box.
   graphBitmap_ = std::make_unique<ImageCanvas>(PaintBox1->width(), PaintBox1->height());
-  paintBoxCanvas_ = std::make_unique<ImageCanvas>(&PaintBox1->Surface(),
-                                                  [this] { PaintBox1->RepaintNow(); });
+  paintBoxCanvas_ =
+      std::make_unique<ImageCanvas>(&PaintBox1->Surface(), [this] { PaintBox1->RepaintNow(); });
   Markers.Reset(PaintBox1->width());
   // 7.-8.
   Bremse();
@@ -184,7 +188,8 @@ void TForm1::Bremse() {
   }
   PaintBox1->hide();
   const QTime end = QTime::currentTime();
-  GraphStep = graph::GraphStepFromElapsed(graph::BremseElapsed(start.second(), start.msec(), end.second(), end.msec()));
+  GraphStep = graph::GraphStepFromElapsed(
+      graph::BremseElapsed(start.second(), start.msec(), end.second(), end.msec()));
   repaint();
 }
 
@@ -197,7 +202,8 @@ void TForm1::FormInit() {
     SetupButtonClick();
   }
   io_.SetStatusColor(clBtnFace);
-  io_.SetStatusText(1, "Logger ausschalten - danach KONFIGURATION LESEN- oder DATEN-EINLESEN-Taste drücken");
+  io_.SetStatusText(
+      1, "Logger ausschalten - danach KONFIGURATION LESEN- oder DATEN-EINLESEN-Taste drücken");
   Flight.ResetIndexes();
   Markers.Reset(PaintBox1->width());
   Flags.SkipDrain = false;
@@ -238,7 +244,8 @@ void TForm1::TabSheet2Show() { firmware::TabSheet2Show(io_); }
 
 void TForm1::TabSheet3Show() {
   io_.SetStatusColor(clBtnFace);
-  io_.SetStatusText(1, "Auswertung: Flug nach dem Einlesen ansehen oder einen gespeicherten Flug öffnen");
+  io_.SetStatusText(
+      1, "Auswertung: Flug nach dem Einlesen ansehen oder einen gespeicherten Flug öffnen");
 }
 
 void TForm1::ResetButton1Click() {
@@ -412,7 +419,8 @@ void TForm1::Datenlesen() {
   // that a failing port ended: those records are as good as the CSV export's.
   graphView_.StartDownload();
   try {
-    ::Datenlesen(ComPort1, Ring, io_, graphView_, Flight, Config.EepromKByte, GraphStep, *graphBitmap_);
+    ::Datenlesen(ComPort1, Ring, io_, graphView_, Flight, Config.EepromKByte, GraphStep,
+                 *graphBitmap_);
   } catch (...) {
     TakeDownloadCopy();
     throw;
@@ -427,7 +435,7 @@ void TForm1::TakeDownloadCopy() {
 
 void TForm1::HideConfigGroups() {
   for (QWidget* w : std::initializer_list<QWidget*>{GroupBox1, GroupBox2, RadioGroup1, LRadioGroup,
-                                                     NummernGroupBox, DRadioGroup})
+                                                    NummernGroupBox, DRadioGroup})
     w->hide();
 }
 

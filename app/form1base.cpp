@@ -85,16 +85,16 @@ T* TForm1Base::Make(T* w, const char* name, int left, int top, int width, int he
   return w;
 }
 
-QPushButton* TForm1Base::MakeButton(QWidget* parent, const char* name, int l, int t, int w,
-                                    int h, const QString& caption, const QString& hint) {
+QPushButton* TForm1Base::MakeButton(QWidget* parent, const char* name, int l, int t, int w, int h,
+                                    const QString& caption, const QString& hint) {
   auto* b = Make(new QPushButton(caption, parent), name, l, t, w, h);
   if (!hint.isEmpty()) b->setToolTip(hint);
   b->setAutoDefault(false);
   return b;
 }
 
-QLabel* TForm1Base::MakeLabel(QWidget* parent, const char* name, int l, int t,
-                              const QString& text, int width) {
+QLabel* TForm1Base::MakeLabel(QWidget* parent, const char* name, int l, int t, const QString& text,
+                              int width) {
   // Labels size themselves to their text, as an auto-sized label does; the labels whose
   // text the program sets later get the width their longest text needs.
   auto* lb = new QLabel(text, parent);
@@ -190,10 +190,9 @@ void TForm1Base::NameForAssistiveTechnology() {
 
 std::vector<QWidget*> TForm1Base::TabChain() const {
   // The page control takes the focus on its tabs; the pages' controls follow them.
-  std::vector<QWidget*> chain = {ToolButton1,  SaveButton,           SetupButton,
-                                 ToolButton3,  ExitButton,           PageControl1->tabBar(),
-                                 Startbutton,  LoggerButton,         ResetButton1,
-                                 PaintBox1};
+  std::vector<QWidget*> chain = {
+      ToolButton1, SaveButton,   SetupButton,  ToolButton3, ExitButton, PageControl1->tabBar(),
+      Startbutton, LoggerButton, ResetButton1, PaintBox1};
   for (RadioGroup* g : {RadioGroup1, DRadioGroup, LRadioGroup})
     for (int i = 0; i < g->Count(); ++i) chain.push_back(g->button(i));
   chain.push_back(SchreibButton1);
@@ -228,13 +227,13 @@ TForm1Base::~TForm1Base() = default;
 void TForm1Base::BuildToolBar() {
   ToolBar1 = Make(new QFrame(this), "ToolBar1", 0, 0, 641, 33);
   ToolBar1->setFrameShape(QFrame::NoFrame);
-  ToolButton1 = MakeToolButton("ToolButton1", 0, PrinterIcon(),
-                               QStringLiteral("Fenster ausdrucken"));
-  SaveButton = MakeToolButton("SaveButton", 25, DiskIcon(),
-                              QStringLiteral("Daten für Excel speichern"));
+  ToolButton1 =
+      MakeToolButton("ToolButton1", 0, PrinterIcon(), QStringLiteral("Fenster ausdrucken"));
+  SaveButton =
+      MakeToolButton("SaveButton", 25, DiskIcon(), QStringLiteral("Daten für Excel speichern"));
   SaveButton->setEnabled(false);
-  SetupButton = MakeToolButton("SetupButton", 50, PortIcon(),
-                               QStringLiteral("COM-Schnittstellen-Setup"));
+  SetupButton =
+      MakeToolButton("SetupButton", 50, PortIcon(), QStringLiteral("COM-Schnittstellen-Setup"));
   // The separator only keeps the space between the left and the right buttons.
   ToolButton2 = Make(new QWidget(ToolBar1), "ToolButton2", 75, 2, 510, 23);
   ToolButton3 = MakeToolButton("ToolButton3", 585, InfoIcon(), QStringLiteral("Programm-Info"));
@@ -243,13 +242,12 @@ void TForm1Base::BuildToolBar() {
 
 void TForm1Base::BuildTabSheet1() {
   QWidget* p = TabSheet1;
-  Startbutton = MakeButton(p, "Startbutton", 8, 48, 105, 25,
-                           QStringLiteral("Konfiguration lesen"),
+  Startbutton = MakeButton(p, "Startbutton", 8, 48, 105, 25, QStringLiteral("Konfiguration lesen"),
                            QStringLiteral("Konfiguration des Loggers auslesen"));
   LoggerButton = MakeButton(p, "LoggerButton", 8, 88, 105, 25, QStringLiteral("Daten einlesen"),
                             QStringLiteral("Daten aus dem Speicher des Loggers auslesen"));
-  ResetButton1 = MakeButton(p, "ResetButton1", 8, 128, 105, 25, QStringLiteral("zum Anfang"),
-                            QString());
+  ResetButton1 =
+      MakeButton(p, "ResetButton1", 8, 128, 105, 25, QStringLiteral("zum Anfang"), QString());
   ResetButton1->setVisible(false);
 
   Label1 = MakeLabel(p, "Label1", 10, 170, QStringLiteral("Label1"), 108);
@@ -275,12 +273,12 @@ void TForm1Base::BuildTabSheet1() {
   PaintBox1 = Make(new PaintBox(p), "PaintBox1", 120, 80, 473, 137);
   PaintBox1->SyncSurface();
 
-  RadioGroup1 = Make(new RadioGroup(QStringLiteral("Abtastrate"),
-                                    {QStringLiteral("0,02 s"), QStringLiteral("0,06 s"),
-                                     QStringLiteral("0,26 s"), QStringLiteral("0,5 s"),
-                                     QStringLiteral("1 s"), QStringLiteral("5 s")},
-                                    p),
-                     "RadioGroup1", 120, 40, 121, 105);
+  RadioGroup1 = Make(
+      new RadioGroup(QStringLiteral("Abtastrate"),
+                     {QStringLiteral("0,02 s"), QStringLiteral("0,06 s"), QStringLiteral("0,26 s"),
+                      QStringLiteral("0,5 s"), QStringLiteral("1 s"), QStringLiteral("5 s")},
+                     p),
+      "RadioGroup1", 120, 40, 121, 105);
   RadioGroup1->setToolTip(QStringLiteral("Zeitabstand zwischen den Messungen"));
 
   DRadioGroup = Make(new RadioGroup(QStringLiteral("Drucksensor"),
@@ -296,22 +294,22 @@ void TForm1Base::BuildTabSheet1() {
                      "LRadioGroup", 120, 200, 121, 57);
   LRadioGroup->SetItemIndex(0);
 
-  SchreibButton1 = MakeButton(p, "SchreibButton1", 120, 272, 121, 33,
-                              QStringLiteral("Konfiguration festlegen"),
-                              QStringLiteral("neue Konfiguration in den Logger schreiben"));
+  SchreibButton1 =
+      MakeButton(p, "SchreibButton1", 120, 272, 121, 33, QStringLiteral("Konfiguration festlegen"),
+                 QStringLiteral("neue Konfiguration in den Logger schreiben"));
   SchreibButton1->setVisible(false);
 
-  GroupBox1 = Make(new QGroupBox(QStringLiteral("EEPROM-Record-Konfiguration"), p),
-                   "GroupBox1", 248, 40, 169, 217);
+  GroupBox1 = Make(new QGroupBox(QStringLiteral("EEPROM-Record-Konfiguration"), p), "GroupBox1",
+                   248, 40, 169, 217);
   GroupBox1->setToolTip(QStringLiteral("Im Logger aufgezeichnete Daten"));
   GroupBox1->setVisible(false);
-  GroupBox2 = Make(new QGroupBox(QStringLiteral("Telemetrie-Konfiguration"), p), "GroupBox2",
-                   424, 40, 169, 217);
+  GroupBox2 = Make(new QGroupBox(QStringLiteral("Telemetrie-Konfiguration"), p), "GroupBox2", 424,
+                   40, 169, 217);
   GroupBox2->setToolTip(QStringLiteral("per Telemetrie gesendete Daten"));
   GroupBox2->setVisible(false);
 
-  NummernGroupBox = Make(new QGroupBox(QStringLiteral("Nummern"), p), "NummernGroupBox", 248,
-                         264, 345, 41);
+  NummernGroupBox =
+      Make(new QGroupBox(QStringLiteral("Nummern"), p), "NummernGroupBox", 248, 264, 345, 41);
   Label2 = MakeLabel(NummernGroupBox, "Label2", 8, 16, QStringLiteral("Logger-Serialnummer:"), 0);
   SnMaskEdit = Make(new MaskEdit3(NummernGroupBox), "SnMaskEdit", 120, 12, 31, 21);
   Label4 = MakeLabel(NummernGroupBox, "Label4", 208, 16, QStringLiteral("ADC3-Offset:"), 0);
@@ -333,50 +331,49 @@ void TForm1Base::BuildCheckBoxes() {
   const Row rows[] = {
       {&AD16CheckBox, &tAD16CheckBox, "AD16CheckBox", "tAD16CheckBox", 8, 16, "16-Bit-ADC",
        "16-Bit-ADC", nullptr, nullptr},
-      {&AD0CheckBox, &tAD0CheckBox, "AD0CheckBox", "tAD0CheckBox", 8, 40, "ADC 0", "ADC 0",
-       nullptr, nullptr},
-      {&AD1CheckBox, &tAD1CheckBox, "AD1CheckBox", "tAD1CheckBox", 8, 64, "ADC 1", "ADC 1",
-       nullptr, nullptr},
-      {&AD2CheckBox, &tAD2CheckBox, "AD2CheckBox", "tAD2CheckBox", 8, 88, "ADC 2", "ADC 2",
-       nullptr, nullptr},
+      {&AD0CheckBox, &tAD0CheckBox, "AD0CheckBox", "tAD0CheckBox", 8, 40, "ADC 0", "ADC 0", nullptr,
+       nullptr},
+      {&AD1CheckBox, &tAD1CheckBox, "AD1CheckBox", "tAD1CheckBox", 8, 64, "ADC 1", "ADC 1", nullptr,
+       nullptr},
+      {&AD2CheckBox, &tAD2CheckBox, "AD2CheckBox", "tAD2CheckBox", 8, 88, "ADC 2", "ADC 2", nullptr,
+       nullptr},
       {&AD3CheckBox, &tAD3CheckBox, "AD3CheckBox", "tAD3CheckBox", 8, 112, "ADC 3", "ADC 3",
        nullptr, nullptr},
-      {&AD4CheckBox, &tAD4CheckBox, "AD4CheckBox", "tAD4CheckBox", 8, 136, "ADC4", "ADC4",
-       nullptr, nullptr},
+      {&AD4CheckBox, &tAD4CheckBox, "AD4CheckBox", "tAD4CheckBox", 8, 136, "ADC4", "ADC4", nullptr,
+       nullptr},
       {&SpeedCheckBox, &tSpeedCheckBox, "SpeedCheckBox", "tSpeedCheckBox", 8, 160, "Frequenz",
        "Frequenz", nullptr, nullptr},
-      {&FrqCheckBox, &tFrqCheckBox, "FrqCheckBox", "tFrqCheckBox", 8, 184, "Drehzahl",
-       "Drehzahl", nullptr, nullptr},
-      {&RC1CheckBox, &tRC1CheckBox, "RC1CheckBox", "tRC1CheckBox", 88, 16, "RC 1", "RC 1",
+      {&FrqCheckBox, &tFrqCheckBox, "FrqCheckBox", "tFrqCheckBox", 8, 184, "Drehzahl", "Drehzahl",
        nullptr, nullptr},
-      {&RC2CheckBox, &tRC2CheckBox, "RC2CheckBox", "tRC2CheckBox", 88, 48, "RC 2", "RC 2",
-       nullptr, nullptr},
-      {&RC3CheckBox, &tRC3CheckBox, "RC3CheckBox", "tRC3CheckBox", 88, 72, "RC 3", "RC 3",
-       nullptr, nullptr},
-      {&E1CheckBox, &tE1CheckBox, "E1CheckBox", "tE1CheckBox", 88, 96, "Temp. int.",
-       "Temp. int", "interner Temperatursensor MS5534A", "interner Temperatursensor MS5534A"},
-      {&E2CheckBox, &tE2CheckBox, "E2CheckBox", "tE2CheckBox", 88, 120, "Temp. ext.",
-       "Temp. ext.", "externer Temperatursensor DS1820", "externer Temperatursensor DS1820"},
-      {&GpsCheckBox, &tGpsCheckBox, "GpsCheckBox", "tGpsCheckBox", 88, 144, "GPS", "GPS",
-       nullptr, nullptr},
+      {&RC1CheckBox, &tRC1CheckBox, "RC1CheckBox", "tRC1CheckBox", 88, 16, "RC 1", "RC 1", nullptr,
+       nullptr},
+      {&RC2CheckBox, &tRC2CheckBox, "RC2CheckBox", "tRC2CheckBox", 88, 48, "RC 2", "RC 2", nullptr,
+       nullptr},
+      {&RC3CheckBox, &tRC3CheckBox, "RC3CheckBox", "tRC3CheckBox", 88, 72, "RC 3", "RC 3", nullptr,
+       nullptr},
+      {&E1CheckBox, &tE1CheckBox, "E1CheckBox", "tE1CheckBox", 88, 96, "Temp. int.", "Temp. int",
+       "interner Temperatursensor MS5534A", "interner Temperatursensor MS5534A"},
+      {&E2CheckBox, &tE2CheckBox, "E2CheckBox", "tE2CheckBox", 88, 120, "Temp. ext.", "Temp. ext.",
+       "externer Temperatursensor DS1820", "externer Temperatursensor DS1820"},
+      {&GpsCheckBox, &tGpsCheckBox, "GpsCheckBox", "tGpsCheckBox", 88, 144, "GPS", "GPS", nullptr,
+       nullptr},
       {&FreiCheckBox, &tFreiCheckBox, "FreiCheckBox", "tFreiCheckBox", 88, 168, "frei",
        "Manchester", nullptr, nullptr},
-      {&TeleCheckBox, &t4800bpsCheckBox, "TeleCheckBox", "t4800bpsCheckBox", 88, 192,
-       "Telemetrie", "4800 BPS", nullptr, "1200Bps/9600Bps-Umschaltung"},
+      {&TeleCheckBox, &t4800bpsCheckBox, "TeleCheckBox", "t4800bpsCheckBox", 88, 192, "Telemetrie",
+       "4800 BPS", nullptr, "1200Bps/9600Bps-Umschaltung"},
   };
   for (const Row& r : rows) {
     *r.rec = MakeCheckBox(GroupBox1, r.recName, r.left, r.top, QString::fromUtf8(r.recCaption),
                           r.recHint ? QString::fromUtf8(r.recHint) : QString());
-    *r.tele = MakeCheckBox(GroupBox2, r.teleName, r.left, r.top,
-                           QString::fromUtf8(r.teleCaption),
+    *r.tele = MakeCheckBox(GroupBox2, r.teleName, r.left, r.top, QString::fromUtf8(r.teleCaption),
                            r.teleHint ? QString::fromUtf8(r.teleHint) : QString());
   }
 }
 
 void TForm1Base::BuildTabSheet2() {
   QWidget* p = TabSheet2;
-  Button1 = MakeButton(p, "Button1", 200, 24, 121, 25, QStringLiteral("HEX-File  auswählen"),
-                       QString());
+  Button1 =
+      MakeButton(p, "Button1", 200, 24, 121, 25, QStringLiteral("HEX-File  auswählen"), QString());
 
   ProgressBar1 = Make(new QProgressBar(p), "ProgressBar1", 200, 72, 401, 25);
   ProgressBar1->setRange(0, 200);
@@ -453,15 +450,15 @@ void TForm1Base::FitCaptions() {
 }
 
 std::vector<QCheckBox*> TForm1Base::RecordBoxes() const {
-  return {AD16CheckBox, AD0CheckBox, AD1CheckBox, AD2CheckBox, AD3CheckBox, AD4CheckBox,
+  return {AD16CheckBox,  AD0CheckBox, AD1CheckBox, AD2CheckBox, AD3CheckBox, AD4CheckBox,
           SpeedCheckBox, FrqCheckBox, RC1CheckBox, RC2CheckBox, RC3CheckBox, FreiCheckBox,
-          E1CheckBox, E2CheckBox, GpsCheckBox, TeleCheckBox};
+          E1CheckBox,    E2CheckBox,  GpsCheckBox, TeleCheckBox};
 }
 
 std::vector<QCheckBox*> TForm1Base::TeleBoxes() const {
-  return {tAD16CheckBox, tAD0CheckBox, tAD1CheckBox, tAD2CheckBox, tAD3CheckBox, tAD4CheckBox,
-          tSpeedCheckBox, tFrqCheckBox, tRC1CheckBox, tRC2CheckBox, tRC3CheckBox,
-          tFreiCheckBox, tE1CheckBox, tE2CheckBox, tGpsCheckBox, t4800bpsCheckBox};
+  return {tAD16CheckBox,  tAD0CheckBox, tAD1CheckBox, tAD2CheckBox,    tAD3CheckBox, tAD4CheckBox,
+          tSpeedCheckBox, tFrqCheckBox, tRC1CheckBox, tRC2CheckBox,    tRC3CheckBox, tFreiCheckBox,
+          tE1CheckBox,    tE2CheckBox,  tGpsCheckBox, t4800bpsCheckBox};
 }
 
 void TForm1Base::ScaleBy(double factor) {

@@ -133,10 +133,9 @@ class TForm1Base : public QWidget {
                           const QString& caption, const QString& hint);
   QLabel* MakeLabel(QWidget* parent, const char* name, int l, int t, const QString& text,
                     int width);
-  QToolButton* MakeToolButton(const char* name, int left, const QIcon& icon,
-                              const QString& hint);
-  QCheckBox* MakeCheckBox(QGroupBox* box, const char* name, int l, int t,
-                          const QString& caption, const QString& hint = QString());
+  QToolButton* MakeToolButton(const char* name, int left, const QIcon& icon, const QString& hint);
+  QCheckBox* MakeCheckBox(QGroupBox* box, const char* name, int l, int t, const QString& caption,
+                          const QString& hint = QString());
   void BuildToolBar();
   void BuildTabSheet1();
   void BuildCheckBoxes();

@@ -56,8 +56,14 @@ void ImageCanvas::LineTo(int x1, int y1) {
   while (x != x1 || y != y1) {
     Plot(x, y);
     const int e2 = 2 * err;
-    if (e2 >= dy) { err += dy; x += sx; }
-    if (e2 <= dx) { err += dx; y += sy; }
+    if (e2 >= dy) {
+      err += dy;
+      x += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y += sy;
+    }
   }
   x_ = x1;
   y_ = y1;

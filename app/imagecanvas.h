@@ -29,14 +29,20 @@ class ImageCanvas : public GraphCanvas {
   void FillRect(int left, int top, int right, int bottom, uint32_t color) override;
   void SetPenColor(uint32_t color) override { pen_ = RgbFromBGR(color); }
   void SetPenInvert(bool invert) override { invert_ = invert; }
-  void MoveTo(int x, int y) override { x_ = x; y_ = y; }
+  void MoveTo(int x, int y) override {
+    x_ = x;
+    y_ = y;
+  }
   void LineTo(int x, int y) override;
   void TextOut(int x, int y, const std::string& utf8) override;
   void Flush() override;
 
   int PenX() const { return x_; }
   int PenY() const { return y_; }
-  void SetFont(const QFont& font) { font_ = font; hasFont_ = true; }
+  void SetFont(const QFont& font) {
+    font_ = font;
+    hasFont_ = true;
+  }
   // Text is written on a white background by default, as the canvas's brush is white.
   void SetTextBackground(bool opaque, uint32_t color = 0xFFFFFF) {
     textOpaque_ = opaque;

@@ -14,8 +14,8 @@ PrintDialogStandIn& StandIn() {
 std::string CannotPrintText(const QPrinter& printer) {
   std::string reason;
   if (!printer.outputFileName().isEmpty())
-    reason = "Die Datei " + printer.outputFileName().toStdString() +
-             " kann nicht geschrieben werden.";
+    reason =
+        "Die Datei " + printer.outputFileName().toStdString() + " kann nicht geschrieben werden.";
   else if (!printer.printerName().isEmpty())
     reason = "Der Drucker " + printer.printerName().toStdString() + " ist nicht bereit.";
   else

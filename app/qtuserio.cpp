@@ -43,8 +43,7 @@ QString QtUserIO::BoxText(const std::string& text) {
 }
 
 void QtUserIO::ShowBox(QWidget* parent, BoxKind kind, const std::string& text) {
-  QMessageBox box(IconOf(kind), Utf8(BoxTitle(kind)), BoxText(text), QMessageBox::NoButton,
-                  parent);
+  QMessageBox box(IconOf(kind), Utf8(BoxTitle(kind)), BoxText(text), QMessageBox::NoButton, parent);
   box.setTextFormat(Qt::PlainText);
   QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
   box.setDefaultButton(ok);
@@ -136,9 +135,7 @@ std::optional<std::string> QtUserIO::SaveFileName(const std::string& filter,
   return FileDialog(true, filter, initialName);
 }
 
-void QtUserIO::Beep() {
-  QApplication::beep();
-}
+void QtUserIO::Beep() { QApplication::beep(); }
 
 void QtUserIO::SleepMs(int ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));

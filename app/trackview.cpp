@@ -16,8 +16,8 @@ constexpr int kMargin = 16;
 TrackView::TrackView(QWidget* parent) : QWidget(parent) {
   setMinimumSize(200, 200);
   setAccessibleName(QStringLiteral("GPS-Spur"));
-  setAccessibleDescription(
-      QStringLiteral("Flugweg aus Breite und Länge mit Maßstab, Start, Ende und den Cursorn A und B"));
+  setAccessibleDescription(QStringLiteral(
+      "Flugweg aus Breite und Länge mit Maßstab, Start, Ende und den Cursorn A und B"));
 }
 
 void TrackView::SetFlight(std::shared_ptr<const Flight> flight) {
@@ -59,7 +59,8 @@ void TrackView::SetCursors(int32_t a, int32_t b) {
 TrackView::Fitted TrackView::Fit(const QRect& r) const {
   Fitted f;
   const double w = std::max(maxX_ - minX_, 1.0), h = std::max(maxY_ - minY_, 1.0);
-  const double room = std::max(r.width() - 2 * kMargin, 10), roomH = std::max(r.height() - 2 * kMargin - 24, 10);
+  const double room = std::max(r.width() - 2 * kMargin, 10),
+               roomH = std::max(r.height() - 2 * kMargin - 24, 10);
   f.scale = std::min(room / w, roomH / h);
   f.cx = (minX_ + maxX_) / 2;
   f.cy = (minY_ + maxY_) / 2;
@@ -103,7 +104,9 @@ void TrackView::Render(QPainter& p, const QRect& r) const {
   QPointF last(-1e9, -1e9);
   for (size_t k = 0; k < xs_.size(); ++k) {
     const QPointF pt = ToPixel(f, xs_[k], ys_[k]);
-    if (k + 1 < xs_.size() && std::abs(pt.x() - last.x()) < 0.5 && std::abs(pt.y() - last.y()) < 0.5) continue;
+    if (k + 1 < xs_.size() && std::abs(pt.x() - last.x()) < 0.5 &&
+        std::abs(pt.y() - last.y()) < 0.5)
+      continue;
     line << pt;
     last = pt;
   }

@@ -37,8 +37,8 @@ class TrackView : public QWidget {
   QPointF ToPixel(const Fitted& f, double x, double y) const;
 
   std::shared_ptr<const analysis::Flight> flight_;
-  std::vector<int32_t> fixIndex_;      // records with a fix, ascending
-  std::vector<double> xs_, ys_;        // their projected positions in metres
+  std::vector<int32_t> fixIndex_;  // records with a fix, ascending
+  std::vector<double> xs_, ys_;    // their projected positions in metres
   double minX_ = 0, maxX_ = 0, minY_ = 0, maxY_ = 0;
   int32_t a_ = 0, b_ = 0;
 };

@@ -182,8 +182,8 @@ void RadioGroup::changeEvent(QEvent* e) {
 
 MaskEdit3::MaskEdit3(QWidget* parent) : QLineEdit(parent) {
   setMaxLength(3);
-  setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")),
-                                               this));
+  setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), this));
   connect(this, &QLineEdit::textChanged, this, [this] { emit Change(); });
 }
 

@@ -63,8 +63,7 @@ class StatusBar : public QWidget {
 class RadioGroup : public QGroupBox {
   Q_OBJECT
  public:
-  explicit RadioGroup(const QString& caption, const QStringList& items,
-                      QWidget* parent = nullptr);
+  explicit RadioGroup(const QString& caption, const QStringList& items, QWidget* parent = nullptr);
   int ItemIndex() const { return index_; }
   void SetItemIndex(int index);
   int Count() const { return static_cast<int>(buttons_.size()); }

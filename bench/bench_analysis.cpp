@@ -52,9 +52,11 @@ int RunAnalysis(const Args& args) {
     openMs.push_back(MsSince(t0, Clock::now()));
     flight = std::move(f);
   }
-  std::printf("  open a CSV of %d records, all channels (%zu kB): median %.1f ms (min %.1f, max %.1f)\n", n,
-              static_cast<size_t>(QFileInfo(QString::fromStdString(path)).size() / 1024), Median(openMs),
-              *std::min_element(openMs.begin(), openMs.end()), *std::max_element(openMs.begin(), openMs.end()));
+  std::printf(
+      "  open a CSV of %d records, all channels (%zu kB): median %.1f ms (min %.1f, max %.1f)\n", n,
+      static_cast<size_t>(QFileInfo(QString::fromStdString(path)).size() / 1024), Median(openMs),
+      *std::min_element(openMs.begin(), openMs.end()),
+      *std::max_element(openMs.begin(), openMs.end()));
 
   FlightChart chart;
   chart.SetFlight(flight);
@@ -64,10 +66,11 @@ int RunAnalysis(const Args& args) {
     const char* what;
     double v0, v1;
   };
-  const View views[] = {{"whole flight", 0, n - 1.0},
-                        {"zoomed to 1/10, panned", n * 0.31, n * 0.41},
-                        {"zoomed to 2000 records", n * 0.5, n * 0.5 + 2000},
-                        {"zoomed to 300 records (a line through every record)", n * 0.2, n * 0.2 + 300}};
+  const View views[] = {
+      {"whole flight", 0, n - 1.0},
+      {"zoomed to 1/10, panned", n * 0.31, n * 0.41},
+      {"zoomed to 2000 records", n * 0.5, n * 0.5 + 2000},
+      {"zoomed to 300 records (a line through every record)", n * 0.2, n * 0.2 + 300}};
   std::printf("  redraw of %zu lanes at %d x %d (Render onto an image, as paintEvent draws):\n",
               chart.ShownLanes().size(), width, height);
   for (const View& v : views) {

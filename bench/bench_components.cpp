@@ -39,16 +39,14 @@ int RunComponents(const Args& args) {
          io.SetStatusText(0, std::to_string(i));
          io.RepaintStatus();
        }));
-  Line("status bar: panel 0 text only", MicrosPerCall(30000, [&](int i) {
-         io.SetStatusText(0, std::to_string(i));
-       }));
+  Line("status bar: panel 0 text only",
+       MicrosPerCall(30000, [&](int i) { io.SetStatusText(0, std::to_string(i)); }));
   Line("paint box: bitmap copy + immediate repaint (one live show)", MicrosPerCall(500, [&](int) {
          form.PaintBox1->Surface() = form.GraphBitmap().Image().copy();
          form.PaintBox1->RepaintNow();
        }));
-  Line("window: ShowLiveGraph as called per record (16 ms throttle)", MicrosPerCall(n, [&](int) {
-         form.GraphView().ShowLiveGraph();
-       }));
+  Line("window: ShowLiveGraph as called per record (16 ms throttle)",
+       MicrosPerCall(n, [&](int) { form.GraphView().ShowLiveGraph(); }));
 
   // The live plot over a decoded flight, and the decoder itself.
   for (const auto& [f1, f2] : {std::pair<uint8_t, uint8_t>{0x01, 0x00}, {0xFF, 0x77}}) {
@@ -74,14 +72,16 @@ int RunComponents(const Args& args) {
     form.Flight.RecordFlags2 = f2;
     form.Flight.SampleRateCode = flight.sampleRateCode;
     std::snprintf(what, sizeof what, "live plot on the bitmap, %d-byte records", layout.length);
-    Line(what, MicrosPerCall(n, [&](int i) { live.PlotLivePoint(form.GraphBitmap(), form.Flight, i, 1); }));
+    Line(what, MicrosPerCall(
+                   n, [&](int i) { live.PlotLivePoint(form.GraphBitmap(), form.Flight, i, 1); }));
   }
 
   // The byte reader over bytes already in the ring (no port read).
   std::vector<uint8_t> chunk(60000, 0x5A);
   form.Ring.RxHead = form.Ring.RxTail = 0;
   form.Ring.Append(chunk.data(), static_cast<int32_t>(chunk.size()));
-  Line("byte reader Empfang, byte already in the ring", MicrosPerCall(60000, [&](int) { form.Ring.Empfang(); }));
+  Line("byte reader Empfang, byte already in the ring",
+       MicrosPerCall(60000, [&](int) { form.Ring.Empfang(); }));
   return 0;
 }
 

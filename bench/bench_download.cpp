@@ -176,7 +176,8 @@ int RunDownload(const Args& args) {
   for (int rep = 0; rep < reps; ++rep) {
     // The logger is off after a download: on again, and its announce taken by a read.
     if (rep > 0 && !ReadConfiguration(session)) {
-      std::printf("download %s: the configuration read before rep %d failed\n", label.c_str(), rep + 1);
+      std::printf("download %s: the configuration read before rep %d failed\n", label.c_str(),
+                  rep + 1);
       return 1;
     }
     session.ui.boxes.clear();
@@ -203,11 +204,11 @@ int RunDownload(const Args& args) {
       tResult = io.resultAt;
       statusRepaints = 0;
     } else {
-      TimedIO io(form.UserIo(), variant == "nostatus" ? TimedIO::Repaint::Never
-                                                        : TimedIO::Repaint::Throttled);
+      TimedIO io(form.UserIo(),
+                 variant == "nostatus" ? TimedIO::Repaint::Never : TimedIO::Repaint::Throttled);
       t0 = Clock::now();
-      ::Datenlesen(form.ComPort1, form.Ring, io, form.GraphView(), form.Flight, form.Config.EepromKByte,
-                   form.GraphStep, form.GraphBitmap());
+      ::Datenlesen(form.ComPort1, form.Ring, io, form.GraphView(), form.Flight,
+                   form.Config.EepromKByte, form.GraphStep, form.GraphBitmap());
       tEnd = Clock::now();
       seen = io.resultSeen;
       tResult = io.resultAt;
@@ -219,8 +220,9 @@ int RunDownload(const Args& args) {
     if (TableIsTheFlight(form.Flight, wantTable)) ++exact;
     if (!seen || got != records) {
       allComplete = false;
-      std::printf("  %-10s rep %d: %ld of %d records, result text %s, %d overflow boxes\n", label.c_str(),
-                  rep + 1, got, records, seen ? "shown" : "not shown", CountOverflowBoxes(session.ui));
+      std::printf("  %-10s rep %d: %ld of %d records, result text %s, %d overflow boxes\n",
+                  label.c_str(), rep + 1, got, records, seen ? "shown" : "not shown",
+                  CountOverflowBoxes(session.ui));
     }
     if (seen) msToResult.push_back(MsSince(t0, tResult));
     msToReturn.push_back(MsSince(t0, tEnd));
@@ -228,24 +230,29 @@ int RunDownload(const Args& args) {
 
   const double ms = Median(msToResult);
   const double rate = ms > 0 ? got / (ms / 1000.0) : 0;
-  std::printf("  %-10s %2d B x %5ld rec  %8.1f ms  %8.0f rec/s  %5.1f us/rec  "
-              "ratio 38400: %6.2f  115200: %5.2f  256000: %5.2f  (click to return %.0f ms, "
-              "%ld status repaints, %d overflow boxes%s)\n",
-              label.c_str(), recordBytes, got, ms, rate, ms > 0 ? ms * 1000.0 / got : 0.0,
-              rate / LineRecordsPerSecond(38400, recordBytes),
-              rate / LineRecordsPerSecond(115200, recordBytes),
-              rate / LineRecordsPerSecond(256000, recordBytes), Median(msToReturn), statusRepaints,
-              overflowBoxes, allComplete ? "" : ", INCOMPLETE");
-  if (sample) std::printf("  %-10s %d of %d downloads exact (table equal to the flight)\n", label.c_str(), exact, reps);
-  std::printf("DATA download label=%s bytes=%d records=%ld ms=%.2f rate=%.1f complete=%d exact=%d reps=%d\n",
-              label.c_str(), recordBytes, got, ms, rate, allComplete ? 1 : 0, exact, reps);
+  std::printf(
+      "  %-10s %2d B x %5ld rec  %8.1f ms  %8.0f rec/s  %5.1f us/rec  "
+      "ratio 38400: %6.2f  115200: %5.2f  256000: %5.2f  (click to return %.0f ms, "
+      "%ld status repaints, %d overflow boxes%s)\n",
+      label.c_str(), recordBytes, got, ms, rate, ms > 0 ? ms * 1000.0 / got : 0.0,
+      rate / LineRecordsPerSecond(38400, recordBytes),
+      rate / LineRecordsPerSecond(115200, recordBytes),
+      rate / LineRecordsPerSecond(256000, recordBytes), Median(msToReturn), statusRepaints,
+      overflowBoxes, allComplete ? "" : ", INCOMPLETE");
+  if (sample)
+    std::printf("  %-10s %d of %d downloads exact (table equal to the flight)\n", label.c_str(),
+                exact, reps);
+  std::printf(
+      "DATA download label=%s bytes=%d records=%ld ms=%.2f rate=%.1f complete=%d exact=%d "
+      "reps=%d\n",
+      label.c_str(), recordBytes, got, ms, rate, allComplete ? 1 : 0, exact, reps);
   return allComplete ? 0 : 1;
 }
 
 int WriteFlightFile(const Args& args) {
-  const loggersim::SimFlight flight =
-      MakeFlight(static_cast<int>(args.Int("records", 30000)), static_cast<uint8_t>(args.Int("flags1", 1)),
-                 static_cast<uint8_t>(args.Int("flags2", 0)));
+  const loggersim::SimFlight flight = MakeFlight(static_cast<int>(args.Int("records", 30000)),
+                                                 static_cast<uint8_t>(args.Int("flags1", 1)),
+                                                 static_cast<uint8_t>(args.Int("flags2", 0)));
   loggersim::SaveFlight(flight, args.Str("out", "flight.txt"));
   return 0;
 }

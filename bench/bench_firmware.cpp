@@ -19,7 +19,8 @@ int RunFirmware(const Args& args) {
   const auto simStart = Clock::now();  // its Start() and the settings file's write before
 
   loggersim::HexImage image;
-  for (int i = 0; i < dataLines * 16; ++i) image[static_cast<uint32_t>(i)] = static_cast<uint8_t>(i * 37);
+  for (int i = 0; i < dataLines * 16; ++i)
+    image[static_cast<uint32_t>(i)] = static_cast<uint8_t>(i * 37);
   const std::string hex = session.TempPath("bench.hex");
   if (!loggersim::WriteHexFile(image, hex)) {
     std::printf("firmware: cannot write %s\n", hex.c_str());
@@ -53,8 +54,8 @@ int RunFirmware(const Args& args) {
   }
   const double total = MsSince(t0, t1);
   if (!ok || triggerAt < 0 || static_cast<int>(lineStarts.size()) != lines) {
-    std::printf("firmware: transfer did not finish (%zu of %d lines seen, %zu boxes)\n", lineStarts.size(),
-                lines, session.ui.boxes.size());
+    std::printf("firmware: transfer did not finish (%zu of %d lines seen, %zu boxes)\n",
+                lineStarts.size(), lines, session.ui.boxes.size());
     return 1;
   }
   // Fixed parts: from the click to the first line (file check, confirmation, the drain
@@ -65,21 +66,29 @@ int RunFirmware(const Args& args) {
   const int tenth = std::max(1, lines / 10);
   const double firstTenth = (lineStarts[tenth] - lineStarts[0]) / tenth;
   const double lastTenth = (lineStarts[lines - 1] - lineStarts[lines - 1 - tenth]) / tenth;
-  std::printf("  HEX file of %d lines (%d data lines + end record), bootloader answers at once\n", lines,
-              dataLines);
+  std::printf("  HEX file of %d lines (%d data lines + end record), bootloader answers at once\n",
+              lines, dataLines);
   std::printf("  total from click to the last box            %9.1f ms\n", total);
-  std::printf("  fixed part: click to the first line         %9.1f ms  (drain + trigger: trigger sent at %.1f ms, "
-              "after the 1000 ms silent read)\n",
-              fixed, triggerAt - clickSim);
-  std::printf("  per line: (total - fixed) / lines           %9.3f ms  -> %6.3f ms beyond the 10 ms pause\n",
-              perLine, perLine - 10.0);
-  std::printf("  per line: spacing of line starts at the sim %9.3f ms  -> %6.3f ms beyond the 10 ms pause\n",
-              spacing, spacing - 10.0);
-  std::printf("  spacing in the first / last tenth of lines  %9.3f / %.3f ms (growth with the log)\n", firstTenth,
-              lastTenth);
-  std::printf("  after the last line's start to the end      %9.1f ms\n", clickSim + total - lastByteAt);
-  std::printf("DATA firmware lines=%d total=%.1f fixed=%.1f perline=%.3f spacing=%.3f\n", lines, total, fixed,
-              perLine, spacing);
+  std::printf(
+      "  fixed part: click to the first line         %9.1f ms  (drain + trigger: trigger sent at "
+      "%.1f ms, "
+      "after the 1000 ms silent read)\n",
+      fixed, triggerAt - clickSim);
+  std::printf(
+      "  per line: (total - fixed) / lines           %9.3f ms  -> %6.3f ms beyond the 10 ms "
+      "pause\n",
+      perLine, perLine - 10.0);
+  std::printf(
+      "  per line: spacing of line starts at the sim %9.3f ms  -> %6.3f ms beyond the 10 ms "
+      "pause\n",
+      spacing, spacing - 10.0);
+  std::printf(
+      "  spacing in the first / last tenth of lines  %9.3f / %.3f ms (growth with the log)\n",
+      firstTenth, lastTenth);
+  std::printf("  after the last line's start to the end      %9.1f ms\n",
+              clickSim + total - lastByteAt);
+  std::printf("DATA firmware lines=%d total=%.1f fixed=%.1f perline=%.3f spacing=%.3f\n", lines,
+              total, fixed, perLine, spacing);
   return 0;
 }
 

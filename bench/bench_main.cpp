@@ -100,7 +100,9 @@ double Median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: morvala_bench download|components|firmware|analysis|write-flight [options]\n");
+    std::fprintf(
+        stderr,
+        "usage: morvala_bench download|components|firmware|analysis|write-flight [options]\n");
     return 2;
   }
   const std::string command = argv[1];

@@ -56,9 +56,8 @@ SyncResult Synchronise(SerialLine& line, const ConfigReadLimits& limits, uint8_t
 
 }  // namespace
 
-void ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io,
-                       ConfigReadView& view, LoggerConfig& cfg, ConfigFlags& flags,
-                       const ConfigReadLimits& limits) {
+void ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io, ConfigReadView& view,
+                       LoggerConfig& cfg, ConfigFlags& flags, const ConfigReadLimits& limits) {
   PortLine line(port, ring);
   ReadConfiguration(line, io, view, cfg, flags, limits);
 }

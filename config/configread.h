@@ -26,17 +26,17 @@ struct ConfigFlags {
 class ConfigReadView {
  public:
   virtual ~ConfigReadView() = default;
-  virtual void ZeroFirstSampleRecords() = 0;       // first 16384 records of SampleTable
-  virtual void ShowStartbuttonFocused() = 0;       // show Startbutton, give it the focus
-  virtual void ShowResetButton() = 0;              // show ResetButton1
-  virtual void SetWarteLabelVisible(bool) = 0;     // WarteLabel during a delete
+  virtual void ZeroFirstSampleRecords() = 0;    // first 16384 records of SampleTable
+  virtual void ShowStartbuttonFocused() = 0;    // show Startbutton, give it the focus
+  virtual void ShowResetButton() = 0;           // show ResetButton1
+  virtual void SetWarteLabelVisible(bool) = 0;  // WarteLabel during a delete
   // Show and focus LoggerButton; show GroupBox1, RadioGroup1, LRadioGroup (select item
   // 0), NummernGroupBox and DRadioGroup; hide PaintBox1.
   virtual void ShowConfigControls() = 0;
   // Load the controls from cfg in the order of the load (the window's change handlers
   // run as after a user's change). ControlsFromConfig gives the values.
   virtual void LoadControls(const LoggerConfig& cfg) = 0;
-  virtual void FinishRead() = 0;                   // hide SchreibButton1, disable Startbutton
+  virtual void FinishRead() = 0;  // hide SchreibButton1, disable Startbutton
   // EEPROMLabel's new text (EepromText(cfg.EepromKByte)), set right after the bytes
   // were taken over. The window overrides this to set EEPROMLabel.
   virtual void SetEepromLabel(const std::string& /*text*/) {}
@@ -76,6 +76,6 @@ inline constexpr int kDeletePollMs = 800;
 void ReadConfiguration(SerialLine& line, UserIO& io, ConfigReadView& view, LoggerConfig& cfg,
                        ConfigFlags& flags, const ConfigReadLimits& limits = ConfigReadLimits());
 // The same over the window's port and its receive ring.
-void ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io,
-                       ConfigReadView& view, LoggerConfig& cfg, ConfigFlags& flags,
+void ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io, ConfigReadView& view,
+                       LoggerConfig& cfg, ConfigFlags& flags,
                        const ConfigReadLimits& limits = ConfigReadLimits());

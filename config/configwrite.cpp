@@ -16,6 +16,7 @@ class ScopeExit {
   ~ScopeExit() { f_(); }
   ScopeExit(const ScopeExit&) = delete;
   ScopeExit& operator=(const ScopeExit&) = delete;
+
  private:
   F f_;
 };
@@ -25,8 +26,7 @@ class ScopeExit {
 void SendMessage(SerialLine& line, const std::array<uint8_t, 11>& msg) {
   for (uint8_t b : msg)
     if (line.Write(&b, 1) != 1) throw std::runtime_error(kTextSendIncomplete);
-  const int64_t deadline =
-      line.NowMs() + line.WriteTimeoutMs(static_cast<int32_t>(msg.size()));
+  const int64_t deadline = line.NowMs() + line.WriteTimeoutMs(static_cast<int32_t>(msg.size()));
   while (line.PendingOutput() != 0) {
     if (line.NowMs() >= deadline) throw std::runtime_error(kTextSendIncomplete);
     line.SleepMs(1);
@@ -36,8 +36,8 @@ void SendMessage(SerialLine& line, const std::array<uint8_t, 11>& msg) {
 }  // namespace
 
 void WriteConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io,
-                        ConfigReadView& readView, ConfigWriteView& writeView,
-                        LoggerConfig& cfg, ConfigFlags& flags, const ConfigControls& controls,
+                        ConfigReadView& readView, ConfigWriteView& writeView, LoggerConfig& cfg,
+                        ConfigFlags& flags, const ConfigControls& controls,
                         const ConfigReadLimits& limits) {
   PortLine line(port, ring);
   WriteConfiguration(line, io, readView, writeView, cfg, flags, controls, limits);

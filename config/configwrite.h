@@ -32,6 +32,6 @@ void WriteConfiguration(SerialLine& line, UserIO& io, ConfigReadView& readView,
                         const ConfigReadLimits& limits = ConfigReadLimits());
 // The same over the window's port and its receive ring.
 void WriteConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io,
-                        ConfigReadView& readView, ConfigWriteView& writeView,
-                        LoggerConfig& cfg, ConfigFlags& flags, const ConfigControls& controls,
+                        ConfigReadView& readView, ConfigWriteView& writeView, LoggerConfig& cfg,
+                        ConfigFlags& flags, const ConfigControls& controls,
                         const ConfigReadLimits& limits = ConfigReadLimits());

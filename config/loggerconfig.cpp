@@ -26,8 +26,7 @@ namespace {
 // Codes above these thresholds raise the item by one, in turn.
 constexpr std::array<int, 5> kRateThresholds = {0, 3, 18, 37, 225};
 constexpr std::array<uint8_t, SampleRateItemCount> kRateCodes = {0, 2, 12, 24, 49, 249};
-constexpr std::array<double, SampleRateItemCount> kSamplesPerSecond = {50, 16.67, 3.85,
-                                                                       2,  1,     0.2};
+constexpr std::array<double, SampleRateItemCount> kSamplesPerSecond = {50, 16.67, 3.85, 2, 1, 0.2};
 }  // namespace
 
 int SampleRateItemForCode(uint8_t code) {
@@ -117,9 +116,9 @@ std::array<uint8_t, AckLength> Acknowledgement() {
 }
 
 std::array<uint8_t, 11> WriteMessage(const LoggerConfig& cfg) {
-  return {WriteCommand,   cfg.RecordFlags1, cfg.RecordFlags2, cfg.SampleRateCode,
-          0,              0,                cfg.TeleFlags1,   cfg.TeleFlags2,
-          cfg.Adc3Offset, cfg.SerialSensor, cfg.DeleteMode()};
+  return {
+      WriteCommand,   cfg.RecordFlags1, cfg.RecordFlags2, cfg.SampleRateCode, 0, 0, cfg.TeleFlags1,
+      cfg.TeleFlags2, cfg.Adc3Offset,   cfg.SerialSensor, cfg.DeleteMode()};
 }
 
 // ---- texts ----

@@ -15,29 +15,29 @@
 // the two flag bytes: indexes 0..7 are bits 0..7 of RecordFlags1 / TeleFlags1, indexes
 // 8..15 bits 0..7 of RecordFlags2 / TeleFlags2.
 enum ConfigBox : int {
-  cbAD16 = 0,   // "16-Bit-ADC"
-  cbAD0,        // "ADC 0"
-  cbAD1,        // "ADC 1"
-  cbAD2,        // "ADC 2"
-  cbAD3,        // "ADC 3"
-  cbAD4,        // "ADC4"
-  cbSpeed,      // "Frequenz"
-  cbFrq,        // "Drehzahl"
-  cbRC1,        // "RC 1"
-  cbRC2,        // "RC 2"
-  cbRC3,        // "RC 3"
-  cbFrei,       // "frei" (telemetry: "Manchester")
-  cbE1,         // "Temp. int."
-  cbE2,         // "Temp. ext."
-  cbGps,        // "GPS"
-  cbTele,       // record side: TeleCheckBox "Telemetrie"
+  cbAD16 = 0,        // "16-Bit-ADC"
+  cbAD0,             // "ADC 0"
+  cbAD1,             // "ADC 1"
+  cbAD2,             // "ADC 2"
+  cbAD3,             // "ADC 3"
+  cbAD4,             // "ADC4"
+  cbSpeed,           // "Frequenz"
+  cbFrq,             // "Drehzahl"
+  cbRC1,             // "RC 1"
+  cbRC2,             // "RC 2"
+  cbRC3,             // "RC 3"
+  cbFrei,            // "frei" (telemetry: "Manchester")
+  cbE1,              // "Temp. int."
+  cbE2,              // "Temp. ext."
+  cbGps,             // "GPS"
+  cbTele,            // record side: TeleCheckBox "Telemetrie"
   cbT4800 = cbTele,  // telemetry side: t4800bpsCheckBox "4800 BPS" (inverted bit)
   cbCount = 16
 };
 
 // Bit table A (RecordFlags1, TeleFlags1): box index of bits 0..7.
-inline constexpr std::array<int, 8> BitTableA = {cbAD16, cbAD0,  cbAD1,   cbAD2,
-                                                 cbAD3,  cbAD4,  cbSpeed, cbFrq};
+inline constexpr std::array<int, 8> BitTableA = {cbAD16, cbAD0, cbAD1,   cbAD2,
+                                                 cbAD3,  cbAD4, cbSpeed, cbFrq};
 // Bit table B (RecordFlags2, TeleFlags2): box index of bits 0..7.
 inline constexpr std::array<int, 8> BitTableB = {cbRC1, cbRC2, cbRC3, cbFrei,
                                                  cbE1,  cbE2,  cbGps, cbTele};
@@ -59,20 +59,20 @@ struct LoggerConfig {
 
   // Named fields: copied from bytes 1..11 after a read, rebuilt from the controls
   // before a write.
-  uint8_t RecordFlags1 = 0;     // byte 1
-  uint8_t RecordFlags2 = 0;     // byte 2
-  uint8_t SampleRateCode = 0;   // byte 3
-  uint8_t DataCountHigh = 0;    // byte 4
-  uint8_t DataCountLow = 0;     // byte 5
-  uint8_t TeleFlags1 = 0;       // byte 6
-  uint8_t TeleFlags2 = 0;       // byte 7
-  uint8_t Adc3Offset = 0;       // byte 8
-  uint8_t SerialSensor = 0;     // byte 9: serial number in bits 0..6, bit 7 = MS5534A
-  uint8_t FlightNumberHigh = 0; // byte 10; doubles as DeleteMode when writing
-  uint8_t FlightNumberLow = 0;  // byte 11
+  uint8_t RecordFlags1 = 0;      // byte 1
+  uint8_t RecordFlags2 = 0;      // byte 2
+  uint8_t SampleRateCode = 0;    // byte 3
+  uint8_t DataCountHigh = 0;     // byte 4
+  uint8_t DataCountLow = 0;      // byte 5
+  uint8_t TeleFlags1 = 0;        // byte 6
+  uint8_t TeleFlags2 = 0;        // byte 7
+  uint8_t Adc3Offset = 0;        // byte 8
+  uint8_t SerialSensor = 0;      // byte 9: serial number in bits 0..6, bit 7 = MS5534A
+  uint8_t FlightNumberHigh = 0;  // byte 10; doubles as DeleteMode when writing
+  uint8_t FlightNumberLow = 0;   // byte 11
 
-  int32_t DataCount = 0;        // byte 4 * 256 + byte 5, after a read
-  int32_t EepromKByte = 32;     // 32 at program start; set by a read with byte 12 > 0
+  int32_t DataCount = 0;     // byte 4 * 256 + byte 5, after a read
+  int32_t EepromKByte = 32;  // 32 at program start; set by a read with byte 12 > 0
 
   uint8_t& DeleteMode() { return FlightNumberHigh; }
   uint8_t DeleteMode() const { return FlightNumberHigh; }
@@ -172,9 +172,9 @@ std::string RecordingTimeText(int bytes, double samplesPerSecond, int eepromKByt
 
 // The whole estimate as Loggerzeit makes it.
 struct RecordingEstimate {
-  int rateItem = -1;      // the item selected afterwards (1 if the rule moved it)
-  bool moved = false;     // the rule moved the selection from item 0 to item 1
-  std::string text;       // ZeitLabel's new text
-  bool showLabel = false; // ZeitLabel is shown (false: its visibility stays)
+  int rateItem = -1;       // the item selected afterwards (1 if the rule moved it)
+  bool moved = false;      // the rule moved the selection from item 0 to item 1
+  std::string text;        // ZeitLabel's new text
+  bool showLabel = false;  // ZeitLabel is shown (false: its visibility stays)
 };
 RecordingEstimate EstimateRecordingTime(const ConfigControls& controls, int eepromKByte);

@@ -8,20 +8,15 @@ std::string IoErrorText(int err, FileOp op) {
     case EPERM:
     case EROFS:
     case EISDIR:
-    case ETXTBSY:
-      return "Dateizugriff verweigert";
+    case ETXTBSY: return "Dateizugriff verweigert";
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
-      return "Zu wenig Speicherplatz";
-    case ENOENT:
-      return op == FileOp::Read ? "Datei nicht gefunden" : "Ungültiger Dateiname";
+    case EFBIG: return "Zu wenig Speicherplatz";
+    case ENOENT: return op == FileOp::Read ? "Datei nicht gefunden" : "Ungültiger Dateiname";
     case ENOTDIR:
     case ENAMETOOLONG:
     case EINVAL:
-    case ELOOP:
-      return "Ungültiger Dateiname";
-    default:
-      return "E/A-Fehler " + std::to_string(err);
+    case ELOOP: return "Ungültiger Dateiname";
+    default: return "E/A-Fehler " + std::to_string(err);
   }
 }

@@ -88,8 +88,7 @@ void RunFirmwareUpdate(SerialLine& line, UserIO& io, FirmwareView& view,
   }
 
   // 5: confirmation.
-  if (!io.Confirm("soll " + name + " wirklich in den Logger gebrannt werden?"))
-    return finish();
+  if (!io.Confirm("soll " + name + " wirklich in den Logger gebrannt werden?")) return finish();
 
   // 6..8: status bar, progress bar, log head.
   io.SetStatusColor(clBtnFace);

@@ -65,9 +65,8 @@ void Datenlesen(TCustomComPort& port, ReceiveRing& ring, UserIO& io, DownloadVie
   Datenlesen(line, io, view, fd, eepromKByte, graphStep, bitmap, limits);
 }
 
-void Datenlesen(SerialLine& serial, UserIO& io, DownloadView& view, FlightData& fd,
-                int eepromKByte, int32_t graphStep, GraphCanvas& bitmap,
-                const DownloadLimits& limits) {
+void Datenlesen(SerialLine& serial, UserIO& io, DownloadView& view, FlightData& fd, int eepromKByte,
+                int32_t graphStep, GraphCanvas& bitmap, const DownloadLimits& limits) {
   if (graphStep < 1) graphStep = 1;
   // 1. The configuration controls make room for the graph.
   view.HideConfigGroups();

@@ -33,10 +33,10 @@ class DownloadView {
 };
 
 constexpr uint32_t kSyncedColor = 11730092;
-extern const char* const kTextSynchronised;   // "synchronisiert"
-extern const char* const kTextSwitchOff;      // "Beenden der Datenübertragung ..."
-extern const char* const kTextBlocksRead;     // " Datenblöcke gelesen - Datei nun speichern"
-extern const char* const kTextNoData;         // "keine Daten empfangen !!!"
+extern const char* const kTextSynchronised;  // "synchronisiert"
+extern const char* const kTextSwitchOff;     // "Beenden der Datenübertragung ..."
+extern const char* const kTextBlocksRead;    // " Datenblöcke gelesen - Datei nun speichern"
+extern const char* const kTextNoData;        // "keine Daten empfangen !!!"
 
 // How long the start marker may be awaited while bytes keep coming (a real logger sends
 // a handful of 0x55 first); a line that babbles on is given up like a silent one.
@@ -56,8 +56,8 @@ struct DownloadLimits {
 // a header cut short by silence ends the download as a missing start marker does. When
 // the port fails on the way (device gone), the download ends as on a silent line with
 // what it has, and then the port's error is thrown on to the caller.
-void Datenlesen(SerialLine& line, UserIO& io, DownloadView& view, FlightData& fd,
-                int eepromKByte, int32_t graphStep, GraphCanvas& bitmap,
+void Datenlesen(SerialLine& line, UserIO& io, DownloadView& view, FlightData& fd, int eepromKByte,
+                int32_t graphStep, GraphCanvas& bitmap,
                 const DownloadLimits& limits = DownloadLimits());
 // The same over the window's port and its receive ring.
 void Datenlesen(TCustomComPort& port, ReceiveRing& ring, UserIO& io, DownloadView& view,

@@ -24,7 +24,7 @@ constexpr int kLiveWrapX = 470;
 constexpr int kMarkerTopY = 22;
 constexpr int32_t kLiveReferenceStart = 8000;
 constexpr int32_t kAltitudeCeiling = 11000;  // values at or above this never become reference
-extern const char* const kCaption;            // "Höhe"
+extern const char* const kCaption;           // "Höhe"
 
 int RoundHalfEven(double v);
 
@@ -91,8 +91,7 @@ class LiveGraph {
 };
 
 // The final graph, drawn directly on the paint box; the white fill takes the bitmap's size.
-void DrawFinalGraph(GraphCanvas& paintBox, const FlightData& fd, int bitmapWidth,
-                    int bitmapHeight);
+void DrawFinalGraph(GraphCanvas& paintBox, const FlightData& fd, int bitmapWidth, int bitmapHeight);
 
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 

@@ -88,9 +88,7 @@ void HeaderDecoder::Feed(uint8_t b) {
     case 17: h_.LonDegrees += b * 10u; break;
     case 18: h_.LonDegrees += b; break;
     case 19:
-    case 20:
-      h_.GpsHeaderValue = h_.GpsHeaderValue * 256u + b;
-      break;
+    case 20: h_.GpsHeaderValue = h_.GpsHeaderValue * 256u + b; break;
     case 21:
       h_.GpsHeaderValue = h_.GpsHeaderValue * 256u + b;
       // Three bytes 0xFE: the logger has no GPS value; the fourth byte is read only.

@@ -43,7 +43,8 @@ class CheckingView : public ConfigReadView {
     ++loads;
     const ConfigControls c = ControlsFromConfig(cfg);
     if (c.rateItem < 0 || c.rateItem >= SampleRateItemCount) Fail("rate item out of range");
-    if (SampleRateItemForCode(CodeForItem(c.rateItem)) != c.rateItem) Fail("rate code does not read back");
+    if (SampleRateItemForCode(CodeForItem(c.rateItem)) != c.rateItem)
+      Fail("rate code does not read back");
     if (c.serialText.size() != 3 || c.offsetText.size() != 3) Fail("number texts not three digits");
     if (c.sensorItem != 0 && c.sensorItem != 1) Fail("sensor item out of range");
     LoggerConfig packed;
@@ -116,7 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ReadConfiguration(line, io, view, cfg, flags);
 
   if (flags.SkipDrain || flags.DeleteInProgress) Fail("read flags not cleared");
-  if (flags.ConfigRead == flags.NoLoggerFound) Fail("neither or both of ConfigRead and NoLoggerFound");
+  if (flags.ConfigRead == flags.NoLoggerFound)
+    Fail("neither or both of ConfigRead and NoLoggerFound");
   const Expectation e = Expect(data, size);
   if (e.ok != flags.ConfigRead) Fail("outcome differs from the message rules");
 

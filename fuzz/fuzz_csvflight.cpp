@@ -45,22 +45,24 @@ std::string_view Before(std::string_view t, int64_t line) {
 
 void CheckRanges(const Flight& f) {
   static constexpr int64_t kMax[kColumnCount] = {65535, 1023, 1023, 1023, 1023, 255, 65535, 65535,
-                                                 255,   255,  255,  255,  255,  -1,  -1,  65535};
+                                                 255,   255,  255,  255,  255,  -1,  -1,    65535};
   for (int c = 0; c < kColumnCount; ++c) {
     if (f.columns[c].size() != f.columns[0].size()) Fail("columns of different length");
     if (kMax[c] < 0) continue;
     for (int64_t v : f.columns[c])
       if (v < 0 || v > kMax[c]) Fail("value outside its column's range");
   }
-  if (f.recordFlags1 < 0 || f.recordFlags1 > 255 || f.sampleRateCode > 255 || f.downloadCount > 65536)
+  if (f.recordFlags1 < 0 || f.recordFlags1 > 255 || f.sampleRateCode > 255 ||
+      f.downloadCount > 65536)
     Fail("header value outside its range");
 }
 
 std::string Written(const Flight& f) {
   auto v = [](std::string& out, int64_t x) { out += std::to_string(x) + ";"; };
   std::string out;
-  for (int64_t x : {int64_t(f.recordFlags1), int64_t(f.recordFlags2), int64_t(f.sampleRateCode), f.downloadCount,
-                    int64_t(f.headerByte6), int64_t(f.headerByte7), int64_t(f.headerByte8), f.headerWord9})
+  for (int64_t x : {int64_t(f.recordFlags1), int64_t(f.recordFlags2), int64_t(f.sampleRateCode),
+                    f.downloadCount, int64_t(f.headerByte6), int64_t(f.headerByte7),
+                    int64_t(f.headerByte8), f.headerWord9})
     v(out, x);
   out += "\r\n";
   v(out, f.latDegrees);
@@ -85,8 +87,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (f.source != FlightSource::File) Fail("source is not a file");
     CheckRanges(f);
     const Flight again = ParseFlightCsv(Written(f));
-    if (again.columns != f.columns || again.latDegrees != f.latDegrees || again.lonDegrees != f.lonDegrees ||
-        again.downloadCount != f.downloadCount || again.gpsHeaderValue != f.gpsHeaderValue)
+    if (again.columns != f.columns || again.latDegrees != f.latDegrees ||
+        again.lonDegrees != f.lonDegrees || again.downloadCount != f.downloadCount ||
+        again.gpsHeaderValue != f.gpsHeaderValue)
       Fail("written again, the flight reads back different");
   } catch (const CsvFormatError& e) {
     const int64_t line = e.Line();

@@ -60,7 +60,8 @@ uint8_t Mask2(uint8_t f1) {
                               ((f1 & 0x08) ? 0x30 : 0) | ((f1 & 0x10) ? 0xC0 : 0));
 }
 
-SampleRecord Expected(const std::vector<int>& fields, uint8_t mask2, const uint8_t* bytes, size_t n) {
+SampleRecord Expected(const std::vector<int>& fields, uint8_t mask2, const uint8_t* bytes,
+                      size_t n) {
   SampleRecord r;
   std::memset(&r, 0, sizeof r);
   for (size_t i = 0; i < fields.size() && i < n; ++i)
@@ -83,7 +84,8 @@ DownloadHeader ExpectedHeader(const uint8_t* h) {
   e.LonHemisphere = static_cast<char>(h[15]);
   e.LonDegrees = h[16] * 100u + h[17] * 10u + h[18];
   const bool none = h[19] == 0xFE && h[20] == 0xFE && h[21] == 0xFE;
-  e.GpsHeaderValue = none ? 0u : (uint32_t{h[19]} << 24 | uint32_t{h[20]} << 16 | uint32_t{h[21]} << 8 | h[22]);
+  e.GpsHeaderValue =
+      none ? 0u : (uint32_t{h[19]} << 24 | uint32_t{h[20]} << 16 | uint32_t{h[21]} << 8 | h[22]);
   return e;
 }
 
@@ -126,7 +128,8 @@ void DecodersAlone(uint8_t f1, uint8_t f2, const uint8_t* s, size_t n) {
     if (dec.BytesRead() != static_cast<int>(take)) Fail("BytesRead");
     if (!SameBytes(rec, Expected(fields, Mask2(f1), s + pos, take), 25)) Fail("decoded record");
     if (take == static_cast<size_t>(layout.length) && !dec.Feed(0x5A)) Fail("Feed after complete");
-    if (!SameBytes(rec, Expected(fields, Mask2(f1), s + pos, take), 25)) Fail("Feed after complete changed the record");
+    if (!SameBytes(rec, Expected(fields, Mask2(f1), s + pos, take), 25))
+      Fail("Feed after complete changed the record");
     pos += take;
   }
   if (n >= kDownloadHeaderSize) {
@@ -166,7 +169,8 @@ class CheckingCanvas : public GraphCanvas {
 
  private:
   void Check(int x, int y) const {
-    if (x < -1000000 || x > 1000000 || y < -1000000 || y > 1000000) Fail("graph coordinate out of all reason");
+    if (x < -1000000 || x > 1000000 || y < -1000000 || y > 1000000)
+      Fail("graph coordinate out of all reason");
   }
   int w_, h_;
 };
@@ -222,8 +226,10 @@ void WholeDownload(uint8_t option, const uint8_t* s, size_t n) {
   size_t p = 0;
   while (p < n && s[p] != StartMarker) ++p;
   if (p == n || n - (p + 1) < static_cast<size_t>(kDownloadHeaderSize)) {
-    if (fd.LastSampleIndex != 0 || view.saveEnabled) Fail("no start marker or header, but a download");
-    if (io.ui.boxes.size() != 1 || io.ui.boxes[0].text != kTextNoData) Fail("no start marker or header, no message");
+    if (fd.LastSampleIndex != 0 || view.saveEnabled)
+      Fail("no start marker or header, but a download");
+    if (io.ui.boxes.size() != 1 || io.ui.boxes[0].text != kTextNoData)
+      Fail("no start marker or header, no message");
     if (line.Unread() != 0) Fail("bytes left after a failed sync or header");
     return;
   }
@@ -265,7 +271,8 @@ void WholeDownload(uint8_t option, const uint8_t* s, size_t n) {
     if (i == 0 && (r.b[23] != 100 || r.b[24] != 100)) Fail("first record's degree offsets");
     if (i > 0) {
       const SampleRecord& q = fd.SampleTable[i - 1];
-      if (std::abs(r.b[23] - q.b[23]) > 1 || std::abs(r.b[24] - q.b[24]) > 1) Fail("degree offset jumps");
+      if (std::abs(r.b[23] - q.b[23]) > 1 || std::abs(r.b[24] - q.b[24]) > 1)
+        Fail("degree offset jumps");
     }
   }
 }

@@ -97,8 +97,10 @@ std::optional<int64_t> Number(const std::string& t) {
   for (; i < t.size(); ++i) {
     const char c = t[i];
     int d = -1;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (base == 16 && std::isxdigit(static_cast<unsigned char>(c))) d = std::toupper(c) - 'A' + 10;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (base == 16 && std::isxdigit(static_cast<unsigned char>(c)))
+      d = std::toupper(c) - 'A' + 10;
     if (d < 0) return std::nullopt;
     v = v * base + d;
     if (v > (int64_t{1} << 33)) return std::nullopt;
@@ -120,8 +122,8 @@ struct Values {
 };
 
 Values Of(const TCustomComPort& p) {
-  return {p.Port(), p.BaudRate(), p.CustomBaudRate(), p.StopBits(), p.DataBits(),
-          p.Parity().Bits(), p.FlowControl().FlowControl()};
+  return {p.Port(),     p.BaudRate(),      p.CustomBaudRate(),           p.StopBits(),
+          p.DataBits(), p.Parity().Bits(), p.FlowControl().FlowControl()};
 }
 
 void CheckRanges(const Values& v) {
@@ -182,7 +184,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (got.port != want.port) Fail("Port differs from the file");
   if (got.baud != want.baud) Fail("BaudRate differs from the file");
   if (got.custom != want.custom) Fail("CustomBaudRate differs from the file");
-  if (got.stop != want.stop || got.data != want.data) Fail("StopBits or DataBits differ from the file");
+  if (got.stop != want.stop || got.data != want.data)
+    Fail("StopBits or DataBits differ from the file");
   if (got.parity != want.parity) Fail("Parity differs from the file");
   if (got.flow != want.flow) Fail("FlowControl differs from the file");
 
@@ -192,8 +195,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     port.WriteSettings(true, out);
   } catch (const EComPort& e) {
     // A port name that would break the line structure cannot be stored.
-    if (e.ErrorNumber() != ceStoreSettings) Fail("WriteSettings raised another error than the store error");
-    if (got.port.find_first_of("\r\n") == std::string::npos) Fail("WriteSettings failed on a plain file");
+    if (e.ErrorNumber() != ceStoreSettings)
+      Fail("WriteSettings raised another error than the store error");
+    if (got.port.find_first_of("\r\n") == std::string::npos)
+      Fail("WriteSettings failed on a plain file");
     return 0;
   }
   const std::string written = ReadFile(out);

@@ -92,7 +92,7 @@ TComEvents MaskToEvents(uint32_t mask) {
 }
 
 int BaudRateValue(TBaudRate rate) {
-  static constexpr int kRates[16] = {0,     110,   300,   600,    1200,   2400,   4800,   9600,
+  static constexpr int kRates[16] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
                                      14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
   int i = static_cast<int>(rate);
   return (i >= 0 && i < 16) ? kRates[i] : 0;

@@ -86,8 +86,8 @@ void TComParity::Assign(const TComParity& other) {
   port_->PushLineSettings();
 }
 
-#define MORVALA_FLOW_SETTER(Name, field, Type)            \
-  void TComFlowControl::Name(Type v) {                    \
+#define MORVALA_FLOW_SETTER(Name, field, Type)        \
+  void TComFlowControl::Name(Type v) {                \
     if (Changed(field, v)) port_->PushLineSettings(); \
   }
 MORVALA_FLOW_SETTER(SetOutCTSFlow, outCTSFlow_, bool)
@@ -133,8 +133,8 @@ void TComFlowControl::Assign(const TComFlowControl& other) {
   port_->PushLineSettings();
 }
 
-#define MORVALA_TIMEOUT_SETTER(Name, field)           \
-  void TComTimeouts::Name(int32_t v) {                \
+#define MORVALA_TIMEOUT_SETTER(Name, field)       \
+  void TComTimeouts::Name(int32_t v) {            \
     if (Changed(field, v)) port_->PushTimeouts(); \
   }
 MORVALA_TIMEOUT_SETTER(SetReadInterval, readInterval_)
@@ -255,8 +255,9 @@ void TCustomComPort::CheckTimeoutLimits() const {
                           "WriteTotalMultiplier", "WriteTotalConstant"};
   for (int i = 0; i < 5; ++i)
     if (values[i] < -1)
-      throw EComPort(ceTimeouts, std::string("Timeouts.") + names[i] + " must be 0 or more, or -1 (" +
-                                     std::to_string(values[i]) + ")");
+      throw EComPort(ceTimeouts, std::string("Timeouts.") + names[i] +
+                                     " must be 0 or more, or -1 (" + std::to_string(values[i]) +
+                                     ")");
 }
 
 void TCustomComPort::PushSettings() {
@@ -392,8 +393,8 @@ void TCustomComPort::Close() {
 
 void TCustomComPort::StartEventThread() {
   Retired().Sweep();
-  thread_ = std::make_unique<TComThread>(*this, *device_, *(sync_ ? sync_ : &MainThreadSync::Instance()),
-                                         events_, syncMethod_);
+  thread_ = std::make_unique<TComThread>(
+      *this, *device_, *(sync_ ? sync_ : &MainThreadSync::Instance()), events_, syncMethod_);
 }
 
 void TCustomComPort::StopEventThread() {

@@ -14,8 +14,22 @@
 // ---- enumerations (ordinals matter: the settings file and the dialog use them) ----
 
 enum TBaudRate {
-  brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400,
-  br19200, br38400, br56000, br57600, br115200, br128000, br256000
+  brCustom,
+  br110,
+  br300,
+  br600,
+  br1200,
+  br2400,
+  br4800,
+  br9600,
+  br14400,
+  br19200,
+  br38400,
+  br56000,
+  br57600,
+  br115200,
+  br128000,
+  br256000
 };
 enum TDataBits { dbFive, dbSix, dbSeven, dbEight };
 enum TStopBits { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
@@ -25,7 +39,16 @@ enum TRTSFlowControl { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };
 enum TFlowControl { fcHardware, fcSoftware, fcNone, fcCustom };
 enum TSyncMethod { smThreadSync, smWindowSync, smNone };
 enum TComEvent {
-  evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full
+  evRxChar,
+  evTxEmpty,
+  evRxFlag,
+  evRing,
+  evBreak,
+  evCTS,
+  evDSR,
+  evError,
+  evRLSD,
+  evRx80Full
 };
 
 // A set of TComEvent, one bit per ordinal.
@@ -35,12 +58,17 @@ class TComEvents {
   constexpr TComEvents(std::initializer_list<TComEvent> evs) {
     for (TComEvent e : evs) bits_ |= 1u << e;
   }
-  static constexpr TComEvents All() { TComEvents s; s.bits_ = 0x3FF; return s; }
+  static constexpr TComEvents All() {
+    TComEvents s;
+    s.bits_ = 0x3FF;
+    return s;
+  }
   constexpr bool Has(TComEvent e) const { return (bits_ >> e) & 1u; }
   constexpr void Include(TComEvent e) { bits_ |= 1u << e; }
   constexpr void Exclude(TComEvent e) { bits_ &= ~(1u << e); }
   constexpr bool Empty() const { return bits_ == 0; }
   constexpr bool operator==(const TComEvents&) const = default;
+
  private:
   uint32_t bits_ = 0;
 };
@@ -69,6 +97,7 @@ class TComParity {
   void SetReplaceChar(uint8_t v);
   // Copies every field, then pushes the line settings once.
   void Assign(const TComParity& other);
+
  private:
   TCustomComPort* port_;
   TParityBits bits_ = prNone;
@@ -104,6 +133,7 @@ class TComFlowControl {
   TFlowControl FlowControl() const;
   void SetFlowControl(TFlowControl v);
   void Assign(const TComFlowControl& other);
+
  private:
   TCustomComPort* port_;
   bool outCTSFlow_ = false;
@@ -132,6 +162,7 @@ class TComTimeouts {
   void SetWriteTotalMultiplier(int32_t v);
   void SetWriteTotalConstant(int32_t v);
   void Assign(const TComTimeouts& other);
+
  private:
   TCustomComPort* port_;
   int32_t readInterval_ = -1;
@@ -150,16 +181,17 @@ class TComBuffer {
   void SetInputSize(int32_t v);
   void SetOutputSize(int32_t v);
   void Assign(const TComBuffer& other);
+
  private:
   TCustomComPort* port_;
   int32_t inputSize_ = 1024;
   int32_t outputSize_ = 1024;
 };
 
-class PosixSerialDevice;  // serial/posix_device.h
+class PosixSerialDevice;   // serial/posix_device.h
 class TerminalSettingsIo;  // serial/terminal_settings.h
-class TComThread;         // serial/comthread.h
-class MainThreadSync;     // serial/mainsync.h
+class TComThread;          // serial/comthread.h
+class MainThreadSync;      // serial/mainsync.h
 
 // ---- the port ----
 
@@ -244,9 +276,9 @@ class TCustomComPort {
   // Events. Handlers run on the window's thread with smThreadSync (see mainsync.h).
   std::function<void(TCustomComPort* sender, int32_t count)> OnRxChar;
   std::function<void(TCustomComPort* sender)> OnRx80Full;
-  std::function<void(TCustomComPort* sender)> OnBeforeOpen, OnAfterOpen, OnBeforeClose,
-      OnAfterClose, OnTxEmpty, OnBreak, OnRing, OnRxFlag, OnError;
-  std::function<void(TCustomComPort* sender, bool on)> OnCTSChange, OnDSRChange, OnRLSDChange;
+  std::function<void(TCustomComPort*sender)> OnBeforeOpen, OnAfterOpen, OnBeforeClose, OnAfterClose,
+      OnTxEmpty, OnBreak, OnRing, OnRxFlag, OnError;
+  std::function<void(TCustomComPort*sender, bool on)> OnCTSChange, OnDSRChange, OnRLSDChange;
 
   // Where batches of the event thread are run (the window's thread); defaults to the
   // program-wide MainThreadSync::Instance().

@@ -26,9 +26,9 @@ char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' +
 }  // namespace
 
 const std::vector<std::string>& BaudRateTexts() {
-  static const std::vector<std::string> t = {"Custom", "110",   "300",    "600",    "1200",  "2400",
-                                             "4800",   "9600",  "14400",  "19200",  "38400", "56000",
-                                             "57600",  "115200", "128000", "256000"};
+  static const std::vector<std::string> t = {
+      "Custom", "110",   "300",   "600",   "1200",  "2400",   "4800",   "9600",
+      "14400",  "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
   return t;
 }
 const std::vector<std::string>& StopBitsTexts() {
@@ -63,7 +63,9 @@ TBaudRate StrToBaudRate(const std::string& text) { return FromText(BaudRateTexts
 TStopBits StrToStopBits(const std::string& text) {
   return FromText(StopBitsTexts(), text, sbOneStopBit);
 }
-TDataBits StrToDataBits(const std::string& text) { return FromText(DataBitsTexts(), text, dbEight); }
+TDataBits StrToDataBits(const std::string& text) {
+  return FromText(DataBitsTexts(), text, dbEight);
+}
 TParityBits StrToParity(const std::string& text) { return FromText(ParityTexts(), text, prNone); }
 TFlowControl StrToFlowControl(const std::string& text) {
   return FromText(FlowControlTexts(), text, fcCustom);
@@ -83,10 +85,14 @@ int32_t StrToIntDef(const std::string& text, int32_t def) {
   for (; i < text.size(); ++i) {
     char c = text[i];
     int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return def;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      return def;
     v = v * base + d;
     if (v > 0x80000000LL) return def;
   }

@@ -51,7 +51,8 @@ void TComThread::RequestStop() {
 
 bool TComThread::WaitFinished(int ms) {
   std::unique_lock<std::mutex> lock(mutex_);
-  return finishedCv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !running_.load(); });
+  return finishedCv_.wait_for(lock, std::chrono::milliseconds(ms),
+                              [this] { return !running_.load(); });
 }
 
 void TComThread::Join() {

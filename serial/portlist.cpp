@@ -109,7 +109,8 @@ std::vector<std::string> ListSerialPorts(const std::string& currentPort,
     for (const std::string& link : links) {
       std::string path = roots.byId + "/" + link;
       std::string target = RealPath(path);
-      if (!target.empty() && std::find(realPorts.begin(), realPorts.end(), target) != realPorts.end())
+      if (!target.empty() &&
+          std::find(realPorts.begin(), realPorts.end(), target) != realPorts.end())
         ports.push_back(path);
     }
   }

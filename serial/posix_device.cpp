@@ -65,7 +65,9 @@ int RemainingMs(Clock::time_point deadline) {
 
 // Failures of the modem-line and exclusive-use calls that only mean "this kind of
 // terminal has no such thing" (a pseudo-terminal has no modem lines).
-bool IsNotSupported(int err) { return err == ENOTTY || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP; }
+bool IsNotSupported(int err) {
+  return err == ENOTTY || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP;
+}
 
 }  // namespace
 
@@ -262,7 +264,8 @@ bool PosixSerialDevice::WaitForRoom(bool& hangupSeen) {
     // POLLERR are reported without being asked for). After a hang-up the device is left
     // out, since it would report it again and again; what it still holds is read once
     // there is room, and its end of file then marks it gone.
-    struct pollfd fds[3] = {{stopEventFd_, POLLIN, 0}, {roomEventFd_, POLLIN, 0}, {hangupSeen ? -1 : fd_, 0, 0}};
+    struct pollfd fds[3] = {
+        {stopEventFd_, POLLIN, 0}, {roomEventFd_, POLLIN, 0}, {hangupSeen ? -1 : fd_, 0, 0}};
     int r = ::poll(fds, 3, -1);
     if (r < 0) {
       if (errno == EINTR) continue;
@@ -307,7 +310,8 @@ void PosixSerialDevice::ReaderLoop() {
       return;
     }
     int err = errno;
-    if (err == EINTR || err == ENOBUFS) continue;  // ENOBUFS: the last look of a read filled the queue
+    if (err == EINTR || err == ENOBUFS)
+      continue;  // ENOBUFS: the last look of a read filled the queue
     if (err == EAGAIN || err == EWOULDBLOCK) {
       // Nothing to read although poll woke us: the last look of a read took it, or the
       // device reports an error or hang-up.
@@ -359,7 +363,8 @@ void PosixSerialDevice::ApplyLineSettings(const SerialLineSettings& s) {
   eventChar_ = s.eventChar;
 }
 
-void PosixSerialDevice::WriteLineSettings(const SerialLineSettings& s, const struct termios& previous) {
+void PosixSerialDevice::WriteLineSettings(const SerialLineSettings& s,
+                                          const struct termios& previous) {
   struct termios tio = previous;
   ::cfmakeraw(&tio);
   tio.c_cflag |= CLOCAL | CREAD;
@@ -374,8 +379,10 @@ void PosixSerialDevice::WriteLineSettings(const SerialLineSettings& s, const str
     default: tio.c_cflag |= CS8; break;
   }
   // 1.5 stop bits do not exist on Linux; two come nearest.
-  if (s.stopBits != 0) tio.c_cflag |= CSTOPB;
-  else tio.c_cflag &= ~CSTOPB;
+  if (s.stopBits != 0)
+    tio.c_cflag |= CSTOPB;
+  else
+    tio.c_cflag &= ~CSTOPB;
 
   tio.c_cflag &= ~(PARENB | PARODD | CMSPAR);
   switch (s.parity) {
@@ -388,8 +395,10 @@ void PosixSerialDevice::WriteLineSettings(const SerialLineSettings& s, const str
   tio.c_iflag &= ~(INPCK | IGNPAR | PARMRK | ISTRIP);
   if (s.parityCheck) tio.c_iflag |= INPCK;  // a byte with an error reads as 0
 
-  if (s.outCtsFlow || s.rtsControl == 2) tio.c_cflag |= CRTSCTS;
-  else tio.c_cflag &= ~CRTSCTS;
+  if (s.outCtsFlow || s.rtsControl == 2)
+    tio.c_cflag |= CRTSCTS;
+  else
+    tio.c_cflag &= ~CRTSCTS;
   tio.c_iflag &= ~(IXON | IXOFF | IXANY);
   if (s.xonXoffOut) tio.c_iflag |= IXON;
   if (s.xonXoffIn) tio.c_iflag |= IXOFF;
@@ -424,7 +433,8 @@ void PosixSerialDevice::WriteLineSettings(const SerialLineSettings& s, const str
 
   // Read the settings back: the kernel accepts a request when any part of it worked.
   struct termios back;
-  if (const int err = terminal_.Get(fd_, back); err != 0) throw EComPort(ceLineSettings, err, path_);
+  if (const int err = terminal_.Get(fd_, back); err != 0)
+    throw EComPort(ceLineSettings, err, path_);
   const tcflag_t mask = CSIZE | CSTOPB | PARENB | PARODD;
   // A pseudo-terminal keeps 8 data bits without parity whatever it is asked for.
   if (!isPty_ && (back.c_cflag & mask) != (tio.c_cflag & mask))
@@ -445,8 +455,10 @@ void PosixSerialDevice::WriteLineSettings(const SerialLineSettings& s, const str
   // The modem lines as DTR and RTS control ask; a terminal without them is fine.
   int set = 0, clear = 0;
   (s.dtrControl == 0 ? clear : set) |= TIOCM_DTR;
-  if (s.rtsControl == 0) clear |= TIOCM_RTS;
-  else if (s.rtsControl == 1) set |= TIOCM_RTS;
+  if (s.rtsControl == 0)
+    clear |= TIOCM_RTS;
+  else if (s.rtsControl == 1)
+    set |= TIOCM_RTS;
   if (set) {
     const int err = terminal_.RaiseModemLines(fd_, set);
     if (err != 0 && !IsNotSupported(err) && !isPty_) throw EComPort(ceLineSettings, err, path_);

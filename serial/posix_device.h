@@ -22,9 +22,9 @@
 // Line settings as the port derives them from its properties.
 struct SerialLineSettings {
   int32_t baudRate = 9600;
-  int dataBits = 8;        // 5..8
-  int stopBits = 0;        // 0 = one, 1 = one and a half, 2 = two
-  int parity = 0;          // 0 none, 1 odd, 2 even, 3 mark, 4 space
+  int dataBits = 8;  // 5..8
+  int stopBits = 0;  // 0 = one, 1 = one and a half, 2 = two
+  int parity = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
   bool parityCheck = false;
   bool parityReplace = false;  // bytes with a parity error read as 0
   bool discardNull = false;

@@ -31,9 +31,7 @@ std::string SettingsDirectory() {
   return base + "/morvala";
 }
 
-bool IsBareSettingsName(const std::string& name) {
-  return name.find('/') == std::string::npos;
-}
+bool IsBareSettingsName(const std::string& name) { return name.find('/') == std::string::npos; }
 
 std::string SettingsFilePath(const std::string& name) {
   if (!IsBareSettingsName(name)) return name;

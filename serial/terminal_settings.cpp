@@ -15,8 +15,12 @@ class SystemTerminal : public TerminalSettingsIo {
   int Set(int fd, const struct termios& tio) override {
     return Result(::tcsetattr(fd, TCSANOW, &tio));
   }
-  int GetKernel(int fd, KernelTermios2& tio) override { return Result(::ioctl(fd, kTcGets2, &tio)); }
-  int SetKernel(int fd, const KernelTermios2& tio) override { return Result(::ioctl(fd, kTcSets2, &tio)); }
+  int GetKernel(int fd, KernelTermios2& tio) override {
+    return Result(::ioctl(fd, kTcGets2, &tio));
+  }
+  int SetKernel(int fd, const KernelTermios2& tio) override {
+    return Result(::ioctl(fd, kTcSets2, &tio));
+  }
   int ModemLines(int fd, int& bits) override { return Result(::ioctl(fd, TIOCMGET, &bits)); }
   int RaiseModemLines(int fd, int bits) override { return Result(::ioctl(fd, TIOCMBIS, &bits)); }
   int DropModemLines(int fd, int bits) override { return Result(::ioctl(fd, TIOCMBIC, &bits)); }

@@ -71,195 +71,185 @@ const char kHelp[] =
     "  --crlf                  CR LF line ends for --write-sample-hex\n"
     "  --help                  this text\n";
 
-bool Number(const char* s, long& v)
-{
-    char* end;
-    v = std::strtol(s, &end, 10);
-    return *s && !*end;
+bool Number(const char* s, long& v) {
+  char* end;
+  v = std::strtol(s, &end, 10);
+  return *s && !*end;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    SimOptions opt;
-    opt.announceEveryMs = 3000;
-    bool reonGiven = false;
-    SimFlight flight = SampleFlight();
-    bool flightGiven = false, emptyFlight = false;
-    std::vector<std::string> configSettings;
-    std::string imageOut, sampleFlightOut, sampleHexOut, dataLength;
-    bool truncate = false, crlf = false;
+int main(int argc, char** argv) {
+  SimOptions opt;
+  opt.announceEveryMs = 3000;
+  bool reonGiven = false;
+  SimFlight flight = SampleFlight();
+  bool flightGiven = false, emptyFlight = false;
+  std::vector<std::string> configSettings;
+  std::string imageOut, sampleFlightOut, sampleHexOut, dataLength;
+  bool truncate = false, crlf = false;
 
-    std::vector<std::string> args(argv + 1, argv + argc);
-    auto fail = [](const std::string& what) {
-        std::cerr << "loggersim: " << what << " (see --help)\n";
-        return 2;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  auto fail = [](const std::string& what) {
+    std::cerr << "loggersim: " << what << " (see --help)\n";
+    return 2;
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) return false;
+      out = args[++i];
+      return true;
     };
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size())
-                return false;
-            out = args[++i];
-            return true;
-        };
-        auto number = [&](long& out) {
-            std::string s;
-            return value(s) && Number(s.c_str(), out) && out >= 0;
-        };
-        long n;
-        std::string s;
-        if (a == "--help" || a == "-h") {
-            std::cout << kHelp;
-            return 0;
-        } else if (a == "--link") {
-            if (!value(opt.linkPath)) return fail("--link needs a path");
-        } else if (a == "--flight") {
-            if (!value(s)) return fail("--flight needs a file");
-            try {
-                flight = LoadFlight(s);
-            } catch (const std::exception& e) {
-                return fail(e.what());
-            }
-            flightGiven = true;
-        } else if (a == "--sample") {
-            flight = SampleFlight();
-        } else if (a == "--empty") {
-            emptyFlight = true;
-        } else if (a == "--data-length") {
-            if (!value(dataLength)) return fail("--data-length needs N or auto");
-        } else if (a == "--truncate") {
-            truncate = true;
-        } else if (a == "--baud") {
-            if (!number(n) || n == 0) return fail("--baud needs a rate");
-            opt.baud = int(n);
-        } else if (a == "--bits") {
-            if (!number(n) || n == 0) return fail("--bits needs a number");
-            opt.bitsPerByte = int(n);
-        } else if (a == "--fast") {
-            opt.baud = 0;
-        } else if (a == "--bootloader") {
-            opt.mode = SimMode::Bootloader;
-        } else if (a == "--image-out") {
-            if (!value(imageOut)) return fail("--image-out needs a file");
-        } else if (a == "--log") {
-            if (!value(opt.logPath)) return fail("--log needs a file");
-        } else if (a == "--lifetime") {
-            if (!value(s)) return fail("--lifetime needs seconds");
-            opt.lifetimeMs = int(std::atof(s.c_str()) * 1000);
-        } else if (a == "--announce-every") {
-            if (!value(s)) return fail("--announce-every needs seconds");
-            opt.announceEveryMs = int(std::atof(s.c_str()) * 1000);
-        } else if (a == "--power-on-delay") {
-            if (!number(n)) return fail("--power-on-delay needs ms");
-            opt.powerOnDelayMs = int(n);
-        } else if (a == "--reannounce-ms") {
-            if (!number(n)) return fail("--reannounce-ms needs ms");
-            opt.reannounceDelayMs = int(n);
-        } else if (a == "--delete-ms") {
-            if (!number(n)) return fail("--delete-ms needs ms");
-            opt.deleteMs = int(n);
-        } else if (a == "--reon-after") {
-            if (!number(n)) return fail("--reon-after needs ms");
-            opt.reonAfterDownloadMs = int(n);
-            reonGiven = true;
-        } else if (a == "--sync") {
-            if (!number(n) || n == 0) return fail("--sync needs a count");
-            opt.syncCount = int(n);
-        } else if (a == "--config" || a == "--fault") {
-            size_t before = i;
-            while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
-                const std::string& item = args[++i];
-                std::string err;
-                if (a == "--fault") {
-                    if (!ParseFault(item, opt.faults, &err)) return fail(err);
-                } else {
-                    configSettings.push_back(item);
-                }
-            }
-            if (i == before) return fail(a + " needs an argument");
-        } else if (a == "--pause") {
-            std::string err;
-            if (!value(s)) return fail("--pause needs OFFSET:MS or config:OFFSET:MS");
-            if (!ParsePause(s, opt.faults, &err)) return fail(err);
-        } else if (a == "--write-sample-flight") {
-            if (!value(sampleFlightOut)) return fail("--write-sample-flight needs a file");
-        } else if (a == "--write-sample-hex") {
-            if (!value(sampleHexOut)) return fail("--write-sample-hex needs a file");
-        } else if (a == "--crlf") {
-            crlf = true;
-        } else {
-            return fail("unknown option " + a);
-        }
-    }
-
-    if (!sampleFlightOut.empty() || !sampleHexOut.empty()) {
-        try {
-            if (!sampleFlightOut.empty())
-                SaveFlight(SampleFlight(), sampleFlightOut);
-        } catch (const std::exception& e) {
-            return fail(e.what());
-        }
-        if (!sampleHexOut.empty() && !WriteHexFile(SampleFirmwareImage(), sampleHexOut, crlf))
-            return fail("cannot write " + sampleHexOut);
-        return 0;
-    }
-
-    (void)flightGiven;
-    if (emptyFlight)
-        flight.records.clear();
-    if (!dataLength.empty()) {
-        long v;
-        if (dataLength == "auto")
-            flight.dataLength = -1;
-        else if (Number(dataLength.c_str(), v) && v >= 0 && v <= 65535)
-            flight.dataLength = int(v);
-        else
-            return fail("bad --data-length " + dataLength);
-    }
-    if (truncate)
-        flight.truncateToDataLength = true;
-    SimConfig config = ConfigForFlight(flight);
-    for (const std::string& c : configSettings) {
+    auto number = [&](long& out) {
+      std::string s;
+      return value(s) && Number(s.c_str(), out) && out >= 0;
+    };
+    long n;
+    std::string s;
+    if (a == "--help" || a == "-h") {
+      std::cout << kHelp;
+      return 0;
+    } else if (a == "--link") {
+      if (!value(opt.linkPath)) return fail("--link needs a path");
+    } else if (a == "--flight") {
+      if (!value(s)) return fail("--flight needs a file");
+      try {
+        flight = LoadFlight(s);
+      } catch (const std::exception& e) {
+        return fail(e.what());
+      }
+      flightGiven = true;
+    } else if (a == "--sample") {
+      flight = SampleFlight();
+    } else if (a == "--empty") {
+      emptyFlight = true;
+    } else if (a == "--data-length") {
+      if (!value(dataLength)) return fail("--data-length needs N or auto");
+    } else if (a == "--truncate") {
+      truncate = true;
+    } else if (a == "--baud") {
+      if (!number(n) || n == 0) return fail("--baud needs a rate");
+      opt.baud = int(n);
+    } else if (a == "--bits") {
+      if (!number(n) || n == 0) return fail("--bits needs a number");
+      opt.bitsPerByte = int(n);
+    } else if (a == "--fast") {
+      opt.baud = 0;
+    } else if (a == "--bootloader") {
+      opt.mode = SimMode::Bootloader;
+    } else if (a == "--image-out") {
+      if (!value(imageOut)) return fail("--image-out needs a file");
+    } else if (a == "--log") {
+      if (!value(opt.logPath)) return fail("--log needs a file");
+    } else if (a == "--lifetime") {
+      if (!value(s)) return fail("--lifetime needs seconds");
+      opt.lifetimeMs = int(std::atof(s.c_str()) * 1000);
+    } else if (a == "--announce-every") {
+      if (!value(s)) return fail("--announce-every needs seconds");
+      opt.announceEveryMs = int(std::atof(s.c_str()) * 1000);
+    } else if (a == "--power-on-delay") {
+      if (!number(n)) return fail("--power-on-delay needs ms");
+      opt.powerOnDelayMs = int(n);
+    } else if (a == "--reannounce-ms") {
+      if (!number(n)) return fail("--reannounce-ms needs ms");
+      opt.reannounceDelayMs = int(n);
+    } else if (a == "--delete-ms") {
+      if (!number(n)) return fail("--delete-ms needs ms");
+      opt.deleteMs = int(n);
+    } else if (a == "--reon-after") {
+      if (!number(n)) return fail("--reon-after needs ms");
+      opt.reonAfterDownloadMs = int(n);
+      reonGiven = true;
+    } else if (a == "--sync") {
+      if (!number(n) || n == 0) return fail("--sync needs a count");
+      opt.syncCount = int(n);
+    } else if (a == "--config" || a == "--fault") {
+      size_t before = i;
+      while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
+        const std::string& item = args[++i];
         std::string err;
-        if (!ParseConfigSetting(c, config, &err))
-            return fail(err);
+        if (a == "--fault") {
+          if (!ParseFault(item, opt.faults, &err)) return fail(err);
+        } else {
+          configSettings.push_back(item);
+        }
+      }
+      if (i == before) return fail(a + " needs an argument");
+    } else if (a == "--pause") {
+      std::string err;
+      if (!value(s)) return fail("--pause needs OFFSET:MS or config:OFFSET:MS");
+      if (!ParsePause(s, opt.faults, &err)) return fail(err);
+    } else if (a == "--write-sample-flight") {
+      if (!value(sampleFlightOut)) return fail("--write-sample-flight needs a file");
+    } else if (a == "--write-sample-hex") {
+      if (!value(sampleHexOut)) return fail("--write-sample-hex needs a file");
+    } else if (a == "--crlf") {
+      crlf = true;
+    } else {
+      return fail("unknown option " + a);
     }
-    if (!reonGiven && opt.announceEveryMs > 0)
-        opt.reonAfterDownloadMs = 2000;
+  }
 
-    // Signals are taken by sigtimedwait below; the simulator's thread
-    // inherits the blocked mask.
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-
-    LoggerSim sim(opt, config, flight);
+  if (!sampleFlightOut.empty() || !sampleHexOut.empty()) {
     try {
-        sim.Start();
+      if (!sampleFlightOut.empty()) SaveFlight(SampleFlight(), sampleFlightOut);
     } catch (const std::exception& e) {
-        std::cerr << "loggersim: " << e.what() << "\n";
-        return 1;
+      return fail(e.what());
     }
-    std::cout << sim.SlavePath() << std::endl;
-
-    while (sim.Running()) {
-        timespec ts{0, 200 * 1000 * 1000};
-        int sig = sigtimedwait(&set, nullptr, &ts);
-        if (sig > 0)
-            break;
-    }
-    bool hungUp = sim.HungUp();
-    sim.Stop();
-    if (!imageOut.empty() && !sim.WriteImageHex(imageOut)) {
-        std::cerr << "loggersim: cannot write " << imageOut << "\n";
-        return 1;
-    }
-    if (hungUp)
-        std::cerr << "loggersim: line closed (hang-up fault)\n";
+    if (!sampleHexOut.empty() && !WriteHexFile(SampleFirmwareImage(), sampleHexOut, crlf))
+      return fail("cannot write " + sampleHexOut);
     return 0;
+  }
+
+  (void)flightGiven;
+  if (emptyFlight) flight.records.clear();
+  if (!dataLength.empty()) {
+    long v;
+    if (dataLength == "auto")
+      flight.dataLength = -1;
+    else if (Number(dataLength.c_str(), v) && v >= 0 && v <= 65535)
+      flight.dataLength = int(v);
+    else
+      return fail("bad --data-length " + dataLength);
+  }
+  if (truncate) flight.truncateToDataLength = true;
+  SimConfig config = ConfigForFlight(flight);
+  for (const std::string& c : configSettings) {
+    std::string err;
+    if (!ParseConfigSetting(c, config, &err)) return fail(err);
+  }
+  if (!reonGiven && opt.announceEveryMs > 0) opt.reonAfterDownloadMs = 2000;
+
+  // Signals are taken by sigtimedwait below; the simulator's thread
+  // inherits the blocked mask.
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+
+  LoggerSim sim(opt, config, flight);
+  try {
+    sim.Start();
+  } catch (const std::exception& e) {
+    std::cerr << "loggersim: " << e.what() << "\n";
+    return 1;
+  }
+  std::cout << sim.SlavePath() << std::endl;
+
+  while (sim.Running()) {
+    timespec ts{0, 200 * 1000 * 1000};
+    int sig = sigtimedwait(&set, nullptr, &ts);
+    if (sig > 0) break;
+  }
+  bool hungUp = sim.HungUp();
+  sim.Stop();
+  if (!imageOut.empty() && !sim.WriteImageHex(imageOut)) {
+    std::cerr << "loggersim: cannot write " << imageOut << "\n";
+    return 1;
+  }
+  if (hungUp) std::cerr << "loggersim: line closed (hang-up fault)\n";
+  return 0;
 }

@@ -44,9 +44,10 @@ TComSetupFrm::TComSetupFrm(TCustomComPort& port, QWidget* parent)
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
   GroupBox1->setGeometry(8, 8, 217, 169);
 
-  const char* captions[6] = {"Port", "Baud rate", "Data bits", "Stop bits", "Parity", "Flow control"};
-  const TComProperty properties[6] = {cpPort, cpBaudRate, cpDataBits, cpStopBits, cpParity,
-                                      cpFlowControl};
+  const char* captions[6] = {"Port",      "Baud rate", "Data bits",
+                             "Stop bits", "Parity",    "Flow control"};
+  const TComProperty properties[6] = {cpPort,     cpBaudRate, cpDataBits,
+                                      cpStopBits, cpParity,   cpFlowControl};
   QLabel** labels[6] = {&Label1, &Label2, &Label3, &Label4, &Label5, &Label6};
   TComComboBox** combos[6] = {&Combo1, &Combo2, &Combo3, &Combo4, &Combo5, &Combo6};
   for (int i = 0; i < 6; ++i) {
@@ -123,7 +124,8 @@ int TComSetupFrm::Execute() { return exec(); }
 void TComSetupFrm::ApplySettings() {
   port_.LockSettings();
   try {
-    for (TComComboBox* combo : {Combo1, Combo2, Combo3, Combo4, Combo5, Combo6}) combo->ApplySettings();
+    for (TComComboBox* combo : {Combo1, Combo2, Combo3, Combo4, Combo5, Combo6})
+      combo->ApplySettings();
   } catch (...) {
     // Without the unlock the counter would stay up and no setting would reach the
     // device again; the first failure is the one reported.

@@ -59,7 +59,8 @@ TEST(CursorStatistics, AgreeWithAPlainLoopInEitherOrder) {
     f.columns[kLatitude][i] = -4700000 - static_cast<int64_t>(rng() % 60000);
   }
   for (auto [a, b] : {std::pair{10, 400}, {400, 10}, {0, 999}, {555, 555}, {-20, 5000}}) {
-    const int from = std::clamp(std::min(a, b), 0, n - 1), to = std::clamp(std::max(a, b), 0, n - 1);
+    const int from = std::clamp(std::min(a, b), 0, n - 1),
+              to = std::clamp(std::max(a, b), 0, n - 1);
     for (Column c : {kAdc16, kLatitude}) {
       double mn = 1e300, mx = -1e300, sum = 0;
       for (int i = from; i <= to; ++i) {
@@ -106,13 +107,13 @@ TEST(CursorStatistics, TimeBetweenCursorsForEverySampleInterval) {
 }
 
 TEST(TimeAxis, StepKeepsLabelsApartAtEveryZoom) {
-  EXPECT_DOUBLE_EQ(TickStepSeconds(0.001, 60), 0.1);   // 0.06 s needed
+  EXPECT_DOUBLE_EQ(TickStepSeconds(0.001, 60), 0.1);  // 0.06 s needed
   EXPECT_DOUBLE_EQ(TickStepSeconds(0.02 / 60, 60), 0.02);
-  EXPECT_DOUBLE_EQ(TickStepSeconds(0.1, 60), 10);      // 6 s needed
-  EXPECT_DOUBLE_EQ(TickStepSeconds(0.2, 60), 15);      // 12 s needed
+  EXPECT_DOUBLE_EQ(TickStepSeconds(0.1, 60), 10);  // 6 s needed
+  EXPECT_DOUBLE_EQ(TickStepSeconds(0.2, 60), 15);  // 12 s needed
   EXPECT_DOUBLE_EQ(TickStepSeconds(1, 60), 60);
   EXPECT_DOUBLE_EQ(TickStepSeconds(1.01, 60), 120);
-  EXPECT_DOUBLE_EQ(TickStepSeconds(300, 60), 21600);   // 5 h needed
+  EXPECT_DOUBLE_EQ(TickStepSeconds(300, 60), 21600);  // 5 h needed
   EXPECT_DOUBLE_EQ(TickStepSeconds(5000, 60), 4 * 86400.0);
   // Over every zoom from 0.0001 to 10000 s per pixel: ticks at least the spacing apart,
   // never more than a few hundred, and labels that differ.

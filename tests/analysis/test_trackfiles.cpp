@@ -29,10 +29,10 @@ struct Dir {
 };
 
 // GPSBabel's unicsv of a file: the lat and lon columns of every line after the header.
-std::vector<std::array<double, 2>> ReadWithGpsBabel(const std::string& format, const std::string& file,
-                                                    bool tracks) {
-  const std::string cmd = "gpsbabel " + std::string(tracks ? "-t " : "") + "-i " + format + " -f '" + file +
-                          "' -o unicsv -F - 2>&1";
+std::vector<std::array<double, 2>> ReadWithGpsBabel(const std::string& format,
+                                                    const std::string& file, bool tracks) {
+  const std::string cmd = "gpsbabel " + std::string(tracks ? "-t " : "") + "-i " + format +
+                          " -f '" + file + "' -o unicsv -F - 2>&1";
   std::FILE* p = ::popen(cmd.c_str(), "r");
   std::string out;
   char buf[4096];
@@ -122,8 +122,12 @@ TEST(TrackFiles, GpsBabelReadsTheCoordinatesInAllFourHemispheres) {
 
 TEST(TrackFiles, OnlyRecordsBetweenTheCursorsWithAFix) {
   // Records 1 and 3 have no fix (both minute values 0); record 5 lies outside A..B.
-  const Flight f = TrackFlight({{4712345, 812345}, {4700000, -800000}, {4712400, 812400},
-                                {0, 0}, {4712500, 800000}, {4712600, 812600}});
+  const Flight f = TrackFlight({{4712345, 812345},
+                                {4700000, -800000},
+                                {4712400, 812400},
+                                {0, 0},
+                                {4712500, 800000},
+                                {4712600, 812600}});
   const auto points = TrackPoints(f, 4, 0);
   ASSERT_EQ(points.size(), 3u);
   EXPECT_EQ(points[0].index, 0);

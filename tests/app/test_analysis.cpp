@@ -114,8 +114,8 @@ class AnalysisTest : public WindowTest {
     const int steps = 5;
     for (int i = 1; i <= steps; ++i) {
       const QPoint p = from + (to - from) * i / steps;
-      QMouseEvent move(QEvent::MouseMove, QPointF(p), w->mapToGlobal(QPointF(p)), Qt::NoButton, Qt::LeftButton,
-                       mods);
+      QMouseEvent move(QEvent::MouseMove, QPointF(p), w->mapToGlobal(QPointF(p)), Qt::NoButton,
+                       Qt::LeftButton, mods);
       QApplication::sendEvent(w, &move);
     }
     QTest::mouseRelease(w, Qt::LeftButton, mods, to);
@@ -135,7 +135,8 @@ TEST_F(AnalysisTest, ThirdTabHasItsOwnShowHandlerAndLeavesTheOtherTwoAlone) {
 
   form->StatusBar1->SetColor(StatusColorSuccess);
   form->PageControl1->setCurrentIndex(2);
-  EXPECT_EQ(Panel(1), "Auswertung: Flug nach dem Einlesen ansehen oder einen gespeicherten Flug öffnen");
+  EXPECT_EQ(Panel(1),
+            "Auswertung: Flug nach dem Einlesen ansehen oder einen gespeicherten Flug öffnen");
   EXPECT_EQ(form->StatusBar1->Color(), clBtnFace);
   EXPECT_EQ(Panel(0), "offline");
   // Nothing in hand yet: the summary says so and only "Flug öffnen…" works.
@@ -144,7 +145,8 @@ TEST_F(AnalysisTest, ThirdTabHasItsOwnShowHandlerAndLeavesTheOtherTwoAlone) {
   EXPECT_FALSE(Page()->DiagramButton->isEnabled());
   EXPECT_FALSE(Page()->GpxButton->isEnabled());
   EXPECT_FALSE(Page()->KmlButton->isEnabled());
-  for (QPushButton* b : {Page()->OpenButton, Page()->DiagramButton, Page()->GpxButton, Page()->KmlButton})
+  for (QPushButton* b :
+       {Page()->OpenButton, Page()->DiagramButton, Page()->GpxButton, Page()->KmlButton})
     EXPECT_FALSE(b->accessibleName().isEmpty());
   EXPECT_EQ(Page()->OpenButton->text().toStdString(), "Flug öffnen…");
   EXPECT_EQ(Page()->DiagramButton->text().toStdString(), "Diagramm…");
@@ -153,13 +155,15 @@ TEST_F(AnalysisTest, ThirdTabHasItsOwnShowHandlerAndLeavesTheOtherTwoAlone) {
 
   // The firmware tab still runs its own handler, the first tab its reset.
   form->PageControl1->setCurrentIndex(1);
-  EXPECT_NE(Panel(1), "Auswertung: Flug nach dem Einlesen ansehen oder einen gespeicherten Flug öffnen");
+  EXPECT_NE(Panel(1),
+            "Auswertung: Flug nach dem Einlesen ansehen oder einen gespeicherten Flug öffnen");
   const std::string firmwareText = Panel(1);
   form->PageControl1->setCurrentIndex(2);
   form->PageControl1->setCurrentIndex(1);
   EXPECT_EQ(Panel(1), firmwareText);
   form->PageControl1->setCurrentIndex(0);
-  EXPECT_EQ(Panel(1), "Logger ausschalten - danach KONFIGURATION LESEN- oder DATEN-EINLESEN-Taste drücken");
+  EXPECT_EQ(Panel(1),
+            "Logger ausschalten - danach KONFIGURATION LESEN- oder DATEN-EINLESEN-Taste drücken");
 }
 
 TEST_F(AnalysisTest, DownloadIsTakenIntoHandAndReadsBackFromItsCsvUnchanged) {
@@ -180,25 +184,29 @@ TEST_F(AnalysisTest, DownloadIsTakenIntoHandAndReadsBackFromItsCsvUnchanged) {
   }
   // Summary: origin, records, duration (records x 1 s), rate, channels, altitude, GPS.
   int mn = 65535, mx = 0;
-  for (const SimRecord& r : f.records) mn = std::min<int>(mn, r.adc16), mx = std::max<int>(mx, r.adc16);
+  for (const SimRecord& r : f.records)
+    mn = std::min<int>(mn, r.adc16), mx = std::max<int>(mx, r.adc16);
   form->PageControl1->setCurrentIndex(2);
   const std::string s = Summary();
   EXPECT_NE(s.find("Herkunft: letzter Download\n"), std::string::npos) << s;
   EXPECT_NE(s.find("Datensätze: 90\n"), std::string::npos) << s;
   EXPECT_NE(s.find("Dauer: 1 min 30 s\n"), std::string::npos) << s;
   EXPECT_NE(s.find("Abtastrate: 1 s\n"), std::string::npos) << s;
-  EXPECT_NE(s.find("Kanäle: 16-Bit-ADC, ADC 0, ADC 1, ADC 2, ADC 3, ADC4, Frequenz, Drehzahl, RC 1, RC 2, "
-                   "RC 3, Temp. int., Temp. ext., GPS\n"),
-            std::string::npos)
+  EXPECT_NE(
+      s.find(
+          "Kanäle: 16-Bit-ADC, ADC 0, ADC 1, ADC 2, ADC 3, ADC4, Frequenz, Drehzahl, RC 1, RC 2, "
+          "RC 3, Temp. int., Temp. ext., GPS\n"),
+      std::string::npos)
       << s;
   EXPECT_NE(s.find("Höhe (16-Bit-ADC): kleinster Wert " + std::to_string(mn) + ", größter Wert " +
                    std::to_string(mx)),
             std::string::npos)
       << s;
   // South and west: the minutes of 33° S run across a whole degree to 34° S.
-  EXPECT_NE(s.find("GPS-Breite: -34,065833° bis -33,991667°\nGPS-Länge: -70,016667° bis -69,957333°\n"
-                   "GPS-Positionen: 90 von 90"),
-            std::string::npos)
+  EXPECT_NE(
+      s.find("GPS-Breite: -34,065833° bis -33,991667°\nGPS-Länge: -70,016667° bis -69,957333°\n"
+             "GPS-Positionen: 90 von 90"),
+      std::string::npos)
       << s;
   EXPECT_TRUE(Page()->GpxButton->isEnabled());
 
@@ -211,7 +219,8 @@ TEST_F(AnalysisTest, DownloadIsTakenIntoHandAndReadsBackFromItsCsvUnchanged) {
   inHand = Page()->FlightInHand();
   ASSERT_EQ(inHand->source, analysis::FlightSource::File);
   ASSERT_EQ(inHand->Count(), n);
-  for (int c = 0; c < analysis::kColumnCount; ++c) EXPECT_EQ(inHand->columns[c], downloaded.columns[c]) << c;
+  for (int c = 0; c < analysis::kColumnCount; ++c)
+    EXPECT_EQ(inHand->columns[c], downloaded.columns[c]) << c;
   EXPECT_EQ(inHand->sampleRateCode, downloaded.sampleRateCode);
   EXPECT_EQ(inHand->latDegrees, -33);
   EXPECT_EQ(inHand->lonDegrees, -70);
@@ -273,16 +282,19 @@ TEST_F(AnalysisTest, CopySurvivesResetAndConfigurationReadUntilTheNextDownload) 
   ASSERT_TRUE(WaitFor([&] { return form->Flags.ConfigRead; }));
   EXPECT_EQ(form->Flight.SampleTable[5].b[0], 0);
   const analysis::Flight* after = Page()->FlightInHand();
-  for (int c = 0; c < analysis::kColumnCount; ++c) EXPECT_EQ(after->columns[c], before.columns[c]) << c;
+  for (int c = 0; c < analysis::kColumnCount; ++c)
+    EXPECT_EQ(after->columns[c], before.columns[c]) << c;
   EXPECT_EQ(Summary(), summary);
   EXPECT_EQ(w->Chart->CursorRecord(FlightChart::A), 10);
   EXPECT_EQ(w->StatsTable->item(0, 1)->text().toStdString(), std::to_string(f.records[10].adc16));
 
   // The next download is the new flight in hand; the open window shows it and says so.
   QTest::mouseClick(form->LoggerButton, Qt::LeftButton);
-  ASSERT_TRUE(WaitFor([&] { return form->SaveButton->isEnabled() && form->Flight.LastSampleIndex == 59; }));
+  ASSERT_TRUE(
+      WaitFor([&] { return form->SaveButton->isEnabled() && form->Flight.LastSampleIndex == 59; }));
   EXPECT_NE(Page()->FlightInHand(), after);
-  EXPECT_EQ(w->NoticeLabel->text().toStdString(), "Neuer Flug übernommen: letzter Download, 60 Datensätze");
+  EXPECT_EQ(w->NoticeLabel->text().toStdString(),
+            "Neuer Flug übernommen: letzter Download, 60 Datensätze");
   EXPECT_EQ(w->Chart->CursorRecord(FlightChart::A), 0);
   EXPECT_EQ(w->Chart->CursorRecord(FlightChart::B), 59);
 }
@@ -290,7 +302,8 @@ TEST_F(AnalysisTest, CopySurvivesResetAndConfigurationReadUntilTheNextDownload) 
 TEST_F(AnalysisTest, BrokenOrMissingFilesAreRefusedAndTheFlightInHandStays) {
   WindowWithoutLogger();
   form->PageControl1->setCurrentIndex(2);
-  auto fd = TableWith(5, 0x01, 0x00, 0, [](int i, SampleRecord& r) { r.b[1] = static_cast<uint8_t>(i); });
+  auto fd =
+      TableWith(5, 0x01, 0x00, 0, [](int i, SampleRecord& r) { r.b[1] = static_cast<uint8_t>(i); });
   const std::string good = TempPath("gut.csv");
   ASSERT_TRUE(WriteFile(good, CsvOf(*fd)));
   Open(good);
@@ -306,7 +319,9 @@ TEST_F(AnalysisTest, BrokenOrMissingFilesAreRefusedAndTheFlightInHandStays) {
   Open(TempPath("kaputt.csv"));
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].kind, BoxKind::Error);
-  EXPECT_EQ(ui.boxes[0].text, "Die Datei „kaputt.csv“ ist keine CSV-Datei dieses Programms.\rZeile 4: 15 Werte statt 16");
+  EXPECT_EQ(
+      ui.boxes[0].text,
+      "Die Datei „kaputt.csv“ ist keine CSV-Datei dieses Programms.\rZeile 4: 15 Werte statt 16");
   EXPECT_EQ(Page()->FlightInHand(), kept);
 
   Open(TempPath("fehlt.csv"));
@@ -400,25 +415,28 @@ TEST_F(AnalysisTest, CursorsFollowMouseAndKeysAndTheTableMeasuresBetweenThem) {
   EXPECT_EQ(t->item(0, 0)->text().toStdString(), "16-Bit-ADC");
   EXPECT_EQ(t->item(0, 1)->text().toLongLong(), f.columns[analysis::kAdc16][a]);
   EXPECT_EQ(t->item(0, 2)->text().toLongLong(), f.columns[analysis::kAdc16][b]);
-  EXPECT_EQ(t->item(0, 3)->text().toLongLong(), f.columns[analysis::kAdc16][b] - f.columns[analysis::kAdc16][a]);
+  EXPECT_EQ(t->item(0, 3)->text().toLongLong(),
+            f.columns[analysis::kAdc16][b] - f.columns[analysis::kAdc16][a]);
   EXPECT_EQ(t->item(0, 4)->text().toDouble(), mn);
   EXPECT_EQ(t->item(0, 5)->text().toDouble(), mx);
   EXPECT_EQ(t->item(0, 6)->text().toStdString(), analysis::GermanNumber(sum / (b - a + 1), 2));
   EXPECT_EQ(t->item(1, 0)->text().toStdString(), "ADC 0");
   EXPECT_EQ(t->item(1, 3)->text().toInt(), (b & 0xFF) - (a & 0xFF));
   // 0.5 s per record.
-  EXPECT_NE(w->TimeLabel->text().toStdString().find("Zeit zwischen A und B: " + analysis::FormatHms((b - a) * 0.5)),
+  EXPECT_NE(w->TimeLabel->text().toStdString().find("Zeit zwischen A und B: " +
+                                                    analysis::FormatHms((b - a) * 0.5)),
             std::string::npos)
       << w->TimeLabel->text().toStdString();
 
   // Wheel zooms around the mouse, dragging elsewhere pans, Home shows everything.
   const QPoint mid(static_cast<int>(std::lround(chart->XOfRecord(200, chart->size()))), y);
-  QWheelEvent wheel(QPointF(mid), chart->mapToGlobal(QPointF(mid)), QPoint(), QPoint(0, 360), Qt::NoButton,
-                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QWheelEvent wheel(QPointF(mid), chart->mapToGlobal(QPointF(mid)), QPoint(), QPoint(0, 360),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(chart, &wheel);
   const double span = chart->ViewEnd() - chart->ViewStart();
   EXPECT_LT(span, 0.6 * (n - 1));
-  EXPECT_NEAR(chart->XOfRecord(200, chart->size()), mid.x(), 1.0);  // the record under the mouse stays
+  EXPECT_NEAR(chart->XOfRecord(200, chart->size()), mid.x(),
+              1.0);  // the record under the mouse stays
   const double startBefore = chart->ViewStart();
   const int freeX = static_cast<int>(std::lround(chart->XOfRecord(180, chart->size())));
   Drag(chart, QPoint(freeX, y), QPoint(freeX + 100, y));
@@ -467,7 +485,8 @@ TEST_F(AnalysisTest, CursorsFollowMouseAndKeysAndTheTableMeasuresBetweenThem) {
 TEST_F(AnalysisTest, AOneRecordSpikeStaysVisibleAtEveryZoom) {
   WindowWithoutLogger();
   const int n = 65536, spike = 40001;
-  auto fd = TableWith(n, 0x20, 0x00, 0, [&](int i, SampleRecord& r) { r.b[7] = i == spike ? 250 : 10; });
+  auto fd =
+      TableWith(n, 0x20, 0x00, 0, [&](int i, SampleRecord& r) { r.b[7] = i == spike ? 250 : 10; });
   ASSERT_TRUE(WriteFile(TempPath("spitze.csv"), CsvOf(*fd)));
   Open(TempPath("spitze.csv"));
   AnalysisWindow* w = Diagram();
@@ -569,23 +588,27 @@ TEST_F(AnalysisTest, SmallestFlightsAndFlightsWithoutChannelsDrawAndMeasure) {
   EXPECT_EQ(chart->CursorRecord(FlightChart::A), 0);
   EXPECT_EQ(chart->CursorRecord(FlightChart::B), 0);
   ClickAtRecord(chart, 0);
-  for (auto key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Tab, Qt::Key_Right, Qt::Key_Plus, Qt::Key_Home})
+  for (auto key :
+       {Qt::Key_Right, Qt::Key_Left, Qt::Key_Tab, Qt::Key_Right, Qt::Key_Plus, Qt::Key_Home})
     QTest::keyClick(chart, key);
   EXPECT_EQ(chart->CursorRecord(FlightChart::A), 0);
   EXPECT_EQ(chart->CursorRecord(FlightChart::B), 0);
   EXPECT_EQ(w->StatsTable->item(0, 1)->text().toStdString(), "77");
   EXPECT_EQ(w->StatsTable->item(0, 6)->text().toStdString(), "77,00");
-  EXPECT_NE(w->TimeLabel->text().toStdString().find("Zeit zwischen A und B: 0 s"), std::string::npos);
+  EXPECT_NE(w->TimeLabel->text().toStdString().find("Zeit zwischen A und B: 0 s"),
+            std::string::npos);
   EXPECT_FALSE(w->DiagramImage().isNull());
 
   // No channel recorded: no lanes, an empty table, a picture all the same.
   auto none = TableWith(10, 0x00, 0x00, 0, [](int, SampleRecord&) {});
   ASSERT_TRUE(WriteFile(TempPath("leer.csv"), CsvOf(*none)));
   Open(TempPath("leer.csv"));
-  EXPECT_EQ(w->NoticeLabel->text().toStdString(), "Neuer Flug übernommen: Datei „leer.csv“, 10 Datensätze");
+  EXPECT_EQ(w->NoticeLabel->text().toStdString(),
+            "Neuer Flug übernommen: Datei „leer.csv“, 10 Datensätze");
   EXPECT_TRUE(chart->ShownLanes().empty());
   EXPECT_EQ(w->StatsTable->rowCount(), 0);
   EXPECT_EQ(w->LaneList->count(), 0);
-  EXPECT_NE(Summary().find("Kanäle: keine\nHöhe: nicht aufgezeichnet"), std::string::npos) << Summary();
+  EXPECT_NE(Summary().find("Kanäle: keine\nHöhe: nicht aufgezeichnet"), std::string::npos)
+      << Summary();
   EXPECT_FALSE(w->DiagramImage().isNull());
 }

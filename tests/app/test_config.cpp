@@ -21,12 +21,12 @@ int CountByte(const std::vector<uint8_t>& bytes, uint8_t value) {
 TEST_F(WindowTest, ReadShowsEveryFieldInItsControl) {
   loggersim::SimConfig c;
   c.leadByte = 7;
-  c.recordFlags1 = 0x4B;   // 16-Bit-ADC, ADC 0, ADC 2, Frequenz
-  c.recordFlags2 = 0xD1;   // RC 1, Temp. int., GPS, Telemetrie
-  c.sampleRateCode = 12;   // "0,26 s"
+  c.recordFlags1 = 0x4B;  // 16-Bit-ADC, ADC 0, ADC 2, Frequenz
+  c.recordFlags2 = 0xD1;  // RC 1, Temp. int., GPS, Telemetrie
+  c.sampleRateCode = 12;  // "0,26 s"
   c.dataCount = 300;
-  c.teleFlags1 = 0x03;     // 16-Bit-ADC, ADC 0
-  c.teleFlags2 = 0x08;     // Manchester; bit 7 clear: "4800 BPS"
+  c.teleFlags1 = 0x03;  // 16-Bit-ADC, ADC 0
+  c.teleFlags2 = 0x08;  // Manchester; bit 7 clear: "4800 BPS"
   c.adc3Offset = 7;
   c.serialSensor = 0x80 | 5;
   c.flightNumber = 12345;
@@ -47,7 +47,8 @@ TEST_F(WindowTest, ReadShowsEveryFieldInItsControl) {
   const auto tele = form->TeleBoxes();
   for (int bit = 0; bit < 8; ++bit) {
     EXPECT_EQ(rec[bit]->isChecked(), bool(c.recordFlags1 & (1 << bit))) << "record bit " << bit;
-    EXPECT_EQ(rec[8 + bit]->isChecked(), bool(c.recordFlags2 & (1 << bit))) << "record2 bit " << bit;
+    EXPECT_EQ(rec[8 + bit]->isChecked(), bool(c.recordFlags2 & (1 << bit)))
+        << "record2 bit " << bit;
     EXPECT_EQ(tele[bit]->isChecked(), bool(c.teleFlags1 & (1 << bit))) << "tele bit " << bit;
   }
   for (int bit = 0; bit < 7; ++bit)
@@ -63,9 +64,9 @@ TEST_F(WindowTest, ReadShowsEveryFieldInItsControl) {
   EXPECT_TRUE(form->ZeitLabel->isVisible());
   EXPECT_EQ(form->ZeitLabel->text().toStdString(), "max. 1h 15m 39s");
 
-  for (QWidget* w : std::initializer_list<QWidget*>{form->GroupBox1, form->GroupBox2, form->RadioGroup1,
-                                                     form->LRadioGroup, form->NummernGroupBox,
-                                                     form->DRadioGroup, form->ResetButton1, form->LoggerButton})
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           form->GroupBox1, form->GroupBox2, form->RadioGroup1, form->LRadioGroup,
+           form->NummernGroupBox, form->DRadioGroup, form->ResetButton1, form->LoggerButton})
     EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
   EXPECT_FALSE(form->SchreibButton1->isVisible());
   EXPECT_FALSE(form->PaintBox1->isVisible());
@@ -80,7 +81,8 @@ TEST_F(WindowTest, ByteCountZeroClearsEveryControl) {
   ReadNewLogger(QuickOptions(), c);
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   EXPECT_EQ(Panel(1), "Konfiguration empfangen : 0 ");
-  for (QCheckBox* b : form->RecordBoxes()) EXPECT_FALSE(b->isChecked()) << b->objectName().toStdString();
+  for (QCheckBox* b : form->RecordBoxes())
+    EXPECT_FALSE(b->isChecked()) << b->objectName().toStdString();
   for (QCheckBox* b : form->TeleBoxes())
     EXPECT_EQ(b->isChecked(), b == form->t4800bpsCheckBox) << b->objectName().toStdString();
   EXPECT_EQ(form->RadioGroup1->ItemIndex(), 0);
@@ -203,13 +205,13 @@ TEST_F(WindowTest, NeverEndingStreamIsGivenUpAndTheWindowAnswersAfterwards) {
 // controls stays, and a control that keeps its value runs none.
 TEST_F(WindowTest, LoadingRunsTheChangeHandlersInReadOrder) {
   loggersim::SimConfig c;
-  c.recordFlags1 = 0x01;        // 16-Bit-ADC
-  c.recordFlags2 = 0x10;        // Temp. int., telemetry off
-  c.sampleRateCode = 0;         // "0,02 s"
-  c.teleFlags1 = 0x01;          // telemetry 16-Bit-ADC
-  c.teleFlags2 = 0x90;          // telemetry Temp. int.; bit 7 set: not "4800 BPS"
-  c.serialSensor = 3;           // MPX4100
-  c.eepromSize = 1;             // 32 kByte
+  c.recordFlags1 = 0x01;  // 16-Bit-ADC
+  c.recordFlags2 = 0x10;  // Temp. int., telemetry off
+  c.sampleRateCode = 0;   // "0,02 s"
+  c.teleFlags1 = 0x01;    // telemetry 16-Bit-ADC
+  c.teleFlags2 = 0x90;    // telemetry Temp. int.; bit 7 set: not "4800 BPS"
+  c.serialSensor = 3;     // MPX4100
+  c.eepromSize = 1;       // 32 kByte
   StartSim(QuickOptions(), c);
   CreateWindow();
   ASSERT_EQ(form->DRadioGroup->ItemIndex(), 1);  // MS5534A at start
@@ -308,8 +310,8 @@ TEST_F(WindowTest, EditingUpdatesTheRecordingTimeAndEnforcesTheRules) {
 
   // Telemetry off unchecks three of its boxes and hides the group.
   ASSERT_TRUE(form->GroupBox2->isVisible());
-  for (QCheckBox* b : {form->tAD16CheckBox, form->tGpsCheckBox, form->tE1CheckBox, form->tAD0CheckBox,
-                       form->tFreiCheckBox, form->t4800bpsCheckBox})
+  for (QCheckBox* b : {form->tAD16CheckBox, form->tGpsCheckBox, form->tE1CheckBox,
+                       form->tAD0CheckBox, form->tFreiCheckBox, form->t4800bpsCheckBox})
     if (!b->isChecked()) b->click();
   form->TeleCheckBox->click();
   EXPECT_FALSE(form->GroupBox2->isVisible());
@@ -392,12 +394,16 @@ TEST_F(WindowTest, WriteWithSingleLogDeleteReadsBackTheNewConfiguration) {
   ASSERT_TRUE(form->Flags.ConfigRead) << Panel(1);
   EXPECT_EQ(form->StatusBar1->Color(), StatusColorSuccess);
   EXPECT_EQ(Panel(1), ReceivedText(Sim().CurrentConfig()));
-  EXPECT_EQ(form->Label1->text().toStdString(), "Daten: " + std::to_string(Sim().CurrentConfig().dataCount));
+  EXPECT_EQ(form->Label1->text().toStdString(),
+            "Daten: " + std::to_string(Sim().CurrentConfig().dataCount));
   EXPECT_TRUE(form->RC1CheckBox->isChecked());
   EXPECT_EQ(form->LRadioGroup->ItemIndex(), 0);
   EXPECT_FALSE(form->SchreibButton1->isVisible());
   EXPECT_FALSE(form->LoggerButton->isVisible());
   EXPECT_FALSE(form->Startbutton->isVisible());
-  EXPECT_TRUE(WaitFor([&] { return Sim().Acks() == 2; })) << Sim().Acks() << " acks, 0x0F received after the write: " << CountByte(Sim().Received(), 0x0F) << " of " << Sim().Received().size();
+  EXPECT_TRUE(WaitFor([&] { return Sim().Acks() == 2; }))
+      << Sim().Acks()
+      << " acks, 0x0F received after the write: " << CountByte(Sim().Received(), 0x0F) << " of "
+      << Sim().Received().size();
   EXPECT_TRUE(ui.boxes.empty());
 }

@@ -69,7 +69,8 @@ TEST_F(WindowTest, FirmwareLogStaysVisibleBehindARealErrorBox) {
   QTest::mouseClick(form->Button1, Qt::LeftButton);
 
   ASSERT_EQ(answer.seen.size(), 3u);
-  EXPECT_EQ(confirmText, QString("soll sample_firmware.hex wirklich in den Logger gebrannt werden?"));
+  EXPECT_EQ(confirmText,
+            QString("soll sample_firmware.hex wirklich in den Logger gebrannt werden?"));
   EXPECT_EQ(errorTitle, QString("Fehler"));
   EXPECT_TRUE(errorText.startsWith("Unable to open com port")) << errorText.toStdString();
   EXPECT_TRUE(logUnderBox);
@@ -168,7 +169,8 @@ TEST_F(WindowTest, PrintKeepsThePrinterAndReportsAPrintThatCannotStart) {
     copiesSeen = p.copyCount();
     p.setCopyCount(2);  // the user's choice in the dialog
     p.setOutputFormat(QPrinter::PdfFormat);
-    p.setOutputFileName(printers.size() == 1 ? pdf : QString::fromStdString(TempPath("fehlt/fenster.pdf")));
+    p.setOutputFileName(
+        printers.size() == 1 ? pdf : QString::fromStdString(TempPath("fehlt/fenster.pdf")));
     return true;
   });
   QTest::mouseClick(form->ToolButton1, Qt::LeftButton);
@@ -228,8 +230,8 @@ TEST_F(WindowTest, ScreenReaderReadsAndHearsTheStatusBar) {
   }
   EXPECT_LE(counts, elapsed / StatusBar::kCountAnnounceInterval.count() + 2) << elapsed << " ms";
   EXPECT_EQ(results, (std::vector<std::string>{
-                         "synchronisiert", "Beenden der Datenübertragung durch Ausschalten des Loggers",
-                         result}));
+                         "synchronisiert",
+                         "Beenden der Datenübertragung durch Ausschalten des Loggers", result}));
   // The last count is heard before the result.
   ASSERT_GE(heard.size(), 2u);
   EXPECT_EQ(heard[heard.size() - 2].panel, 0);
@@ -257,7 +259,8 @@ TEST_F(WindowTest, MarkersMoveWithTheKeyboard) {
   QTest::keyClick(form->PaintBox1, Qt::Key_Right, Qt::NoModifier);
   EXPECT_EQ(form->Markers.LeftMarkerX, 21);
   EXPECT_EQ(form->Flight.ExportFirstIndex, index(21));
-  for (int i = 0; i < 20; ++i) QTest::keyClick(form->PaintBox1, Qt::Key_Left, Qt::ShiftModifier | Qt::ControlModifier);
+  for (int i = 0; i < 20; ++i)
+    QTest::keyClick(form->PaintBox1, Qt::Key_Left, Qt::ShiftModifier | Qt::ControlModifier);
   EXPECT_EQ(form->Markers.RightMarkerX, width - 200);
   EXPECT_EQ(form->Flight.ExportLastIndex, index(width - 200));
   // The left marker stops short of the right one; the left edge holds it.

@@ -28,7 +28,9 @@ class FirmwareTest : public WindowTest {
     ui.confirmAnswers.push_back(confirm);
     QTest::mouseClick(form->Button1, Qt::LeftButton);
   }
-  std::vector<std::string> Log() const { return Split(form->Memo1->toPlainText().toStdString(), "\n"); }
+  std::vector<std::string> Log() const {
+    return Split(form->Memo1->toPlainText().toStdString(), "\n");
+  }
   int LogCount(const std::string& line) const {
     const auto log = Log();
     return static_cast<int>(std::count(log.begin(), log.end(), line));
@@ -91,7 +93,8 @@ TEST_F(FirmwareTest, ReadyOnlyOnTheSecondTrigger) {
   Burn(kSample);
   EXPECT_EQ(LogCount("triggere Bootloader"), 2);
   const auto log = Log();
-  EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("Antwort:", 0) == 0; }),
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& l) { return l.rfind("Antwort:", 0) == 0; }),
             2);
   EXPECT_EQ(LogCount("Antwort:r"), 1);
   EXPECT_EQ(Sim().Triggers(), 2);
@@ -109,7 +112,8 @@ TEST_F(FirmwareTest, SilentBootloaderIsReportedWithoutBurnError) {
   EXPECT_EQ(LogCount("Antwort:"), 3);
   EXPECT_EQ(LogCount("## Bootloader meldet sich nicht"), 1);
   EXPECT_EQ(LogCount("sende HEX-File zum Logger"), 0);
-  EXPECT_EQ(CountBoxes(BoxKind::Error, "Bootloader meldet sich nicht\rFirmwareupdate nicht möglich"), 1);
+  EXPECT_EQ(
+      CountBoxes(BoxKind::Error, "Bootloader meldet sich nicht\rFirmwareupdate nicht möglich"), 1);
   EXPECT_EQ(CountBoxes(BoxKind::Error, "BRENNFEHLER"), 0);
   EXPECT_EQ(Sim().Triggers(), 3);
   EXPECT_TRUE(Sim().ProgrammedRecords().empty());
@@ -130,7 +134,8 @@ TEST_F(FirmwareTest, BrokenFileIsRefusedBeforeAnythingIsSent) {
   Burn(path);
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].kind, BoxKind::Error);
-  EXPECT_EQ(ui.boxes[0].text, "Zeile 4 ist kein gültiger HEX-Datensatz\rFirmwareupdate nicht möglich");
+  EXPECT_EQ(ui.boxes[0].text,
+            "Zeile 4 ist kein gültiger HEX-Datensatz\rFirmwareupdate nicht möglich");
   EXPECT_EQ(Sim().Triggers(), 0);
   EXPECT_TRUE(Sim().Received().empty());
   EXPECT_FALSE(form->Memo1->isVisible());

@@ -10,9 +10,9 @@
 namespace {
 
 void ExpectResetState(TForm1& f) {
-  for (QWidget* w : std::initializer_list<QWidget*>{f.GroupBox1, f.GroupBox2, f.RadioGroup1, f.LRadioGroup,
-                                                     f.NummernGroupBox, f.DRadioGroup, f.SchreibButton1,
-                                                     f.PaintBox1, f.ResetButton1, f.ZeitLabel, f.WarteLabel})
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           f.GroupBox1, f.GroupBox2, f.RadioGroup1, f.LRadioGroup, f.NummernGroupBox, f.DRadioGroup,
+           f.SchreibButton1, f.PaintBox1, f.ResetButton1, f.ZeitLabel, f.WarteLabel})
     EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
   EXPECT_TRUE(f.Startbutton->isVisible());
   EXPECT_TRUE(f.Startbutton->isEnabled());
@@ -42,7 +42,8 @@ TEST_F(WindowTest, FirstStartWithoutSettingsShowsTheSetupDialogOnceAndWritesTheF
   EXPECT_EQ(shown, 1);
   const std::string ini = ReadFile(IniPath());
   ASSERT_FALSE(ini.empty());
-  for (const char* key : {"Port=", "BaudRate=38400", "StopBits=", "DataBits=", "Parity=", "FlowControl="})
+  for (const char* key :
+       {"Port=", "BaudRate=38400", "StopBits=", "DataBits=", "Parity=", "FlowControl="})
     EXPECT_NE(ini.find(key), std::string::npos) << key << " in\n" << ini;
   EXPECT_NE(ini.find("[ComPort1]"), std::string::npos);
   ExpectResetState(*form);
@@ -151,7 +152,8 @@ TEST_F(WindowTest, BytesArrivingWhileIdleLandInTheRingInOrder) {
   Sim().PowerOn();
   ASSERT_TRUE(WaitFor([&] {
     return form->Ring.Unread() - before >= static_cast<int32_t>(announce.size());
-  })) << "ring holds " << form->Ring.Unread() - before;
+  })) << "ring holds "
+      << form->Ring.Unread() - before;
   EXPECT_EQ(form->ComPort1.PendingInput(), 0);  // taken by the notification, not by polling
   for (int32_t i = 0; i < before; ++i) form->Empfang();
   std::vector<uint8_t> got;

@@ -169,9 +169,9 @@ TEST(PrintFailure, APrintThatCannotStartIsReportedInGerman) {
     PrintWindow(&form, printer);
     ADD_FAILURE() << "a print into a missing folder counted as done";
   } catch (const PrintError& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Die Datei " + pdf.toStdString() + " kann nicht geschrieben werden.\r"
-              "Drucken nicht möglich");
+    EXPECT_EQ(std::string(e.what()), "Die Datei " + pdf.toStdString() +
+                                         " kann nicht geschrieben werden.\r"
+                                         "Drucken nicht möglich");
   }
   SetPrintDialogStandIn({});
   EXPECT_FALSE(QFile::exists(pdf));
@@ -181,8 +181,8 @@ TEST(PrintFailure, APrintThatCannotStartIsReportedInGerman) {
 
 struct Announcement {
   QAccessible::Event type;
-  QString name;   // the object's name when the event came
-  int panel;      // the panel's index, -1 for the bar itself
+  QString name;  // the object's name when the event came
+  int panel;     // the panel's index, -1 for the bar itself
 };
 
 std::vector<Announcement>* g_heard = nullptr;
@@ -311,8 +311,10 @@ TEST_F(Accessibility, RunningCountIsAnnouncedAFewTimesASecondAndEndsRight) {
 
 TEST_F(Accessibility, EveryControlHasANameToolButtonsTheirHint) {
   const std::pair<QToolButton*, const char*> tools[] = {
-      {form.ToolButton1, "Fenster ausdrucken"},  {form.SaveButton, "Daten für Excel speichern"},
-      {form.SetupButton, "COM-Schnittstellen-Setup"}, {form.ToolButton3, "Programm-Info"},
+      {form.ToolButton1, "Fenster ausdrucken"},
+      {form.SaveButton, "Daten für Excel speichern"},
+      {form.SetupButton, "COM-Schnittstellen-Setup"},
+      {form.ToolButton3, "Programm-Info"},
       {form.ExitButton, "Ende"}};
   for (const auto& [button, hint] : tools) {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(button);
@@ -324,8 +326,7 @@ TEST_F(Accessibility, EveryControlHasANameToolButtonsTheirHint) {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
     ASSERT_NE(iface, nullptr) << w->objectName().toStdString();
     EXPECT_FALSE(iface->text(QAccessible::Name).trimmed().isEmpty())
-        << w->objectName().toStdString() << " (" << w->metaObject()->className()
-        << ") has no name";
+        << w->objectName().toStdString() << " (" << w->metaObject()->className() << ") has no name";
   }
   EXPECT_EQ(QAccessible::queryAccessibleInterface(form.SnMaskEdit)->text(QAccessible::Name),
             QString("Logger-Serialnummer:"));
@@ -338,9 +339,10 @@ TEST_F(Accessibility, EveryControlHasANameToolButtonsTheirHint) {
 
 TEST(Keyboard, TabVisitsEveryControlTopToBottomLeftToRight) {
   TForm1Base form;
-  for (QWidget* w : {static_cast<QWidget*>(form.ResetButton1), static_cast<QWidget*>(form.DRadioGroup),
-                     static_cast<QWidget*>(form.SchreibButton1), static_cast<QWidget*>(form.GroupBox1),
-                     static_cast<QWidget*>(form.GroupBox2)})
+  for (QWidget* w :
+       {static_cast<QWidget*>(form.ResetButton1), static_cast<QWidget*>(form.DRadioGroup),
+        static_cast<QWidget*>(form.SchreibButton1), static_cast<QWidget*>(form.GroupBox1),
+        static_cast<QWidget*>(form.GroupBox2)})
     w->show();
   form.SaveButton->setEnabled(true);
   form.show();

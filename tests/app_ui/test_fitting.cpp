@@ -22,10 +22,10 @@ int TenPerPoint(const QFont& f) { return static_cast<int>(f.pointSizeF() * 10); 
 }  // namespace
 
 TEST(FitFont, StepsDownInHalfPointsToTheLargestSizeThatFitsAndNotBelowTheFloor) {
-  EXPECT_DOUBLE_EQ(FitFont(AtSize(8), 80, 5, TenPerPoint).pointSizeF(), 8.0);   // fits as it is
-  EXPECT_DOUBLE_EQ(FitFont(AtSize(8), 65, 5, TenPerPoint).pointSizeF(), 6.5);   // exactly
-  EXPECT_DOUBLE_EQ(FitFont(AtSize(8), 69, 5, TenPerPoint).pointSizeF(), 6.5);   // 7 would not fit
-  EXPECT_DOUBLE_EQ(FitFont(AtSize(8), 10, 5, TenPerPoint).pointSizeF(), 5.0);   // floor
+  EXPECT_DOUBLE_EQ(FitFont(AtSize(8), 80, 5, TenPerPoint).pointSizeF(), 8.0);  // fits as it is
+  EXPECT_DOUBLE_EQ(FitFont(AtSize(8), 65, 5, TenPerPoint).pointSizeF(), 6.5);  // exactly
+  EXPECT_DOUBLE_EQ(FitFont(AtSize(8), 69, 5, TenPerPoint).pointSizeF(), 6.5);  // 7 would not fit
+  EXPECT_DOUBLE_EQ(FitFont(AtSize(8), 10, 5, TenPerPoint).pointSizeF(), 5.0);  // floor
   EXPECT_DOUBLE_EQ(FitFont(AtSize(8), 10, 6, TenPerPoint).pointSizeF(), 6.0);
   // A font already below the floor is left as it is.
   EXPECT_DOUBLE_EQ(FitFont(AtSize(4), 10, 5, TenPerPoint).pointSizeF(), 4.0);

@@ -141,16 +141,24 @@ TEST_F(Form1BaseTest, EveryControlMatchesTheInventory) {
     ASSERT_NE(w->parentWidget(), nullptr);
     EXPECT_EQ(w->parentWidget()->objectName(), QString::fromUtf8(c.parent));
     EXPECT_EQ(w->x(), c.left);
-    if (c.top >= 0) { EXPECT_EQ(w->y(), c.top); }
-    if (c.width >= 0) { EXPECT_EQ(w->width(), c.width); }
-    if (c.height >= 0) { EXPECT_EQ(w->height(), c.height); }
-    if (c.caption) { EXPECT_EQ(CaptionOf(w), QString::fromUtf8(c.caption)); }
+    if (c.top >= 0) {
+      EXPECT_EQ(w->y(), c.top);
+    }
+    if (c.width >= 0) {
+      EXPECT_EQ(w->width(), c.width);
+    }
+    if (c.height >= 0) {
+      EXPECT_EQ(w->height(), c.height);
+    }
+    if (c.caption) {
+      EXPECT_EQ(CaptionOf(w), QString::fromUtf8(c.caption));
+    }
     EXPECT_EQ(w->toolTip(), QString::fromUtf8(c.hint));
     EXPECT_EQ(!w->isHidden(), c.visible);
   }
   // Tool buttons in one row inside the tool bar.
-  for (QToolButton* b : {form.ToolButton1, form.SaveButton, form.SetupButton, form.ToolButton3,
-                         form.ExitButton}) {
+  for (QToolButton* b :
+       {form.ToolButton1, form.SaveButton, form.SetupButton, form.ToolButton3, form.ExitButton}) {
     EXPECT_EQ(b->y(), form.ToolButton1->y());
     EXPECT_LE(b->geometry().bottom(), form.ToolBar1->height());
     EXPECT_FALSE(b->icon().isNull());
@@ -172,11 +180,13 @@ TEST_F(Form1BaseTest, CheckBoxGridOfBothGroups) {
       EXPECT_FALSE(cb->isHidden());
       // Inside the group, clear of the other column.
       EXPECT_LE(cb->geometry().right(), cb->parentWidget()->width() - 1);
-      if (b.left == 8) { EXPECT_LT(cb->geometry().right(), 88); }
+      if (b.left == 8) {
+        EXPECT_LT(cb->geometry().right(), 88);
+      }
     }
   }
-  const char* order[] = {"AD16", "AD0", "AD1", "AD2", "AD3", "AD4", "Speed", "Frq",
-                         "RC1", "RC2", "RC3", "Frei", "E1", "E2", "Gps", "Tele"};
+  const char* order[] = {"AD16", "AD0", "AD1", "AD2",  "AD3", "AD4", "Speed", "Frq",
+                         "RC1",  "RC2", "RC3", "Frei", "E1",  "E2",  "Gps",   "Tele"};
   auto rec = form.RecordBoxes();
   auto tele = form.TeleBoxes();
   ASSERT_EQ(rec.size(), 16u);
@@ -207,7 +217,9 @@ TEST_F(Form1BaseTest, RadioGroupsAndNumberFields) {
       QRect r = g->button(i)->geometry();
       EXPECT_GE(r.top(), 0);
       EXPECT_LE(r.bottom(), g->height() - 1);
-      if (i > 0) { EXPECT_GT(r.top(), g->button(i - 1)->geometry().top()); }
+      if (i > 0) {
+        EXPECT_GT(r.top(), g->button(i - 1)->geometry().top());
+      }
     }
   }
   EXPECT_EQ(form.SnMaskEdit->maxLength(), 3);
@@ -266,8 +278,9 @@ TEST_F(Form1BaseTest, FirmwareInstructionsHoldTheFixedLines) {
   const QStringList lines = form.Memo2->toPlainText().split('\n');
   EXPECT_EQ(lines, expected);
   EXPECT_EQ(lines.size(), 22);
-  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const QString& l) { return l.endsWith(' '); }),
-            4);
+  EXPECT_EQ(
+      std::count_if(lines.begin(), lines.end(), [](const QString& l) { return l.endsWith(' '); }),
+      4);
   EXPECT_TRUE(form.Memo2->isReadOnly());
   EXPECT_EQ(form.Memo2->frameShape(), QFrame::NoFrame);
   EXPECT_EQ(form.Memo2->palette().color(QPalette::Text), QColor(255, 0, 0));
@@ -279,8 +292,10 @@ TEST_F(Form1BaseTest, CaptionsFitTheirControls) {
   for (QWidget* w : {static_cast<QWidget*>(form.GroupBox1), static_cast<QWidget*>(form.GroupBox2)})
     w->show();
   QApplication::processEvents();
-  for (QCheckBox* cb : form.RecordBoxes()) EXPECT_LE(cb->sizeHint().width(), cb->width()) << cb->objectName().toStdString();
-  for (QCheckBox* cb : form.TeleBoxes()) EXPECT_LE(cb->sizeHint().width(), cb->width()) << cb->objectName().toStdString();
+  for (QCheckBox* cb : form.RecordBoxes())
+    EXPECT_LE(cb->sizeHint().width(), cb->width()) << cb->objectName().toStdString();
+  for (QCheckBox* cb : form.TeleBoxes())
+    EXPECT_LE(cb->sizeHint().width(), cb->width()) << cb->objectName().toStdString();
   for (QPushButton* b : {form.Startbutton, form.LoggerButton, form.ResetButton1,
                          form.SchreibButton1, form.Button1}) {
     EXPECT_LE(QFontMetrics(b->font()).horizontalAdvance(b->text()) + 6, b->width())
@@ -291,10 +306,12 @@ TEST_F(Form1BaseTest, CaptionsFitTheirControls) {
       EXPECT_LE(g->button(i)->x() + g->button(i)->sizeHint().width(), g->width())
           << g->button(i)->text().toStdString();
   // The label texts end before the field that follows them.
-  EXPECT_LE(form.Label2->x() + QFontMetrics(form.Label2->font()).horizontalAdvance(form.Label2->text()),
-            form.SnMaskEdit->x());
-  EXPECT_LE(form.Label4->x() + QFontMetrics(form.Label4->font()).horizontalAdvance(form.Label4->text()),
-            form.OffsetMaskEdit->x());
+  EXPECT_LE(
+      form.Label2->x() + QFontMetrics(form.Label2->font()).horizontalAdvance(form.Label2->text()),
+      form.SnMaskEdit->x());
+  EXPECT_LE(
+      form.Label4->x() + QFontMetrics(form.Label4->font()).horizontalAdvance(form.Label4->text()),
+      form.OffsetMaskEdit->x());
   for (QLabel* l : {form.Label1, form.FNLabel, form.ZeitLabel, form.EEPROMLabel, form.WarteLabel})
     EXPECT_LE(QFontMetrics(l->font()).horizontalAdvance(l->text()), l->width());
   // The instruction lines do not wrap.
@@ -326,10 +343,10 @@ TEST_F(Form1BaseTest, GrabOfTheWindow) {
   const QPixmap pm = form.grab();
   EXPECT_EQ(pm.size() / pm.devicePixelRatio(), QSize(641, 428));
   pm.save(QStringLiteral(MORVALA_BINARY_DIR "/form1base.png"));
-  for (QWidget* w : {static_cast<QWidget*>(form.GroupBox1), static_cast<QWidget*>(form.GroupBox2),
-                     static_cast<QWidget*>(form.DRadioGroup),
-                     static_cast<QWidget*>(form.SchreibButton1),
-                     static_cast<QWidget*>(form.ResetButton1)})
+  for (QWidget* w :
+       {static_cast<QWidget*>(form.GroupBox1), static_cast<QWidget*>(form.GroupBox2),
+        static_cast<QWidget*>(form.DRadioGroup), static_cast<QWidget*>(form.SchreibButton1),
+        static_cast<QWidget*>(form.ResetButton1)})
     w->show();
   form.PaintBox1->hide();
   form.grab().save(QStringLiteral(MORVALA_BINARY_DIR "/form1base_config.png"));

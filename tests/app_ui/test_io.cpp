@@ -29,8 +29,12 @@ namespace {
 
 class Hooked : public testing::Test {
  protected:
-  void SetUp() override { static_cast<MorvalaApplication*>(QCoreApplication::instance())->SetUserIO(&io); }
-  void TearDown() override { static_cast<MorvalaApplication*>(QCoreApplication::instance())->SetUserIO(nullptr); }
+  void SetUp() override {
+    static_cast<MorvalaApplication*>(QCoreApplication::instance())->SetUserIO(&io);
+  }
+  void TearDown() override {
+    static_cast<MorvalaApplication*>(QCoreApplication::instance())->SetUserIO(nullptr);
+  }
   UiTestAnswers answers;
   AnsweringWindowIO io{answers};
 };
@@ -88,8 +92,9 @@ TEST_F(Hooked, BoxesAndDialogsAreRecordedAndAnswered) {
 
   const auto t0 = std::chrono::steady_clock::now();
   io.SleepMs(20);
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                      std::chrono::steady_clock::now() - t0).count();
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+          .count();
   EXPECT_GE(ms, 15);
   EXPECT_LT(ms, 500);
 }
@@ -116,7 +121,10 @@ TEST(RealBoxTest, ConfirmShowsGermanTitleAndButtons) {
         buttons << b->text();
         if (b->text() == "&Abbrechen") no = b;
       }
-      if (no) no->click(); else box->reject();
+      if (no)
+        no->click();
+      else
+        box->reject();
     });
     EXPECT_FALSE(QtUserIO::ConfirmBox(nullptr, "Logger einschalten\rund OK"));
   }
@@ -152,16 +160,16 @@ TEST_F(Hooked, EscapedExceptionsAreShownAndTheProgramGoesOn) {
   ASSERT_EQ(answers.boxes.size(), 2u);
   const std::string plain = EComPort(ceOpen, EACCES).what();
   EXPECT_EQ(answers.boxes[1].text,
-            plain + "\rKeine Berechtigung für /dev/ttyUSB0. Benutzer zur Gruppe dialout "
-                    "hinzufügen und neu anmelden.");
+            plain +
+                "\rKeine Berechtigung für /dev/ttyUSB0. Benutzer zur Gruppe dialout "
+                "hinzufügen und neu anmelden.");
 
   t.fn = [] { throw EComPort(ceOpen, ENOENT, "/dev/ttyUSB0"); };
   SendUserEvent(&t);
   ASSERT_EQ(answers.boxes.size(), 3u);
-  EXPECT_EQ(answers.boxes[2].text,
-            std::string(EComPort(ceOpen, ENOENT).what()) +
-                "\rDas Gerät /dev/ttyUSB0 gibt es nicht. Bitte unter "
-                "\"COM-Schnittstellen-Setup\" eine Schnittstelle wählen.");
+  EXPECT_EQ(answers.boxes[2].text, std::string(EComPort(ceOpen, ENOENT).what()) +
+                                       "\rDas Gerät /dev/ttyUSB0 gibt es nicht. Bitte unter "
+                                       "\"COM-Schnittstellen-Setup\" eine Schnittstelle wählen.");
 
   // The hints on opening belong to Open's failures; other errors keep their message alone.
   EXPECT_EQ(ErrorText(EComPort(ceWrite, EACCES)), std::string(EComPort(ceWrite, EACCES).what()));
@@ -169,9 +177,9 @@ TEST_F(Hooked, EscapedExceptionsAreShownAndTheProgramGoesOn) {
   EXPECT_NE(ErrorText(EComPort(ceOpen, EBUSY)), std::string(EComPort(ceOpen, EBUSY).what()));
   EXPECT_EQ(ErrorText(EComPort(ceOpen)), std::string(EComPort(ceOpen).what()));
   // The device named in a hint is the one the error carries.
-  EXPECT_NE(ErrorText(EComPort(ceOpen, EBUSY, "/dev/ttyACM1"))
-                .find("Die Schnittstelle /dev/ttyACM1 ist"),
-            std::string::npos);
+  EXPECT_NE(
+      ErrorText(EComPort(ceOpen, EBUSY, "/dev/ttyACM1")).find("Die Schnittstelle /dev/ttyACM1 ist"),
+      std::string::npos);
   EXPECT_NE(ErrorText(EComPort(ceRead, EIO, "/dev/ttyACM1")).find("zum Logger an /dev/ttyACM1 ist"),
             std::string::npos);
   EXPECT_NE(ErrorText(EComPort(ceRead, EIO)).find("zum Logger ist abgebrochen"), std::string::npos);

@@ -122,7 +122,8 @@ TEST(ImageCanvasTest, LinesLeaveOutTheirEndPoint) {
   c.MoveTo(2, 3);
   c.LineTo(7, 3);
   for (int x = 0; x < 20; ++x)
-    EXPECT_EQ(QColor(c.Image().pixel(x, 3)), x >= 2 && x < 7 ? QColor(Qt::black) : QColor(Qt::white))
+    EXPECT_EQ(QColor(c.Image().pixel(x, 3)),
+              x >= 2 && x < 7 ? QColor(Qt::black) : QColor(Qt::white))
         << x;
   EXPECT_EQ(c.PenX(), 7);
   EXPECT_EQ(c.PenY(), 3);
@@ -159,7 +160,7 @@ TEST(ImageCanvasTest, InvertingPenTwiceRestores) {
     c.MoveTo(col, 2);
     c.LineTo(col, 10);
   }
-  EXPECT_EQ(QColor(c.Image().pixel(1, 7)), QColor(Qt::black));      // white inverted
+  EXPECT_EQ(QColor(c.Image().pixel(1, 7)), QColor(Qt::black));  // white inverted
   EXPECT_EQ(QColor(c.Image().pixel(1, 3)), QColor(0xFF - 0x99, 0xFF - 0x66, 0xFF - 0x33));
   EXPECT_EQ(QColor(c.Image().pixel(1, 1)), QColor(0x99, 0x66, 0x33));  // above the band
   EXPECT_EQ(QColor(c.Image().pixel(5, 7)), QColor(Qt::white));

@@ -28,9 +28,9 @@ LoggerConfig Received(std::vector<uint8_t> bytes) {
 }  // namespace
 
 TEST(SampleRate, CodesReadAsTheHighestItemTheyExceed) {
-  const std::vector<std::pair<int, int>> cases = {
-      {0, 0},   {1, 1},   {3, 1},   {4, 2},   {18, 2},  {19, 3},
-      {37, 3},  {38, 4},  {225, 4}, {226, 5}, {255, 5}};
+  const std::vector<std::pair<int, int>> cases = {{0, 0},   {1, 1},   {3, 1},  {4, 2},
+                                                  {18, 2},  {19, 3},  {37, 3}, {38, 4},
+                                                  {225, 4}, {226, 5}, {255, 5}};
   for (auto [code, item] : cases)
     EXPECT_EQ(SampleRateItemForCode(static_cast<uint8_t>(code)), item) << "code " << code;
 }
@@ -218,8 +218,9 @@ TEST(Texts, NumberFields) {
 }
 
 TEST(RecordingTime, WorkedExamples) {
-  EXPECT_EQ(RecordingTimeText(BytesPerSample(Controls({cbAD16}, 0).record), SamplesPerSecond(0), 32),
-            "max. 5m 28s");
+  EXPECT_EQ(
+      RecordingTimeText(BytesPerSample(Controls({cbAD16}, 0).record), SamplesPerSecond(0), 32),
+      "max. 5m 28s");
   auto c = Controls({cbAD16, cbAD0, cbRC1}, 4);
   EXPECT_EQ(BytesPerSample(c.record), 5);
   EXPECT_EQ(RecordingTimeText(5, SamplesPerSecond(4), 256), "max. 14h 33m 49s");
@@ -231,10 +232,10 @@ TEST(RecordingTime, WorkedExamples) {
 
 TEST(RecordingTime, HalvesGoToTheEvenNeighbour) {
   // k * 1024 / 1024 / 2 = k / 2 exactly.
-  EXPECT_EQ(RecordingTimeText(1024, 2, 5), "max. 0m 2s");  // 2.5 -> 2
-  EXPECT_EQ(RecordingTimeText(1024, 2, 7), "max. 0m 4s");  // 3.5 -> 4
-  EXPECT_EQ(RecordingTimeText(1024, 2, 9), "max. 0m 4s");  // 4.5 -> 4
-  EXPECT_EQ(RecordingTimeText(1024, 2, 11), "max. 0m 6s"); // 5.5 -> 6
+  EXPECT_EQ(RecordingTimeText(1024, 2, 5), "max. 0m 2s");   // 2.5 -> 2
+  EXPECT_EQ(RecordingTimeText(1024, 2, 7), "max. 0m 4s");   // 3.5 -> 4
+  EXPECT_EQ(RecordingTimeText(1024, 2, 9), "max. 0m 4s");   // 4.5 -> 4
+  EXPECT_EQ(RecordingTimeText(1024, 2, 11), "max. 0m 6s");  // 5.5 -> 6
   const int saved = std::fegetround();
   std::fesetround(FE_UPWARD);
   EXPECT_EQ(RecordingTimeText(1024, 2, 5), "max. 0m 2s");

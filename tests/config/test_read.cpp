@@ -133,7 +133,7 @@ TEST_P(WaitBoundary, OnlyTheFirstFortyPollsCount) {
       io,
       [&](int n) {
         if (n == sentInSleep) line.Send(Announce(0, {3, 7}));
-  },
+      },
       20);
   Read();
   EXPECT_EQ(io.sleeps.size(), static_cast<size_t>(sentInSleep + 1));
@@ -149,8 +149,7 @@ TEST_P(WaitBoundary, OnlyTheFirstFortyPollsCount) {
 }
 INSTANTIATE_TEST_SUITE_P(Polls, WaitBoundary, ::testing::Values(39, 40));
 
-class CutShort : public ReadExchange,
-                 public ::testing::WithParamInterface<std::vector<uint8_t>> {};
+class CutShort : public ReadExchange, public ::testing::WithParamInterface<std::vector<uint8_t>> {};
 
 TEST_P(CutShort, IsNotASuccess) {
   cfg.LeadByte = 77;
@@ -166,8 +165,8 @@ TEST_P(CutShort, IsNotASuccess) {
 INSTANTIATE_TEST_SUITE_P(
     Messages, CutShort,
     // The byte that ends the wait for the logger is the first 0x55; it is not seen again.
-    ::testing::Values(std::vector<uint8_t>{0x55, 0x55},                  // no lead byte
-                      std::vector<uint8_t>{0x55, 0x55, 0x55, 0},         // no count
+    ::testing::Values(std::vector<uint8_t>{0x55, 0x55},           // no lead byte
+                      std::vector<uint8_t>{0x55, 0x55, 0x55, 0},  // no count
                       std::vector<uint8_t>{0x55, 0x55, 0x55, 0, 12, 1, 2, 3, 4, 5},
                       std::vector<uint8_t>{0x55, 0x55, 0, 40, 1}));
 
@@ -262,8 +261,8 @@ TEST(ReadWithPauses, MessageWithPausesIsReadAndAcknowledged) {
   loggersim::SimOptions o;
   o.powerOnDelayMs = 300;
   o.syncCount = 3;
-  ASSERT_TRUE(loggersim::ParsePause("config:2:100", o.faults));          // inside the 0x55 run
-  ASSERT_TRUE(loggersim::ParsePause("config:5:100", o.faults));          // after the count byte
+  ASSERT_TRUE(loggersim::ParsePause("config:2:100", o.faults));  // inside the 0x55 run
+  ASSERT_TRUE(loggersim::ParsePause("config:5:100", o.faults));  // after the count byte
   const loggersim::SimConfig sent = loggersim::ConfigForFlight(loggersim::SampleFlight());
   loggersim::LoggerSim sim(o, sent, loggersim::SampleFlight());
   sim.Start();

@@ -90,8 +90,7 @@ TEST_F(ScriptedRead, WriteThatDoesNotLeaveThePortEndsWithinItsTimeOut) {
   line.SetWriteTimeouts(100, 1000);
   ConfigControls controls = ControlsFromConfig(cfg);
   controls.deleteItem = 1;
-  EXPECT_THROW(WriteConfiguration(line, io, view, view, cfg, flags, controls),
-               std::runtime_error);
+  EXPECT_THROW(WriteConfiguration(line, io, view, view, cfg, flags, controls), std::runtime_error);
   EXPECT_EQ(line.Written().size(), 11u);  // the whole message went to the port
   EXPECT_GE(line.NowMs(), 11 * 100 + 1000);
   EXPECT_FALSE(flags.DeleteInProgress);  // nothing waits for a delete not ordered

@@ -13,7 +13,9 @@
 #include "tests/support/window_fixture.h"
 
 // First value of a CSV record line: the 16-bit ADC.
-inline long FirstValue(const std::string& line) { return std::stol(line.substr(0, line.find(';'))); }
+inline long FirstValue(const std::string& line) {
+  return std::stol(line.substr(0, line.find(';')));
+}
 
 // The sample flight cut to its first n records (all channels, 1 s).
 inline loggersim::SimFlight ShortFlight(size_t n) {
@@ -78,9 +80,9 @@ class FaultTest : public WindowTest {
   // Every box text and the status text are German sentences of the program, never a
   // bare system message: they contain at least one of the program's words.
   static bool LooksGerman(const std::string& text) {
-    for (const char* w : {"nicht", "kein", "Fehler", "Zu wenig", "verweigert", "Ungültig", "Datei",
-                          "Schnittstelle", "BRENNFEHLER", "gelesen", "Berechtigung", "abgebrochen",
-                          "unvollständig", "belegt"})
+    for (const char* w :
+         {"nicht", "kein", "Fehler", "Zu wenig", "verweigert", "Ungültig", "Datei", "Schnittstelle",
+          "BRENNFEHLER", "gelesen", "Berechtigung", "abgebrochen", "unvollständig", "belegt"})
       if (text.find(w) != std::string::npos) return true;
     return false;
   }

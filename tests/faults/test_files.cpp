@@ -12,7 +12,7 @@
 namespace {
 
 // As root, permissions do not stop a write; a read-only or full tmpfs does.
-#define REQUIRE_MOUNT(m)                                                   \
+#define REQUIRE_MOUNT(m) \
   if (!(m).Ok()) GTEST_SKIP() << "this machine does not let the test mount a tmpfs"
 
 }  // namespace
@@ -29,7 +29,8 @@ class FileFaultTest : public FaultTest {
 
   // The save failed with this German text, the old file is unchanged, and a save to a
   // good place works afterwards.
-  void ExpectFailedSave(const std::string& target, const std::string& oldContent, const std::string& text) {
+  void ExpectFailedSave(const std::string& target, const std::string& oldContent,
+                        const std::string& text) {
     EXPECT_FALSE(Save(target));
     ASSERT_FALSE(ui.boxes.empty());
     EXPECT_EQ(ui.boxes.back().kind, BoxKind::Error);
@@ -70,7 +71,8 @@ TEST_F(FileFaultTest, SettingsFolderThatIsAFileGivesAnErrorAndTheWindowGoesOn) {
   Click(form->SetupButton);
   EXPECT_EQ(shown, shownBefore + 1);
   EXPECT_EQ(ui.boxes.back().kind, BoxKind::Error);
-  EXPECT_NE(ui.boxes.back().text.find("nicht gespeichert"), std::string::npos) << ui.boxes.back().text;
+  EXPECT_NE(ui.boxes.back().text.find("nicht gespeichert"), std::string::npos)
+      << ui.boxes.back().text;
 }
 
 TEST_F(FileFaultTest, ReadOnlySettingsFolderKeepsTheSettingsFile) {
@@ -147,7 +149,8 @@ TEST_F(FileFaultTest, CsvBeyondTheFileSizeLimitKeepsTheOldFile) {
   ::setrlimit(RLIMIT_FSIZE, &saved);
   EXPECT_FALSE(saveOk);
   ASSERT_FALSE(ui.boxes.empty());
-  EXPECT_NE(ui.boxes.back().text.find("Zu wenig Speicherplatz"), std::string::npos) << ui.boxes.back().text;
+  EXPECT_NE(ui.boxes.back().text.find("Zu wenig Speicherplatz"), std::string::npos)
+      << ui.boxes.back().text;
   EXPECT_EQ(ReadFile(target), old);
   ASSERT_TRUE(Save(target)) << LastBoxText();
   EXPECT_EQ(Lines(ReadFile(target)).size(), 402u);  // two header lines, 400 records

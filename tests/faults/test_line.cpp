@@ -30,10 +30,11 @@ TEST_F(FaultTest, GarbageBeforeEveryMessageIsSkipped) {
   EXPECT_EQ(Panel(1), ReceivedText(c, c.Bytes().size()));
 
   Click(form->LoggerButton);
-  EXPECT_EQ(form->Flight.LastSampleIndex, static_cast<int>(flight.records.size()) - 1) << Panel(1)
-      << " flags " << int(form->Flight.RecordFlags1) << "/" << int(form->Flight.RecordFlags2) << " rate "
-      << int(form->Flight.SampleRateCode) << " downloads " << Sim().Downloads() << " sent " << Sim().BytesSent()
-      << " w9 " << form->Flight.HeaderWord9 << " b6 " << int(form->Flight.HeaderByte6);
+  EXPECT_EQ(form->Flight.LastSampleIndex, static_cast<int>(flight.records.size()) - 1)
+      << Panel(1) << " flags " << int(form->Flight.RecordFlags1) << "/"
+      << int(form->Flight.RecordFlags2) << " rate " << int(form->Flight.SampleRateCode)
+      << " downloads " << Sim().Downloads() << " sent " << Sim().BytesSent() << " w9 "
+      << form->Flight.HeaderWord9 << " b6 " << int(form->Flight.HeaderByte6);
   const std::string csv = TempPath("g.csv");
   ASSERT_TRUE(Save(csv)) << LastBoxText();
   const auto lines = Lines(ReadFile(csv));
@@ -83,7 +84,8 @@ TEST_F(FaultTest, GarbageInsideTheDownloadKeepsTheRecordsBeforeIt) {
   ASSERT_TRUE(Save(csv)) << LastBoxText();
   const auto lines = Lines(ReadFile(csv));
   ASSERT_EQ(lines.size(), static_cast<size_t>(last + 3));
-  for (int i = 0; i < intact; ++i) ASSERT_EQ(FirstValue(lines[2 + i]), flight.records[i].adc16) << i;
+  for (int i = 0; i < intact; ++i)
+    ASSERT_EQ(FirstValue(lines[2 + i]), flight.records[i].adc16) << i;
   ExpectACleanReadWorks();
 }
 
@@ -107,8 +109,10 @@ TEST_F(FaultTest, LoggerThatNeverStopsSendingEndsAtTheFullTable) {
   EXPECT_EQ(form->Flight.LastSampleIndex, 65535);
   EXPECT_EQ(Panel(1), "65535 Datenblöcke gelesen - Datei nun speichern");
   EXPECT_EQ(form->StatusBar1->Color(), StatusColorSuccess);
-  for (int i = 0; i < 50; ++i) ASSERT_EQ(form->Flight.SampleTable[i].b[0] * 256 + form->Flight.SampleTable[i].b[1],
-                                         flight.records[i].adc16) << i;
+  for (int i = 0; i < 50; ++i)
+    ASSERT_EQ(form->Flight.SampleTable[i].b[0] * 256 + form->Flight.SampleTable[i].b[1],
+              flight.records[i].adc16)
+        << i;
 
   // The logger still sends: the next read gives up within its bounds and says so.
   form->Flight.ExportFirstIndex = 0;

@@ -25,7 +25,6 @@ using ::testing::ElementsAre;
 
 namespace {
 
-
 struct Box {
   BoxKind kind;
   std::string text;
@@ -68,13 +67,14 @@ class BootloaderTest : public ::testing::Test {
       EXPECT_FALSE(request.save) << "save dialog during the firmware update";
   }
 
-  void StartSim(loggersim::SimFaults faults, loggersim::SimMode mode = loggersim::SimMode::Bootloader,
-                int baud = 0) {
+  void StartSim(loggersim::SimFaults faults,
+                loggersim::SimMode mode = loggersim::SimMode::Bootloader, int baud = 0) {
     loggersim::SimOptions opt;
     opt.mode = mode;
     opt.baud = baud;
     opt.faults = faults;
-    sim = std::make_unique<loggersim::LoggerSim>(opt, loggersim::SimConfig{}, loggersim::SimFlight{});
+    sim =
+        std::make_unique<loggersim::LoggerSim>(opt, loggersim::SimConfig{}, loggersim::SimFlight{});
     sim->Start();
     ApplyComPort1Design(port);
     port.SetPort(sim->SlavePath());
@@ -212,7 +212,11 @@ TEST_F(BootloaderTest, SilentBootloaderGetsThreeTriggers) {
 }
 
 TEST_F(BootloaderTest, BadOrMissingAnswerStopsTheTransfer) {
-  struct Case { int badAt; int silentAt; std::string lastLog; };
+  struct Case {
+    int badAt;
+    int silentAt;
+    std::string lastLog;
+  };
   for (const Case& c : {Case{7, -1, "E"}, Case{12, -1, "?"}, Case{-1, 5, ""}}) {
     SCOPED_TRACE(c.lastLog);
     loggersim::SimFaults f;
@@ -326,7 +330,8 @@ TEST_F(BootloaderTest, NothingIsSentWithoutAGoodFileAndAYes) {
   EXPECT_EQ(boxes[0].text, "Zeile 1 ist kein gültiger HEX-Datensatz\rFirmwareupdate nicht möglich");
 
   // A file over 4 MiB is refused before it is checked or counted.
-  io.ui.defaultFileAnswer = dir.Write("riesig.hex", ReadFile(hexPath) + std::string(4 * 1024 * 1024, '\n'));
+  io.ui.defaultFileAnswer =
+      dir.Write("riesig.hex", ReadFile(hexPath) + std::string(4 * 1024 * 1024, '\n'));
   boxes.clear();
   Run();
   EXPECT_TRUE(confirms.empty());

@@ -54,7 +54,11 @@ class HexFileTest : public ::testing::Test {
 };
 
 TEST_F(HexFileTest, LineEndsCountAlike) {
-  struct Case { const char* what; std::string bytes; int lines; };
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int lines;
+  };
   const std::vector<Case> cases = {
       {"empty file", "", 0},
       {"CR only", "a\rb\rc\r", 3},
@@ -189,17 +193,17 @@ TEST_F(HexFileTest, AssemblerOutputPasses) {
 TEST_F(HexFileTest, SingleRecords) {
   EXPECT_TRUE(IsHexRecord(":00000001FF"));
   EXPECT_TRUE(IsHexRecord(":10010000214601360121470136007efe09d2190140"));  // lower case
-  EXPECT_TRUE(IsHexRecord(WithSum("0400000501020304")));                   // type 05
-  EXPECT_FALSE(IsHexRecord(WithSum("0400000601020304")));                  // type 06
-  EXPECT_FALSE(IsHexRecord(":00000001FE"));                                // checksum
-  EXPECT_FALSE(IsHexRecord(WithSum("05000000010203")));                    // length 5, 3 data
-  EXPECT_FALSE(IsHexRecord(WithSum("0200000001020304")));                  // length 2, 4 data
-  EXPECT_FALSE(IsHexRecord("00000001FF"));                                 // no colon
-  EXPECT_FALSE(IsHexRecord(":00000001F"));                                 // odd digits
-  EXPECT_FALSE(IsHexRecord(":000001FF"));                                  // too short
-  EXPECT_FALSE(IsHexRecord(":00000001FF "));                               // trailing blank
+  EXPECT_TRUE(IsHexRecord(WithSum("0400000501020304")));                    // type 05
+  EXPECT_FALSE(IsHexRecord(WithSum("0400000601020304")));                   // type 06
+  EXPECT_FALSE(IsHexRecord(":00000001FE"));                                 // checksum
+  EXPECT_FALSE(IsHexRecord(WithSum("05000000010203")));                     // length 5, 3 data
+  EXPECT_FALSE(IsHexRecord(WithSum("0200000001020304")));                   // length 2, 4 data
+  EXPECT_FALSE(IsHexRecord("00000001FF"));                                  // no colon
+  EXPECT_FALSE(IsHexRecord(":00000001F"));                                  // odd digits
+  EXPECT_FALSE(IsHexRecord(":000001FF"));                                   // too short
+  EXPECT_FALSE(IsHexRecord(":00000001FF "));                                // trailing blank
   EXPECT_FALSE(IsHexRecord(" :00000001FF"));
-  EXPECT_FALSE(IsHexRecord(":0000G001FF"));                                // not hex
+  EXPECT_FALSE(IsHexRecord(":0000G001FF"));  // not hex
   EXPECT_FALSE(IsHexRecord(""));
   // The longest possible record passes, one pair more does not.
   const std::string longest = WithSum("FF000000" + std::string(510, '0'));
@@ -260,7 +264,9 @@ TEST_F(HexFileTest, AfterTheEndRecordOnlyBlankLines) {
   EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + std::string(522, '\t') + "\n")), 0);
   EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + std::string(5000, ' ') + "\n")), 0);
   // A long run of blanks and tabs, then text on the next line: the text is the bad line.
-  EXPECT_EQ(CheckHexFile(std::string(MORVALA_SOURCE_DIR) + "/fuzz/corpus/hexfile/blank_run_after_end.hex"), 4);
+  EXPECT_EQ(CheckHexFile(std::string(MORVALA_SOURCE_DIR) +
+                         "/fuzz/corpus/hexfile/blank_run_after_end.hex"),
+            4);
   // Past a 0x1A nothing counts.
   EXPECT_EQ(CheckHexFile(Put(std::string(kAssemblerOutput) + "\032garbage\n")), 0);
 }

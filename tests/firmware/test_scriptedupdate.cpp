@@ -31,9 +31,7 @@ class ScriptedUpdate : public ::testing::Test {
   void Run(int drainLimitMs = kDrainLimitMs) {
     RunFirmwareUpdate(line, io, view, exportFileName, drainLimitMs);
   }
-  std::string Written() const {
-    return std::string(line.Written().begin(), line.Written().end());
-  }
+  std::string Written() const { return std::string(line.Written().begin(), line.Written().end()); }
 
   TempDir dir;
   std::string hexPath;

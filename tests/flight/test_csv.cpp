@@ -27,7 +27,9 @@ std::string Golden(const std::string& name) {
   return ReadFile(std::string(MORVALA_SOURCE_DIR) + "/tests/flight/golden/" + name);
 }
 
-void SetWord(SampleRecord& r, int high, uint16_t v) { r.b[high] = v >> 8, r.b[high + 1] = v & 0xFF; }
+void SetWord(SampleRecord& r, int high, uint16_t v) {
+  r.b[high] = v >> 8, r.b[high + 1] = v & 0xFF;
+}
 
 // Three records with every channel of the first and degree crossings in the second.
 void FillBasic(FlightData& fd) {
@@ -35,8 +37,8 @@ void FillBasic(FlightData& fd) {
   fd.HeaderByte6 = 1, fd.HeaderByte7 = 2, fd.HeaderByte8 = 3, fd.HeaderWord9 = 513;
   fd.LatHemisphere = 'N', fd.LatDegrees = 48, fd.LonHemisphere = 'E', fd.LonDegrees = 11;
   fd.GpsHeaderValue = 66051;
-  const uint8_t r0[25] = {0x12, 0x34, 0xFF, 0x12, 1,  2,  3,    200,  1,    0, 0,   5,   10,
-                          20,   30,   40,   50,   0x1B, 0x7E, 0, 0, 0xFF, 0xFF, 100, 100};
+  const uint8_t r0[25] = {0x12, 0x34, 0xFF, 0x12, 1,    2,    3, 200, 1,    0,    0,   5,  10,
+                          20,   30,   40,   50,   0x1B, 0x7E, 0, 0,   0xFF, 0xFF, 100, 100};
   std::memcpy(fd.SampleTable[0].b, r0, 25);
   std::memset(fd.SampleTable[1].b, 0, 25);
   fd.SampleTable[1].b[23] = 101, fd.SampleTable[1].b[24] = 99;
@@ -95,7 +97,7 @@ TEST_F(CsvTest, HemisphereSignsAndNegativeDegrees) {
 
 TEST_F(CsvTest, MinutesAlwaysFiveDigits) {
   const std::pair<uint32_t, const char*> cases[] = {
-      {0, "4800000"}, {9, "4800009"}, {10, "4800010"}, {7038, "4807038"},
+      {0, "4800000"},    {9, "4800009"},     {10, "4800010"},   {7038, "4807038"},
       {9999, "4809999"}, {10000, "4810000"}, {65535, "4865535"}};
   for (const auto& [minutes, want] : cases) {
     std::string s;

@@ -122,7 +122,9 @@ TEST_F(DownloadTest, FullFlightWithEveryChannel) {
   EXPECT_EQ(fd->SampleTable[0].b[2], 0xFF);
   for (int r = 0; r < 3; ++r)
     for (int i = 0; i < 23; ++i)
-      if (r || i != 2) { EXPECT_EQ(fd->SampleTable[r].b[i], r * 23 + i + 1) << r << "/" << i; }
+      if (r || i != 2) {
+        EXPECT_EQ(fd->SampleTable[r].b[i], r * 23 + i + 1) << r << "/" << i;
+      }
   EXPECT_EQ(fd->SampleTable[1].b[23], 100);  // GradFilter ran
   EXPECT_EQ(fd->RecordFlags1, 0xFF);
   EXPECT_EQ(fd->RecordFlags2, 0x77);
@@ -251,6 +253,6 @@ TEST_F(DownloadTest, HangUpKeepsTheRecordsAndReportsAfterwards) {
   EXPECT_EQ(io.panel1History.back(), "8 Datenblöcke gelesen - Datei nun speichern");
   EXPECT_EQ(view.calls.back(), "final graph");
   EXPECT_TRUE(io.ui.boxes.empty());  // the port error is the report
-  port.Close();  // still closes
+  port.Close();                      // still closes
   EXPECT_FALSE(port.Connected());
 }

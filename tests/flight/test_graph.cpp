@@ -12,10 +12,10 @@ void SetAlt(SampleRecord& r, int v) { r.b[0] = v >> 8, r.b[1] = v & 0xFF; }
 
 TEST(GraphGeometry, LiveXOnePixelPerSecondWrapsAt470) {
   // Code 0: one pixel every 50 records.
-  EXPECT_EQ(LiveX(24, 0.02), 0);   // 0.48
-  EXPECT_EQ(LiveX(25, 0.02), 0);   // 0.5 rounds to even
+  EXPECT_EQ(LiveX(24, 0.02), 0);  // 0.48
+  EXPECT_EQ(LiveX(25, 0.02), 0);  // 0.5 rounds to even
   EXPECT_EQ(LiveX(26, 0.02), 1);
-  EXPECT_EQ(LiveX(75, 0.02), 2);   // 1.5 rounds to even
+  EXPECT_EQ(LiveX(75, 0.02), 2);  // 1.5 rounds to even
   EXPECT_EQ(LiveX(100, 0.02), 2);
   // Code 49: one pixel per record, wrapping at 470, not at the width.
   EXPECT_EQ(LiveX(469, 1.0), 469);
@@ -25,18 +25,18 @@ TEST(GraphGeometry, LiveXOnePixelPerSecondWrapsAt470) {
 
 TEST(GraphGeometry, LiveAltitudeAndReference) {
   int32_t ref = 8000;
-  EXPECT_EQ(LiveAltitudeY(0, 8040, 1, ref), 2);  // d = -40: (120 + 10) mod 128
-  EXPECT_EQ(ref, 8000);                          // record 0 never sets it
+  EXPECT_EQ(LiveAltitudeY(0, 8040, 1, ref), 2);    // d = -40: (120 + 10) mod 128
+  EXPECT_EQ(ref, 8000);                            // record 0 never sets it
   EXPECT_EQ(LiveAltitudeY(5, 8100, 1, ref), 120);  // raised within 10 x GraphStep
   EXPECT_EQ(ref, 8100);
   EXPECT_EQ(LiveAltitudeY(10, 8200, 1, ref), (120 + 25) % 128);  // too late to raise
   EXPECT_EQ(ref, 8100);
   EXPECT_EQ(LiveAltitudeY(29, 9000, 3, ref), 120);  // GraphStep 3: up to record 29
   EXPECT_EQ(LiveAltitudeY(3, 11000, 3, ref), 108);  // (120 + 500) mod 128
-  EXPECT_EQ(ref, 9000);  // 11000 is never a reference
+  EXPECT_EQ(ref, 9000);                             // 11000 is never a reference
   // Far below the reference: a negative dividend keeps its sign.
   ref = 8000;
-  EXPECT_EQ(LiveAltitudeY(50, 7000, 1, ref), -2);  // (120 - 250) mod 128, off the box
+  EXPECT_EQ(LiveAltitudeY(50, 7000, 1, ref), -2);   // (120 - 250) mod 128, off the box
   EXPECT_EQ(LiveAltitudeY(50, 7997, 1, ref), 120);  // 3 div 4 = 0
 }
 
@@ -83,7 +83,7 @@ TEST(GraphGeometry, FinalScaleAndTicks) {
 
 TEST(GraphGeometry, FinalReferenceRecordsAndMarkerIndex) {
   auto fd = NewFlight();
-  SetAlt(fd->SampleTable[1], 10000);   // before record 2: not looked at
+  SetAlt(fd->SampleTable[1], 10000);  // before record 2: not looked at
   SetAlt(fd->SampleTable[2], 500);
   SetAlt(fd->SampleTable[30], 10998);
   SetAlt(fd->SampleTable[40], 11000);  // too high
@@ -100,20 +100,20 @@ TEST(GraphGeometry, FinalReferenceRecordsAndMarkerIndex) {
 
   EXPECT_EQ(MarkerIndex(100, 473, 473), 100);
   EXPECT_EQ(MarkerIndex(1, 709, 473), 1);  // 1.499
-  EXPECT_EQ(MarkerIndex(1, 710, 473), 2);                // 1.501
+  EXPECT_EQ(MarkerIndex(1, 710, 473), 2);  // 1.501
   EXPECT_EQ(MarkerIndex(473, 65535, 473), 65535);
-  EXPECT_EQ(MarkerIndex(5, 946, 1892), 2);  // 2.5 to even
-  EXPECT_EQ(MarkerIndex(7, 1, 2), 4);       // 3.5 to even
+  EXPECT_EQ(MarkerIndex(5, 946, 1892), 2);         // 2.5 to even
+  EXPECT_EQ(MarkerIndex(7, 1, 2), 4);              // 3.5 to even
   EXPECT_EQ(MarkerIndex(472, 65535, 473), 65396);  // 65396.45
 }
 
 TEST(GraphGeometry, BremseNumbers) {
   EXPECT_EQ(BremseX(0, 473), 0);
-  EXPECT_EQ(BremseX(1000, 473), 47);   // 47.3
-  EXPECT_EQ(BremseX(10000, 473), 3);   // 473 mod 470
+  EXPECT_EQ(BremseX(1000, 473), 47);  // 47.3
+  EXPECT_EQ(BremseX(10000, 473), 3);  // 473 mod 470
   EXPECT_EQ(BremseY(0), 64);
-  EXPECT_EQ(BremseY(1000), 22);        // 64 - 42.07
-  EXPECT_EQ(BremseY(500), 40);         // 64 - 23.97
+  EXPECT_EQ(BremseY(1000), 22);  // 64 - 42.07
+  EXPECT_EQ(BremseY(500), 40);   // 64 - 23.97
   EXPECT_EQ(BremseElapsed(10, 200, 10, 500), 300);
   EXPECT_EQ(BremseElapsed(59, 900, 0, 350), 450);  // over the minute
   EXPECT_EQ(BremseElapsed(5, 900, 6, 100), 200);
@@ -194,7 +194,7 @@ TEST(GraphDrawing, FinalGraphOverTheWholeWidth) {
   EXPECT_EQ(seg[firstCurve], std::make_pair(1, 120 - (1050 - 1002) / 4));
   EXPECT_EQ(seg[firstCurve + 24], std::make_pair(25, 120));
   EXPECT_EQ(seg.back(), std::make_pair(472, 120 - (1050 - 1944) / 4));  // no wrap: off the top
-  EXPECT_EQ(box.At(0, 128), GraphBlack);  // curve starts at (0, 128)
+  EXPECT_EQ(box.At(0, 128), GraphBlack);                                // curve starts at (0, 128)
 }
 
 namespace {
@@ -258,11 +258,11 @@ TEST_F(MarkerTest, RightClicksAndRefusedClicks) {
   };
   m.Image1MouseDown(box, true, TMouseButton::mbRight, 200, *fd);  // not right of the left
   m.Image1MouseDown(box, true, TMouseButton::mbRight, 150, *fd);
-  m.Image1MouseDown(box, true, TMouseButton::mbLeft, 400, *fd);   // not left of the right
+  m.Image1MouseDown(box, true, TMouseButton::mbLeft, 400, *fd);  // not left of the right
   m.Image1MouseDown(box, true, TMouseButton::mbMiddle, 300, *fd);
-  m.Image1MouseDown(box, false, TMouseButton::mbLeft, 10, *fd);   // paint box hidden
+  m.Image1MouseDown(box, false, TMouseButton::mbLeft, 10, *fd);  // paint box hidden
   fd->LastSampleIndex = 0;
-  m.Image1MouseDown(box, true, TMouseButton::mbLeft, 10, *fd);    // nothing downloaded
+  m.Image1MouseDown(box, true, TMouseButton::mbLeft, 10, *fd);  // nothing downloaded
   EXPECT_TRUE(same());
   EXPECT_EQ(m.LeftMarkerX, 200);
   EXPECT_EQ(m.RightMarkerX, 400);

@@ -15,8 +15,8 @@ using Bytes = std::vector<uint8_t>;
 // Sync bytes, the start marker and a header for 3-byte records (16-bit ADC and ADC 4)
 // without a byte budget.
 Bytes Lead() {
-  return {0x55, 0x55, 0x01, 0x00, 0x21, 0x00, 49, 0, 0, 6, 7, 8, 0x01, 0x02,
-          'N',  4,    8,    0,    'E',  0,    1,  1, 0, 1, 2, 3};
+  return {0x55, 0x55, 0x01, 0x00, 0x21, 0x00, 49, 0, 0, 6, 7, 8, 0x01,
+          0x02, 'N',  4,    8,    0,    'E',  0,  1, 1, 0, 1, 2, 3};
 }
 
 // Records i = from .. from + count - 1: ADC word 1000 + 10 i, ADC 4 = i.

@@ -75,8 +75,8 @@ class SimDownload : public ::testing::Test {
  protected:
   void Start(loggersim::SimFlight flight, loggersim::SimFaults faults = {}, int baud = 0) {
     loggersim::SimOptions o;
-    o.baud = baud;               // 0: as fast as the line takes it
-    o.powerOnDelayMs = 600000;   // no announce: the download request comes first
+    o.baud = baud;              // 0: as fast as the line takes it
+    o.powerOnDelayMs = 600000;  // no announce: the download request comes first
     o.downloadSyncCount = int(kSync);
     o.faults = faults;
     sim = std::make_unique<loggersim::LoggerSim>(o, loggersim::ConfigForFlight(flight), flight);
@@ -102,10 +102,12 @@ class SimDownload : public ::testing::Test {
   }
   // Plays the window's thread taking its messages.
   bool PumpSync(const std::function<bool()>& pred) {
-    return WaitUntil([&] {
-      sync.RunPending();
-      return pred();
-    }, 10000);
+    return WaitUntil(
+        [&] {
+          sync.RunPending();
+          return pred();
+        },
+        10000);
   }
   void ExpectRecord(int i, const loggersim::SimRecord& s) {
     const uint8_t* b = fd->SampleTable[i].b;
@@ -134,7 +136,8 @@ class SimDownload : public ::testing::Test {
     TempDir dir;
     const std::string path = dir / "flug.csv";
     WriteCsvFile(path, *fd);
-    EXPECT_TRUE(ReadFile(path) == loggersim::ExpectedCsv(expected)) << "the saved CSV differs from the flight";
+    EXPECT_TRUE(ReadFile(path) == loggersim::ExpectedCsv(expected))
+        << "the saved CSV differs from the flight";
   }
 
   MainThreadSync sync;
@@ -175,7 +178,7 @@ TEST_F(SimDownload, StreamStoppedMidRecordAndAllHighBits) {
   loggersim::SimFlight f = loggersim::SampleFlight();
   f.recordFlags1 = 0x03;  // 16-bit ADC and ADC 0 only: 4 bytes per record
   f.recordFlags2 = 0x00;
-  f.dataLength = 0;       // no count: the logger's silence ends it
+  f.dataLength = 0;  // no count: the logger's silence ends it
   for (auto& r : f.records) r.adc[1] = r.adc[2] = r.adc[3] = 0x3FF;
   loggersim::SimFaults faults;
   faults.recordsStopAfter = 4 * 10 + 1;
@@ -204,9 +207,9 @@ long InRecord(long record, long byte) { return kRecordsAt + record * 23 + byte; 
 
 TEST_F(SimDownload, PausesOnTheLineLoseAndShiftNothing) {
   loggersim::SimFaults faults;
-  faults.downloadPauses = {{kSync, 100},              // before the start marker
-                           {kHeaderAt + 5, 100},      // inside the header
-                           {InRecord(30, 7), 60},     // inside records
+  faults.downloadPauses = {{kSync, 100},           // before the start marker
+                           {kHeaderAt + 5, 100},   // inside the header
+                           {InRecord(30, 7), 60},  // inside records
                            {InRecord(100, 15), 180},
                            {InRecord(171, 0), 150}};  // between two records
   Start(ShortSampleFlight(), faults, 38400);

@@ -67,8 +67,8 @@ TEST(RecordLayout, EveryChannelLandsInItsBytes) {
 }
 
 TEST(DownloadHeader, FieldsFromTheTwentyThreeBytes) {
-  const uint8_t bytes[23] = {0x77, 0xFF, 0x77, 49, 0x01, 0x02, 6,   7, 8, 0x02, 0x01, 'S',
-                             4,    8,    0x33, 'w', 0,   1,    1, 0,   1, 2,    3};
+  const uint8_t bytes[23] = {0x77, 0xFF, 0x77, 49,  0x01, 0x02, 6, 7, 8, 0x02, 0x01, 'S',
+                             4,    8,    0x33, 'w', 0,    1,    1, 0, 1, 2,    3};
   const DownloadHeader h = ParseDownloadHeader(bytes);
   EXPECT_EQ(h.RecordFlags1, 0xFF);
   EXPECT_EQ(h.RecordFlags2, 0x77);
@@ -154,7 +154,7 @@ TEST_F(GradFilterTest, CountersStopAtTheByteLimits) {
   EXPECT_EQ(fd->SampleTable[n - 1].b[23], 255);
   EXPECT_EQ(fd->SampleTable[1].b[24], 99);
   EXPECT_EQ(fd->SampleTable[295].b[24], 1);
-  EXPECT_EQ(fd->SampleTable[298].b[24], 0);    // 100 wraps down
+  EXPECT_EQ(fd->SampleTable[298].b[24], 0);  // 100 wraps down
   EXPECT_EQ(fd->SampleTable[n - 1].b[24], 0);
   // A stopped counter counts again from its limit: one wrap back down gives 254.
   SetLat(fd->SampleTable[n], 5);

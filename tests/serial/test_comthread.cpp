@@ -44,7 +44,8 @@ TEST(MainThreadSyncTest, RunsOnTheCallingThreadRethrowsAndCancels) {
       order.push_back(1);
       ranOn = std::this_thread::get_id();
     }));
-    EXPECT_THROW(sync.Synchronize([] { throw std::logic_error("from the job"); }), std::logic_error);
+    EXPECT_THROW(sync.Synchronize([] { throw std::logic_error("from the job"); }),
+                 std::logic_error);
   });
   ASSERT_TRUE(PumpUntil(sync, [&] { return !order.empty(); }));
   EXPECT_EQ(ranOn, std::this_thread::get_id());
@@ -178,7 +179,8 @@ TEST_F(EventThreadTest, UnreadInputCausesNoBusyLoop) {
   pty.Send("unread bytes");
   ASSERT_TRUE(PumpUntil(sync, [&] { return !counts.empty(); }));
   ASSERT_TRUE(WaitUntil([&] { return port.PendingInput() == 12; }));
-  PumpUntil(sync, [] { return false; }, 50);
+  PumpUntil(
+      sync, [] { return false; }, 50);
   const size_t calls = counts.size();
   const int64_t cpu0 = CpuMs();
   const int64_t t0 = NowMs();
@@ -199,13 +201,15 @@ TEST_F(EventThreadTest, Rx80FullOncePerFilling) {
   port.Open();
   pty.Send(std::string(700, 'a'));
   ASSERT_TRUE(PumpUntil(sync, [&] { return port.PendingInput() == 700 && !sync.HasPending(); }));
-  PumpUntil(sync, [] { return false; }, 50);
+  PumpUntil(
+      sync, [] { return false; }, 50);
   EXPECT_EQ(full, 0);
   pty.Send(std::string(150, 'b'));
   ASSERT_TRUE(PumpUntil(sync, [&] { return full == 1; }));
   pty.Send(std::string(20, 'c'));
   PumpUntil(sync, [&] { return port.PendingInput() == 870 && !sync.HasPending(); });
-  PumpUntil(sync, [] { return false; }, 50);
+  PumpUntil(
+      sync, [] { return false; }, 50);
   EXPECT_EQ(full, 1);
   // Read below the mark, fill again: a new warning.
   std::string text;

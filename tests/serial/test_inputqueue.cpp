@@ -78,9 +78,7 @@ class InputQueueTest : public PortOnPtyTest<DevicePort> {
     PortOnPtyTest::SetUp();
     port.SetEvents(TComEvents());  // the reader alone; no event thread in the way
   }
-  void TearDown() override {
-    port.Close();
-  }
+  void TearDown() override { port.Close(); }
   // Bytes still in the terminal, not yet taken by the reader.
   int KernelHolds() const {
     int n = -1;
@@ -96,7 +94,6 @@ class InputQueueTest : public PortOnPtyTest<DevicePort> {
     }
     return all;
   }
-
 };
 
 std::string Pattern(size_t n) {

@@ -17,8 +17,8 @@ struct RateCode {
   speed_t code;
   speed_t rate;
 };
-constexpr RateCode kRateCodes[] = {{B9600, 9600},     {B19200, 19200},   {B38400, 38400},
-                                   {B57600, 57600},   {B115200, 115200}, {B230400, 230400},
+constexpr RateCode kRateCodes[] = {{B9600, 9600},    {B19200, 19200},   {B38400, 38400},
+                                   {B57600, 57600},  {B115200, 115200}, {B230400, 230400},
                                    {B460800, 460800}};
 
 speed_t RateOfCode(speed_t code) {
@@ -73,7 +73,8 @@ class DriverTerminal : public TerminalSettingsIo {
     next.c_line = t.c_line;
     std::memcpy(next.c_cc, t.c_cc, sizeof next.c_cc);
     // A rate code gives its number; the number code keeps the number set before.
-    if ((t.c_cflag & CBAUD) != kBother) next.c_ispeed = next.c_ospeed = RateOfCode(t.c_cflag & CBAUD);
+    if ((t.c_cflag & CBAUD) != kBother)
+      next.c_ispeed = next.c_ospeed = RateOfCode(t.c_cflag & CBAUD);
     Keep(next);
     return 0;
   }
@@ -84,7 +85,8 @@ class DriverTerminal : public TerminalSettingsIo {
   int SetKernel(int, const KernelTermios2& t) override {
     if (setKernelError) return setKernelError;
     KernelTermios2 next = t;
-    if ((t.c_cflag & CBAUD) != kBother) next.c_ispeed = next.c_ospeed = RateOfCode(t.c_cflag & CBAUD);
+    if ((t.c_cflag & CBAUD) != kBother)
+      next.c_ispeed = next.c_ospeed = RateOfCode(t.c_cflag & CBAUD);
     Keep(next);
     return 0;
   }

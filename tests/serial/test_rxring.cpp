@@ -96,7 +96,8 @@ TEST_F(RingTest, IndexesWrapWithoutLoss) {
 TEST_F(RingTest, OverflowKeepsTheUnreadBytesAndDropsOnlyWhatDoesNotFit) {
   std::vector<uint8_t> old(ReceiveRing::kSize - 1 - 100);
   for (size_t i = 0; i < old.size(); ++i) old[i] = static_cast<uint8_t>(i % 251);
-  ASSERT_EQ(ring.Append(old.data(), static_cast<int32_t>(old.size())), static_cast<int32_t>(old.size()));
+  ASSERT_EQ(ring.Append(old.data(), static_cast<int32_t>(old.size())),
+            static_cast<int32_t>(old.size()));
   std::string fresh;
   for (int i = 0; i < 256; ++i) fresh.push_back(static_cast<char>(0xA0 + i % 16));
   SendAndWait(fresh);

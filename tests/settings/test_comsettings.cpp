@@ -114,7 +114,7 @@ TEST_F(ComSettingsTest, CustomBaudRate) {
   EXPECT_EQ(port.CustomBaudRate(), 9600);  // the default is 9600, not the current value
 
   const std::pair<const char*, int32_t> cases[] = {
-      {"0x4B00", 19200}, {"0X4b00", 19200}, {"250000", 250000}, {"12ab", 9600},
+      {"0x4B00", 19200}, {"0X4b00", 19200}, {"250000", 250000},   {"12ab", 9600},
       {"", 9600},        {"0x", 9600},      {"99999999999", 9600}};
   for (const auto& [text, rate] : cases) {
     port.SetCustomBaudRate(1);

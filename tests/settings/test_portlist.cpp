@@ -20,8 +20,7 @@ struct FakeTree {
     std::filesystem::create_directories(roots.byId);
   }
   // A tty in sysfs; with hardware it has a device link; type "" means no type file.
-  void Tty(const std::string& name, bool hardware, const std::string& type = "",
-           bool node = true) {
+  void Tty(const std::string& name, bool hardware, const std::string& type = "", bool node = true) {
     std::string entry = roots.sysClassTty + "/" + name;
     std::filesystem::create_directories(entry);
     if (hardware) std::filesystem::create_directories(entry + "/device");
@@ -39,8 +38,8 @@ struct FakeTree {
 TEST(PortList, HardwareTtysByIdLinksSortedWithoutCase) {
   FakeTree t;
   t.Tty("tty0", false);
-  t.Tty("ttyS0", true, "4");   // a 16550A
-  t.Tty("ttyS1", true, "0");   // placeholder
+  t.Tty("ttyS0", true, "4");  // a 16550A
+  t.Tty("ttyS1", true, "0");  // placeholder
   t.Tty("ttyS2", true, "0");
   t.Tty("ttyS10", true, "4");
   t.Tty("ttyUSB0", true);
@@ -62,7 +61,8 @@ TEST(PortList, HardwareTtysByIdLinksSortedWithoutCase) {
 TEST(PortList, CaseInsensitiveOrder) {
   FakeTree t;
   for (const char* n : {"ttyb", "ttyA", "ttya2", "ttyB1"}) t.Tty(n, true);
-  std::vector<std::string> expected = {t.Dev("ttyA"), t.Dev("ttya2"), t.Dev("ttyb"), t.Dev("ttyB1")};
+  std::vector<std::string> expected = {t.Dev("ttyA"), t.Dev("ttya2"), t.Dev("ttyb"),
+                                       t.Dev("ttyB1")};
   EXPECT_EQ(ListSerialPorts("", t.roots), expected);
 }
 
@@ -76,7 +76,7 @@ TEST(PortList, CurrentPortOutsideTheListAndUnreadableRoot) {
   EXPECT_EQ(withPty[0], pty.path);  // "/dev/pts/..." sorts before the temporary tree
   EXPECT_EQ(withPty[1], t.Dev("ttyUSB0"));
   EXPECT_EQ(ListSerialPorts("/tmp/morvala-gone", t.roots).size(), 1u);  // no such device
-  EXPECT_EQ(ListSerialPorts(t.dir.Path(), t.roots).size(), 1u);           // a folder, no device
+  EXPECT_EQ(ListSerialPorts(t.dir.Path(), t.roots).size(), 1u);         // a folder, no device
 
   SerialPortRoots missing = t.roots;
   missing.sysClassTty = t.dir / "no/sys";

@@ -118,7 +118,8 @@ TEST(Profile, FailedWriteLeavesTheOldFile) {
   // A full disk: the file size limit stops the temporary file half-way.
   struct rlimit saved {};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  struct sigaction ignore {}, before {};
+  struct sigaction ignore {
+  }, before{};
   ignore.sa_handler = SIG_IGN;
   ::sigaction(SIGXFSZ, &ignore, &before);
   struct rlimit small = saved;

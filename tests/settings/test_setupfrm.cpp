@@ -63,10 +63,13 @@ TEST_F(SetupFrmTest, LayoutAndCaptions) {
   EXPECT_EQ(frm.GroupBox1->title(), " Settings ");
   EXPECT_EQ(frm.GroupBox1->geometry(), QRect(8, 8, 217, 169));
 
-  const char* captions[6] = {"Port", "Baud rate", "Data bits", "Stop bits", "Parity", "Flow control"};
+  const char* captions[6] = {"Port",      "Baud rate", "Data bits",
+                             "Stop bits", "Parity",    "Flow control"};
   QLabel* labels[6] = {frm.Label1, frm.Label2, frm.Label3, frm.Label4, frm.Label5, frm.Label6};
-  TComComboBox* combos[6] = {frm.Combo1, frm.Combo2, frm.Combo3, frm.Combo4, frm.Combo5, frm.Combo6};
-  const TComProperty props[6] = {cpPort, cpBaudRate, cpDataBits, cpStopBits, cpParity, cpFlowControl};
+  TComComboBox* combos[6] = {frm.Combo1, frm.Combo2, frm.Combo3,
+                             frm.Combo4, frm.Combo5, frm.Combo6};
+  const TComProperty props[6] = {cpPort,     cpBaudRate, cpDataBits,
+                                 cpStopBits, cpParity,   cpFlowControl};
   const int counts[6] = {3, 16, 4, 3, 5, 4};
   QFontMetrics fm(frm.font());
   for (int i = 0; i < 6; ++i) {
@@ -104,7 +107,7 @@ TEST_F(SetupFrmTest, LayoutAndCaptions) {
     if (w->focusPolicy() & Qt::TabFocus) order.push_back(w);
     w = w->nextInFocusChain();
   } while (w != frm.Combo1 && order.size() < 20);
-  std::vector<QWidget*> expected = {frm.Combo1, frm.Combo2, frm.Combo3, frm.Combo4,
+  std::vector<QWidget*> expected = {frm.Combo1, frm.Combo2, frm.Combo3,  frm.Combo4,
                                     frm.Combo5, frm.Combo6, frm.Button1, frm.Button2};
   EXPECT_EQ(order, expected);
 }

@@ -13,7 +13,7 @@ bool UiTestAnswers::Confirm(const std::string& text) {
 }
 
 std::optional<std::string> UiTestAnswers::File(bool save, const std::string& filter,
-                                                const std::string& initialName) {
+                                               const std::string& initialName) {
   fileRequests.push_back({save, filter, initialName});
   if (fileAnswers.empty()) return defaultFileAnswer;
   auto answer = fileAnswers.front();

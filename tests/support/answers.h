@@ -21,12 +21,12 @@ struct UiTestAnswers {
     std::string filter;
     std::string initialName;
   };
-  std::vector<Box> boxes;                             // every box shown, in order
-  std::deque<bool> confirmAnswers;                    // answers to Confirm, in order
-  bool defaultConfirm = false;                        // when none is queued (false: Abbrechen)
-  std::vector<FileRequest> fileRequests;              // every file dialog, in order
-  std::deque<std::optional<std::string>> fileAnswers; // nullopt: cancelled
-  std::optional<std::string> defaultFileAnswer;       // when none is queued (nullopt: cancelled)
+  std::vector<Box> boxes;                              // every box shown, in order
+  std::deque<bool> confirmAnswers;                     // answers to Confirm, in order
+  bool defaultConfirm = false;                         // when none is queued (false: Abbrechen)
+  std::vector<FileRequest> fileRequests;               // every file dialog, in order
+  std::deque<std::optional<std::string>> fileAnswers;  // nullopt: cancelled
+  std::optional<std::string> defaultFileAnswer;        // when none is queued (nullopt: cancelled)
   int beeps = 0;
 
   void Message(BoxKind kind, const std::string& text);

@@ -60,7 +60,11 @@ class Answerer : public QObject {
     // further modal widget must leave the timer free to find that one.
     QPointer<QWidget> target(w);
     QMetaObject::invokeMethod(
-        this, [this, target] { if (target) handler_(target); }, Qt::QueuedConnection);
+        this,
+        [this, target] {
+          if (target) handler_(target);
+        },
+        Qt::QueuedConnection);
   }
   std::function<void(QWidget*)> handler_;
   std::vector<QPointer<QWidget>> handled_;

@@ -14,8 +14,8 @@
 class LineEnd {
  public:
   LineEnd() = default;
-  explicit LineEnd(int fd);                  // takes the descriptor
-  explicit LineEnd(const std::string& path); // the program's end of a terminal, raw
+  explicit LineEnd(int fd);                   // takes the descriptor
+  explicit LineEnd(const std::string& path);  // the program's end of a terminal, raw
   ~LineEnd() { Close(); }
   LineEnd(LineEnd&& other) noexcept;
   LineEnd& operator=(LineEnd&& other) noexcept;

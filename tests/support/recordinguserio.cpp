@@ -6,7 +6,8 @@
 #include <thread>
 
 std::function<void(int)> RecordingUserIO::RealSleep(int divisor) {
-  return [divisor](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms / divisor)); };
+  return
+      [divisor](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms / divisor)); };
 }
 
 bool RecordingUserIO::PanelShowed(const std::string& text) const {
@@ -20,7 +21,9 @@ std::vector<std::string> RecordingUserIO::MessageTexts() const {
   return out;
 }
 
-int RecordingUserIO::TotalSleepMs() const { return std::accumulate(sleeps.begin(), sleeps.end(), 0); }
+int RecordingUserIO::TotalSleepMs() const {
+  return std::accumulate(sleeps.begin(), sleeps.end(), 0);
+}
 
 void RecordingUserIO::SetStatusColor(uint32_t c) {
   color = c;

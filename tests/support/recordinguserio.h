@@ -16,12 +16,12 @@ class RecordingUserIO : public UserIO {
   UiTestAnswers ui;  // boxes, file dialogs, beeps and the answers to give
 
   uint32_t color = clBtnFace;
-  std::vector<uint32_t> colors;             // every colour set, in order
+  std::vector<uint32_t> colors;  // every colour set, in order
   std::string panel[2];
-  std::vector<std::string> panel1History;   // every text set on panel 1, in order
+  std::vector<std::string> panel1History;  // every text set on panel 1, in order
   int statusRepaints = 0;
   int windowRepaints = 0;
-  std::vector<int> sleeps;                  // every sleep asked for, in ms
+  std::vector<int> sleeps;  // every sleep asked for, in ms
 
   // How a sleep passes, called after it is recorded; unset, it takes no time.
   std::function<void(int ms)> onSleep;

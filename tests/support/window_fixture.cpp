@@ -5,9 +5,7 @@ void WindowTest::SetUp() {
   ASSERT_TRUE(Ok());
 }
 
-void WindowTest::TearDown() {
-  Close();
-}
+void WindowTest::TearDown() { Close(); }
 
 void WindowTest::StartFullSpeed(const loggersim::SimFlight& f) {
   loggersim::SimOptions o = QuickOptions();

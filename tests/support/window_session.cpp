@@ -114,7 +114,8 @@ loggersim::SimOptions WindowSession::AnnouncingOptions() {
   return o;
 }
 
-loggersim::LoggerSim& WindowSession::StartSim(const loggersim::SimOptions& o, const loggersim::SimConfig& c,
+loggersim::LoggerSim& WindowSession::StartSim(const loggersim::SimOptions& o,
+                                              const loggersim::SimConfig& c,
                                               const loggersim::SimFlight& f) {
   sims.push_back(std::make_unique<loggersim::LoggerSim>(o, c, f));
   loggersim::LoggerSim& sim = *sims.back();
@@ -130,7 +131,8 @@ loggersim::LoggerSim& WindowSession::StartSim(const loggersim::SimOptions& o, co
   return sim;
 }
 
-loggersim::LoggerSim& WindowSession::StartSim(const loggersim::SimOptions& o, const loggersim::SimFlight& f) {
+loggersim::LoggerSim& WindowSession::StartSim(const loggersim::SimOptions& o,
+                                              const loggersim::SimFlight& f) {
   return StartSim(o, loggersim::ConfigForFlight(f), f);
 }
 
@@ -173,7 +175,9 @@ void WindowSession::DownloadData() {
   SwitchOnWhenAsked([this] { QTest::mouseClick(form->LoggerButton, Qt::LeftButton); });
 }
 
-std::string WindowSession::Panel(int i) const { return form->StatusBar1->PanelText(i).toStdString(); }
+std::string WindowSession::Panel(int i) const {
+  return form->StatusBar1->PanelText(i).toStdString();
+}
 
 int WindowSession::CountBoxes(BoxKind kind, const std::string& text) const {
   return static_cast<int>(std::count_if(ui.boxes.begin(), ui.boxes.end(), [&](const auto& b) {

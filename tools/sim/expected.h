@@ -72,9 +72,11 @@ inline std::string ExpectedCsv(const SimFlight& f) {
   auto num = [](long v) { return std::to_string(v); };
   const bool south = f.latHemisphere == 's' || f.latHemisphere == 'S';
   const bool west = f.lonHemisphere == 'w' || f.lonHemisphere == 'W';
-  line({num(f.recordFlags1), num(f.recordFlags2), num(f.sampleRateCode), num(long(f.records.size())),
-        num(f.headerByte6), num(f.headerByte7), num(f.headerByte8), num(f.headerWord9)});
-  line({std::string(south ? "-" : "") + num(f.latDegrees), std::string(west ? "-" : "") + num(f.lonDegrees),
+  line({num(f.recordFlags1), num(f.recordFlags2), num(f.sampleRateCode),
+        num(long(f.records.size())), num(f.headerByte6), num(f.headerByte7), num(f.headerByte8),
+        num(f.headerWord9)});
+  line({std::string(south ? "-" : "") + num(f.latDegrees),
+        std::string(west ? "-" : "") + num(f.lonDegrees),
         num(f.gpsHeaderNone ? 0 : long(f.gpsHeaderValue))});
   auto coordinate = [&](bool negative, long degrees, int minutes) {
     char buf[16];
@@ -85,8 +87,10 @@ inline std::string ExpectedCsv(const SimFlight& f) {
     line({num(b[0] * 256 + b[1]), num((b[2] & 3) * 256 + b[3]), num(((b[2] >> 2) & 3) * 256 + b[4]),
           num(((b[2] >> 4) & 3) * 256 + b[5]), num(((b[2] >> 6) & 3) * 256 + b[6]), num(b[7]),
           num(b[8] * 256 + b[9]), num(b[10] * 256 + b[11]), num(b[12]), num(b[13]), num(b[14]),
-          num(b[15]), num(b[16]), coordinate(south, f.latDegrees + b[23] - 100, b[17] * 256 + b[18]),
-          coordinate(west, f.lonDegrees + b[24] - 100, b[19] * 256 + b[20]), num(b[21] * 256 + b[22])});
+          num(b[15]), num(b[16]),
+          coordinate(south, f.latDegrees + b[23] - 100, b[17] * 256 + b[18]),
+          coordinate(west, f.lonDegrees + b[24] - 100, b[19] * 256 + b[20]),
+          num(b[21] * 256 + b[22])});
   }
   return out;
 }

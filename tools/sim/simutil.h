@@ -19,9 +19,9 @@ namespace loggersim {
 
 // One Intel HEX record, as text ":LLAAAATT<data>CC".
 struct HexRecord {
-    uint8_t type = 0;
-    uint16_t address = 0;
-    std::vector<uint8_t> data;
+  uint8_t type = 0;
+  uint16_t address = 0;
+  std::vector<uint8_t> data;
 };
 // Checks syntax, length and checksum. The text must be exactly one record.
 bool ParseHexRecord(const std::string& text, HexRecord& record, std::string* error = nullptr);
