@@ -221,7 +221,6 @@ TEST(SimLine, DownloadLayoutsAndDataLength) {
   SimConfig config = ConfigForFlight(flight);
   {
     SimOnLine started(FastOptions(), config, flight);
-    LoggerSim& sim = started.sim;
     LineEnd& line = started.line;
     ReadAnnounceAndAck(line, config);
     ASSERT_TRUE(line.Write(Bytes{0x53}));
@@ -240,7 +239,6 @@ TEST(SimLine, DownloadLayoutsAndDataLength) {
     flight.dataLength = 30;
     flight.truncateToDataLength = truncate;
     SimOnLine started(FastOptions(), config, flight);
-    LoggerSim& sim = started.sim;
     LineEnd& line = started.line;
     ReadAnnounceAndAck(line, config);
     ASSERT_TRUE(line.Write(Bytes{0x53}));
@@ -384,7 +382,6 @@ TEST(SimLine, BootloaderWrongReadyAnswerAndNormalModeIgnoresTheTrigger) {
   o.faults.bootWrongReady = '?';
   {
     SimOnLine started(o, SimConfig{}, SimFlight{});
-    LoggerSim& sim = started.sim;
     LineEnd& line = started.line;
     std::string answers;
     for (int i = 0; i < 3; ++i) {
@@ -397,7 +394,6 @@ TEST(SimLine, BootloaderWrongReadyAnswerAndNormalModeIgnoresTheTrigger) {
   SimOptions n = FastOptions();
   n.powerOnDelayMs = 10000;  // no announce in the way
   SimOnLine started(n, SimConfig{}, SimFlight{});
-  LoggerSim& sim = started.sim;
   LineEnd& line = started.line;
   ASSERT_TRUE(line.Write(Bytes{0x21}));
   EXPECT_TRUE(line.ReadFor(300).empty());
@@ -413,7 +409,6 @@ TEST_P(SimPacing, BytesArriveAtTheLineRate) {
   o.powerOnDelayMs = 0;
   ASSERT_TRUE(ParseFault("babble", o.faults));  // a stream without end
   SimOnLine started(o, SimConfig{}, SimFlight{});
-  LoggerSim& sim = started.sim;
   LineEnd& line = started.line;
   ASSERT_TRUE(line.Ok());
   ASSERT_EQ(line.Read(1, 2000).size(), 1u);
@@ -435,7 +430,6 @@ TEST(SimPacingFast, FastModeOutrunsTheLineRate) {
   o.powerOnDelayMs = 0;
   o.faults.babble = true;
   SimOnLine started(o, SimConfig{}, SimFlight{});
-  LoggerSim& sim = started.sim;
   LineEnd& line = started.line;
   ASSERT_EQ(line.Read(1, 2000).size(), 1u);
   size_t n = line.ReadFor(500).size();
@@ -449,7 +443,6 @@ TEST(SimFaultsOnLine, CutsAndGarbage) {
     SimOptions o = FastOptions();
     o.faults.configStopAfter = 7;
     SimOnLine started(o, config, SimFlight{});
-    LoggerSim& sim = started.sim;
     LineEnd& line = started.line;
     EXPECT_EQ(line.ReadUntilSilent(400, 3000), Bytes(announce.begin(), announce.begin() + 7));
   }
@@ -457,7 +450,6 @@ TEST(SimFaultsOnLine, CutsAndGarbage) {
     SimOptions o = FastOptions();
     o.faults.garbageBefore = 40;
     SimOnLine started(o, config, SimFlight{});
-    LoggerSim& sim = started.sim;
     LineEnd& line = started.line;
     Bytes s = line.ReadUntilSilent(300, 3000);
     ASSERT_EQ(s.size(), 40 + announce.size());
@@ -471,7 +463,6 @@ TEST(SimFaultsOnLine, CutsAndGarbage) {
     SimOptions o = FastOptions();
     ASSERT_TRUE(ParseFault("garbage-inside=5:3", o.faults));
     SimOnLine started(o, config, SimFlight{});
-    LoggerSim& sim = started.sim;
     LineEnd& line = started.line;
     Bytes s = line.ReadUntilSilent(300, 3000);
     ASSERT_EQ(s.size(), announce.size() + 3);
@@ -484,7 +475,6 @@ TEST(SimFaultsOnLine, CutsAndGarbage) {
     SimOptions o = FastOptions();
     ASSERT_TRUE(ParseFault(fault, o.faults));
     SimOnLine started(o, fc, flight);
-    LoggerSim& sim = started.sim;
     LineEnd& line = started.line;
     ReadAnnounceAndAck(line, fc);
     ASSERT_TRUE(line.Write(Bytes{0x53}));
@@ -508,7 +498,6 @@ TEST(SimFaultsOnLine, EndlessStreamAndBabble) {
     SimOptions o = FastOptions();
     o.faults.endless = true;
     SimOnLine started(o, fc, flight);
-    LoggerSim& sim = started.sim;
     LineEnd& line = started.line;
     ReadAnnounceAndAck(line, fc);
     ASSERT_TRUE(line.Write(Bytes{0x53}));
@@ -527,7 +516,6 @@ TEST(SimFaultsOnLine, EndlessStreamAndBabble) {
     o.baud = 38400;
     o.faults.babble = true;
     SimOnLine started(o, fc, flight);
-    LoggerSim& sim = started.sim;
     LineEnd& line = started.line;
     for (int i = 0; i < 3; ++i) {
       Bytes s = line.ReadFor(150);
@@ -558,7 +546,6 @@ TEST(SimFaultsOnLine, HangUpAtAByte) {
     SimOptions o = FastOptions();
     o.faults.hangupInDownloadAt = 50;
     SimOnLine started(o, fc, flight);
-    LoggerSim& sim = started.sim;
     LineEnd& line = started.line;
     ReadAnnounceAndAck(line, fc);
     ASSERT_TRUE(line.Write(Bytes{0x53}));
@@ -575,7 +562,6 @@ TEST(SimFaultsOnLine, DownloadAnswerDelay) {
   SimOptions o = FastOptions();
   o.faults.downloadDelayMs = 150;
   SimOnLine started(o, fc, flight);
-  LoggerSim& sim = started.sim;
   LineEnd& line = started.line;
   ReadAnnounceAndAck(line, fc);
   auto t0 = std::chrono::steady_clock::now();
@@ -595,7 +581,6 @@ TEST(SimFaultsOnLine, PausesHoldTheLineAfterTheirOffsetAndLoseNothing) {
   o.faults.configPauses = {{2, 1000}};
   o.faults.downloadPauses = {{40, 1000}, {12, 1000}};  // in any order
   SimOnLine started(o, fc, flight);
-  LoggerSim& sim = started.sim;
   LineEnd& line = started.line;
   const Bytes announce = BuildAnnounce(fc);
   ASSERT_EQ(line.Read(2, 2000), Bytes(announce.begin(), announce.begin() + 2));
