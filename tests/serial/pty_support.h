@@ -11,7 +11,7 @@
 #include "tests/support/pty.h"
 
 // Plays the window's thread: runs handed-over batches until pred holds or ms passed.
-inline bool PumpUntil(MainThreadSync& sync, const std::function<bool()>& pred, int ms = 2000) {
+inline bool PumpUntil(MainThreadSync& sync, const std::function<bool()>& pred, int ms = 10000) {
   return WaitUntil(
       [&] {
         if (pred()) return true;

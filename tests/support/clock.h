@@ -23,8 +23,9 @@ inline int64_t CpuMs() {
          (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1000;
 }
 
-// Checks the condition every 2 ms until it holds (true) or ms have passed (false).
-inline bool WaitUntil(const std::function<bool()>& condition, int ms = 2000) {
+// Checks the condition every 2 ms until it holds (true) or ms have passed (false). The
+// bound is generous, for a busy machine; the wait ends as soon as the condition holds.
+inline bool WaitUntil(const std::function<bool()>& condition, int ms = 10000) {
   const int64_t end = NowMs() + ms;
   while (!condition()) {
     if (NowMs() > end) return false;

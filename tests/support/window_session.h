@@ -20,8 +20,10 @@
 
 // Lets the event loop run for ms (the serial thread's queued work, repaints).
 void Pump(int ms);
-// Runs the event loop until the condition holds (true) or ms have passed (false).
-bool WaitFor(const std::function<bool()>& condition, int ms = 3000);
+// Runs the event loop until the condition holds (true) or ms have passed (false). The
+// bound is generous: on a busy machine the logger's answer comes late, and the wait ends
+// as soon as the condition holds.
+bool WaitFor(const std::function<bool()>& condition, int ms = 10000);
 
 // Sees every repaint of the status bar; a read repaints it after each waiting mark "<"
 // in panel 1, so the watcher acts on the marks as the user sees them.
