@@ -2,6 +2,7 @@
 // that leaves a handler, all through the window as the user meets it.
 #include <QFile>
 
+#include "serial/ui/comsetupfrm.h"
 #include "tests/support/modal.h"
 #include "tests/support/files.h"
 #include "tests/support/text.h"

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <fstream>
 
+#include "serial/ui/comsetupfrm.h"
 #include "tests/support/modal.h"
 #include "fault_support.h"
 

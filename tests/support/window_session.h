@@ -13,7 +13,6 @@
 
 #include "app/flugdaten.h"
 #include "app/widgets.h"
-#include "serial/ui/comsetupfrm.h"
 #include "tests/support/files.h"
 #include "tests/support/window_userio.h"
 #include "tools/sim/loggersim.h"
@@ -65,8 +64,8 @@ class WindowSession {
   WindowSession& operator=(const WindowSession&) = delete;
 
   bool Ok() const { return dir.Ok(); }
-  // The window closed, the simulators stopped, the setup dialog's hook and the UserIO
-  // taken away. The destructor does it too.
+  // The window closed, the simulators stopped, the UserIO taken away. The destructor
+  // does it too.
   void Close();
 
   // What went wrong in a step that has no result to return (a settings file that cannot
