@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "analysis/coords.h"
+#include "model/coords.h"
 
 namespace analysis {
 

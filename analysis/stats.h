@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "analysis/flight.h"
+#include "model/flight.h"
 
 namespace analysis {
 

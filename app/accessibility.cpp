@@ -7,7 +7,7 @@
 
 #include "app/form1base.h"
 #include "app/widgets.h"
-#include "userio/userio.h"
+#include "frontend/userio.h"
 
 namespace {
 

@@ -7,14 +7,14 @@
 #include <algorithm>
 #include <exception>
 
-#include "analysis/coords.h"
-#include "analysis/flightcsv.h"
+#include "model/coords.h"
+#include "formats/flightcsv.h"
 #include "analysis/stats.h"
-#include "analysis/trackfiles.h"
+#include "formats/trackfiles.h"
 #include "app/analysiswindow.h"
 #include "app/application.h"
 #include "app/flightchart.h"
-#include "userio/userio.h"
+#include "frontend/userio.h"
 
 using namespace analysis;
 

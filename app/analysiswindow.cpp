@@ -20,8 +20,8 @@
 #include "app/application.h"
 #include "app/flightchart.h"
 #include "app/trackview.h"
-#include "export/atomicfile.h"
-#include "userio/userio.h"
+#include "formats/atomicfile.h"
+#include "frontend/userio.h"
 
 using namespace analysis;
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "analysis/flight.h"
+#include "model/flight.h"
 
 class FlightChart;
 class TrackView;

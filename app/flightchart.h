@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "analysis/decimate.h"
-#include "analysis/flight.h"
+#include "model/flight.h"
 
 class QPainter;
 

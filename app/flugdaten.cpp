@@ -15,7 +15,8 @@
 #include "app/application.h"
 #include "app/fontfit.h"
 #include "app/printing.h"
-#include "export/csvexport.h"
+#include "formats/csvexport.h"
+#include "frontend/savecsv.h"
 
 namespace {
 

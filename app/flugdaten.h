@@ -1,6 +1,6 @@
 // The main window TForm1: the handlers of every control, start-up and reset. The
 // controls themselves are laid out by TForm1Base; the exchanges with the logger live in
-// config/, flight/ and firmware/ and reach the window through the view adaptors of
+// protocol/ and reach the window through the view adaptors of
 // windowviews.h, which the window owns.
 #pragma once
 
@@ -11,13 +11,13 @@
 #include "app/imagecanvas.h"
 #include "app/qtuserio.h"
 #include "app/windowviews.h"
-#include "config/configread.h"
-#include "config/configwrite.h"
-#include "config/loggerconfig.h"
-#include "firmware/bootloader.h"
-#include "flight/download.h"
-#include "flight/graph.h"
-#include "flight/sampletable.h"
+#include "protocol/configread.h"
+#include "protocol/configwrite.h"
+#include "model/loggerconfig.h"
+#include "protocol/bootloader.h"
+#include "protocol/download.h"
+#include "graph/graph.h"
+#include "model/sampletable.h"
 #include "serial/comport.h"
 #include "serial/rxring.h"
 

@@ -7,7 +7,7 @@
 #include <QImage>
 #include <functional>
 
-#include "flight/graphcanvas.h"
+#include "graph/graphcanvas.h"
 
 QRgb RgbFromBGR(uint32_t value);
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "app/repaintthrottle.h"
-#include "userio/userio.h"
+#include "frontend/userio.h"
 
 class StatusBar;
 

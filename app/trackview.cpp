@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/coords.h"
+#include "model/coords.h"
 
 using namespace analysis;
 

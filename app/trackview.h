@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "analysis/flight.h"
+#include "model/flight.h"
 
 class QPainter;
 

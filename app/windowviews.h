@@ -1,15 +1,15 @@
 // The window as the exchanges with the logger see it: one small adaptor per exchange,
 // each showing that exchange's progress on the window's controls. The window owns them;
-// the exchanges in config/, flight/ and firmware/ know only the view interfaces.
+// the exchanges in protocol/ know only the view interfaces.
 #pragma once
 
 #include <string>
 
 #include "app/repaintthrottle.h"
-#include "config/configread.h"
-#include "config/configwrite.h"
-#include "firmware/bootloader.h"
-#include "flight/download.h"
+#include "protocol/configread.h"
+#include "protocol/configwrite.h"
+#include "protocol/bootloader.h"
+#include "protocol/download.h"
 
 class TForm1;
 

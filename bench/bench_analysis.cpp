@@ -10,10 +10,10 @@
 #include <random>
 #include <vector>
 
-#include "analysis/flightcsv.h"
+#include "formats/flightcsv.h"
 #include "app/flightchart.h"
 #include "bench/bench.h"
-#include "export/csvexport.h"
+#include "formats/csvexport.h"
 
 namespace bench {
 

@@ -6,8 +6,8 @@
 
 #include "app/widgets.h"
 #include "bench/bench.h"
-#include "flight/graph.h"
-#include "flight/recorddecoder.h"
+#include "graph/graph.h"
+#include "model/recorddecoder.h"
 
 namespace bench {
 namespace {

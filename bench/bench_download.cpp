@@ -14,7 +14,7 @@
 #include "app/widgets.h"
 #include "bench/bench.h"
 #include "tests/support/recordinguserio.h"
-#include "flight/download.h"
+#include "protocol/download.h"
 #include "tools/sim/expected.h"
 
 namespace bench {

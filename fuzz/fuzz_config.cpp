@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "config/configread.h"
-#include "config/loggerconfig.h"
+#include "protocol/configread.h"
+#include "model/loggerconfig.h"
 #include "serial/scriptedline.h"
 #include "tests/support/recordinguserio.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/flightcsv.h"
+#include "formats/flightcsv.h"
 
 using namespace analysis;
 

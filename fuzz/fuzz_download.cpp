@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "flight/download.h"
-#include "flight/recorddecoder.h"
-#include "flight/sampletable.h"
+#include "protocol/download.h"
+#include "model/recorddecoder.h"
+#include "model/sampletable.h"
 #include "serial/scriptedline.h"
 #include "tests/support/recordinguserio.h"
 

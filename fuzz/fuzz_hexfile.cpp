@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "firmware/hexfile.h"
+#include "formats/hexfile.h"
 #include "tests/support/files.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <random>
 
-#include "analysis/coords.h"
+#include "model/coords.h"
 #include "analysis/stats.h"
 #include "analysis/ticks.h"
 

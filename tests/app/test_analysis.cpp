@@ -8,15 +8,15 @@
 #include <QTableWidget>
 #include <cmath>
 
-#include "analysis/coords.h"
-#include "analysis/flightcsv.h"
+#include "model/coords.h"
+#include "formats/flightcsv.h"
 #include "analysis/stats.h"
-#include "analysis/trackfiles.h"
+#include "formats/trackfiles.h"
 #include "app/analysispage.h"
 #include "app/analysiswindow.h"
 #include "app/flightchart.h"
 #include "app/trackview.h"
-#include "export/csvexport.h"
+#include "formats/csvexport.h"
 #include "tests/support/files.h"
 #include "tests/support/text.h"
 #include "tests/support/window_fixture.h"

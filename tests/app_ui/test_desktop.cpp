@@ -21,7 +21,8 @@
 #include "app/printing.h"
 #include "app/qtuserio.h"
 #include "app/widgets.h"
-#include "export/csvexport.h"
+#include "formats/csvexport.h"
+#include "frontend/savecsv.h"
 #include "tests/support/modal.h"
 #include "tests/support/window_session.h"
 

@@ -6,7 +6,7 @@
 
 #include "app/imagecanvas.h"
 #include "app/widgets.h"
-#include "userio/userio.h"
+#include "frontend/userio.h"
 
 namespace {
 

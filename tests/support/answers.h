@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "userio/userio.h"
+#include "frontend/userio.h"
 
 struct UiTestAnswers {
   struct Box {

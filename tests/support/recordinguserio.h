@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/support/answers.h"
-#include "userio/userio.h"
+#include "frontend/userio.h"
 
 class RecordingUserIO : public UserIO {
  public:

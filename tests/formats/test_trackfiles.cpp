@@ -1,0 +1,176 @@
+// GPX and KML read back with GPSBabel: the points it reads are the coordinates computed
+// here from the CSV columns, in all four hemispheres and across a degree line.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "formats/trackfiles.h"
+#include "formats/fileerror.h"
+
+using namespace analysis;
+
+namespace {
+
+struct Dir {
+  Dir() {
+    char t[] = "/tmp/morvala-track-XXXXXX";
+    path = ::mkdtemp(t);
+  }
+  ~Dir() { std::system(("rm -rf '" + path + "'").c_str()); }
+  std::string path;
+};
+
+// GPSBabel's unicsv of a file: the lat and lon columns of every line after the header.
+std::vector<std::array<double, 2>> ReadWithGpsBabel(const std::string& format,
+                                                    const std::string& file, bool tracks) {
+  const std::string cmd = "gpsbabel " + std::string(tracks ? "-t " : "") + "-i " + format +
+                          " -f '" + file + "' -o unicsv -F - 2>&1";
+  std::FILE* p = ::popen(cmd.c_str(), "r");
+  std::string out;
+  char buf[4096];
+  size_t n;
+  while (p && (n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  const int rc = p ? ::pclose(p) : -1;
+  EXPECT_EQ(rc, 0) << out;
+  std::istringstream in(out);
+  std::string line, header;
+  std::getline(in, header);
+  int latCol = -1, lonCol = -1, col = 0;
+  std::istringstream hs(header);
+  for (std::string h; std::getline(hs, h, ',');) {
+    while (!h.empty() && (h.back() == '\r' || h.back() == ' ')) h.pop_back();
+    if (h == "Latitude") latCol = col;
+    if (h == "Longitude") lonCol = col;
+    ++col;
+  }
+  EXPECT_GE(latCol, 0) << out;
+  EXPECT_GE(lonCol, 0) << out;
+  std::vector<std::array<double, 2>> points;
+  while (std::getline(in, line)) {
+    std::vector<std::string> f;
+    std::istringstream ls(line);
+    for (std::string v; std::getline(ls, v, ',');) f.push_back(v);
+    if (static_cast<int>(f.size()) <= std::max(latCol, lonCol)) continue;
+    points.push_back({std::stod(f[latCol]), std::stod(f[lonCol])});
+  }
+  return points;
+}
+
+// A flight of n records whose coordinate columns are given as the CSV writes them.
+Flight TrackFlight(const std::vector<std::array<int64_t, 2>>& coords) {
+  Flight f;
+  f.recordFlags2 = 0x40;
+  for (auto& col : f.columns) col.assign(coords.size(), 0);
+  for (size_t i = 0; i < coords.size(); ++i) {
+    f.columns[kLatitude][i] = coords[i][0];
+    f.columns[kLongitude][i] = coords[i][1];
+  }
+  return f;
+}
+
+// What the test expects: sign(v) × (|v| div 100000 + (|v| mod 100000) / 60000).
+double Degrees(int64_t v) {
+  const int64_t a = v < 0 ? -v : v;
+  const double d = static_cast<double>(a / 100000) + static_cast<double>(a % 100000) / 60000.0;
+  return v < 0 ? -d : d;
+}
+
+}  // namespace
+
+TEST(TrackFiles, GpsBabelReadsTheCoordinatesInAllFourHemispheres) {
+  Dir dir;
+  // North-east crossing 47°/48° and 8°/9°; south-west crossing -33°/-34°; north-west
+  // crossing 0° of longitude is the sign change of the column; south-east near 179°.
+  const std::vector<std::vector<std::array<int64_t, 2>>> tracks = {
+      {{4759990, 859995}, {4800005, 900003}, {4800700, 900100}, {4759000, 859000}},
+      {{-3359999, -7059998}, {-3400001, -7100002}, {-3400500, -7100400}},
+      {{5130000, 2000}, {5130050, 5}, {5130100, -5}, {5130150, -1500}},
+      {{-4105000, 17459999}, {-4105001, 17500001}, {-4059999, 17430000}},
+  };
+  for (size_t t = 0; t < tracks.size(); ++t) {
+    const Flight f = TrackFlight(tracks[t]);
+    const int32_t last = f.Count() - 1;
+    const std::string gpx = dir.path + "/t" + std::to_string(t) + ".gpx";
+    const std::string kml = dir.path + "/t" + std::to_string(t) + ".kml";
+    WriteGpxFile(gpx, f, 0, last, "Flug <1> & \"2\"");
+    WriteKmlFile(kml, f, last, 0, "Flug <1> & \"2\"");
+    const auto fromGpx = ReadWithGpsBabel("gpx", gpx, true);
+    const auto fromKml = ReadWithGpsBabel("kml", kml, true);
+    ASSERT_EQ(fromGpx.size(), tracks[t].size()) << gpx;
+    ASSERT_EQ(fromKml.size(), tracks[t].size()) << kml;
+    for (size_t i = 0; i < tracks[t].size(); ++i) {
+      EXPECT_NEAR(fromGpx[i][0], Degrees(tracks[t][i][0]), 1e-6) << t << " " << i;
+      EXPECT_NEAR(fromGpx[i][1], Degrees(tracks[t][i][1]), 1e-6) << t << " " << i;
+      EXPECT_NEAR(fromKml[i][0], Degrees(tracks[t][i][0]), 1e-6) << t << " " << i;
+      EXPECT_NEAR(fromKml[i][1], Degrees(tracks[t][i][1]), 1e-6) << t << " " << i;
+    }
+    // Start and end as placemarks (GPSBabel's waypoints).
+    const auto marks = ReadWithGpsBabel("kml", kml, false);
+    ASSERT_EQ(marks.size(), 2u);
+    EXPECT_NEAR(marks[0][0], Degrees(tracks[t].front()[0]), 1e-6);
+    EXPECT_NEAR(marks[1][1], Degrees(tracks[t].back()[1]), 1e-6);
+  }
+}
+
+TEST(TrackFiles, OnlyRecordsBetweenTheCursorsWithAFix) {
+  // Records 1 and 3 have no fix (both minute values 0); record 5 lies outside A..B.
+  const Flight f = TrackFlight({{4712345, 812345},
+                                {4700000, -800000},
+                                {4712400, 812400},
+                                {0, 0},
+                                {4712500, 800000},
+                                {4712600, 812600}});
+  const auto points = TrackPoints(f, 4, 0);
+  ASSERT_EQ(points.size(), 3u);
+  EXPECT_EQ(points[0].index, 0);
+  EXPECT_EQ(points[1].index, 2);
+  EXPECT_EQ(points[2].index, 4);
+  const std::string gpx = GpxText(f, 0, 4, "a&b");
+  EXPECT_NE(gpx.find("<name>a&amp;b</name>"), std::string::npos);
+  EXPECT_NE(gpx.find("<gpx version=\"1.1\""), std::string::npos);
+  EXPECT_NE(gpx.find("lat=\"47.2057500\" lon=\"8.2057500\""), std::string::npos);
+  const std::string kml = KmlText(f, 0, 4, "x");
+  EXPECT_NE(kml.find("xmlns=\"http://www.opengis.net/kml/2.2\""), std::string::npos);
+  EXPECT_NE(kml.find("<name>Start</name>"), std::string::npos);
+  EXPECT_NE(kml.find("<name>Ende</name>"), std::string::npos);
+  EXPECT_EQ(XmlEscape("<'\">"), "&lt;&apos;&quot;&gt;");
+  // No fix at all: a valid file without points.
+  EXPECT_TRUE(TrackPoints(TrackFlight({{0, 0}}), 0, 0).empty());
+}
+
+TEST(TrackFiles, WrittenCompleteOrNotAtAll) {
+  Dir dir;
+  const Flight f = TrackFlight({{4712345, 812345}});
+  const std::string target = dir.path + "/keep.gpx";
+  std::ofstream(target) << "old";
+  // A target in a folder that does not exist: the German error, nothing left behind.
+  try {
+    WriteGpxFile(dir.path + "/missing/x.gpx", f, 0, 0, "x");
+    ADD_FAILURE() << "written into a missing folder";
+  } catch (const EInOutError& e) {
+    EXPECT_STREQ(e.what(), "Ungültiger Dateiname");
+  }
+  // A target that is a folder: the rename fails, the temporary file goes.
+  ::mkdir((dir.path + "/folder.kml").c_str(), 0700);
+  EXPECT_THROW(WriteKmlFile(dir.path + "/folder.kml", f, 0, 0, "x"), EInOutError);
+  WriteGpxFile(target, f, 0, 0, "x");
+  std::ifstream in(target);
+  std::stringstream s;
+  s << in.rdbuf();
+  EXPECT_EQ(s.str(), GpxText(f, 0, 0, "x"));
+  // Only the written file and the folder remain.
+  int entries = 0;
+  std::FILE* ls = ::popen(("ls -A '" + dir.path + "'").c_str(), "r");
+  char line[256];
+  while (std::fgets(line, sizeof line, ls)) ++entries;
+  ::pclose(ls);
+  EXPECT_EQ(entries, 2);
+}
