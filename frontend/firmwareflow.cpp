@@ -4,8 +4,7 @@
 
 void ChooseAndBurnFirmware(UserIO& io, SerialLine& line, FirmwareFrontEnd& frontEnd,
                            std::string& exportFileName, int drainLimitMs) {
-  const std::optional<std::string> chosen =
-      io.OpenFileName(firmware::kHexMask, firmware::kHexMask);
+  const std::optional<std::string> chosen = io.OpenFileName(firmware::kHexMask, firmware::kHexMask);
   if (!chosen) return frontEnd.HideProgress();
   io.RepaintWindow();
   exportFileName = *chosen;

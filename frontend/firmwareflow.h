@@ -24,5 +24,4 @@ class FirmwareFrontEnd : public StatusOnUserIO<firmware::FirmwareObserver> {
 // exception of the file or the port is passed on with progress and log left as they are,
 // so that the error box shows the line that failed; the caller hides them afterwards.
 void ChooseAndBurnFirmware(UserIO& io, SerialLine& line, FirmwareFrontEnd& frontEnd,
-                           std::string& exportFileName,
-                           int drainLimitMs = firmware::kDrainLimitMs);
+                           std::string& exportFileName, int drainLimitMs = firmware::kDrainLimitMs);

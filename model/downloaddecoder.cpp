@@ -39,6 +39,7 @@ bool DecodeDownload(DownloadByteSource& in, FlightData& fd, int eepromKByte,
   if (!ReadHeaderThrough(in, header, kDownloadHeaderSize - 1)) return false;
   const DownloadHeader& h = header.Header();
   h.StoreSummary(fd);
+  listener.HeaderRead(h);
 
   const RecordLayout layout(h.RecordFlags1, h.RecordFlags2);
   RecordDecoder decoder(layout);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "model/recorddecoder.h"
 #include "model/sampletable.h"
 
 // The next byte, or nothing once the line fell silent (or the bytes ended).
@@ -20,7 +21,8 @@ class DownloadByteSource {
 class DownloadDecodeListener {
  public:
   virtual ~DownloadDecodeListener() = default;
-  virtual void HeaderBegun() {}  // header positions 0..10 are in
+  virtual void HeaderBegun() {}                                 // header positions 0..10 are in
+  virtual void HeaderRead(const DownloadHeader& /*header*/) {}  // all 23 are in
   virtual void RecordDecoded(const FlightData& /*fd*/, int32_t /*index*/) {}
   // The last record is in and LastSampleIndex set; the degree pass comes next.
   virtual void RecordsEnded(const FlightData& /*fd*/) {}

@@ -55,11 +55,15 @@ class LineReader : public DownloadByteSource {
 // The decoder's moments as the download's status and events.
 class DecodeReport : public DownloadDecodeListener {
  public:
-  explicit DecodeReport(DownloadObserver& observer) : observer_(observer) {}
+  DecodeReport(DownloadObserver& observer, int eepromKByte)
+      : observer_(observer), eepromKByte_(eepromKByte) {}
   void HeaderBegun() override {
     // 6.
     ReportStatus(observer_, clBtnFace, kTextSwitchOff);
     observer_.HeaderBegun();
+  }
+  void HeaderRead(const DownloadHeader& header) override {
+    observer_.HeaderRead(header, eepromKByte_);
   }
   void RecordDecoded(const FlightData& fd, int32_t index) override {
     observer_.RecordDecoded(fd, index);
@@ -72,6 +76,7 @@ class DecodeReport : public DownloadDecodeListener {
 
  private:
   DownloadObserver& observer_;
+  int eepromKByte_;
 };
 
 }  // namespace
@@ -111,7 +116,7 @@ DownloadResult Datenlesen(SerialLine& serial, DownloadObserver& observer, Flight
     ReportStatus(observer, kSyncedColor, kTextSynchronised);
     line.StartRecording();
     // 5.-10. The header and the records.
-    DecodeReport report(observer);
+    DecodeReport report(observer, eepromKByte);
     result.stored = DecodeDownload(line, fd, eepromKByte, report);
     if (result.stored) observer.RecordsStored(fd);
   }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "model/rawdump.h"
+#include "model/recorddecoder.h"
 #include "model/sampletable.h"
 #include "protocol/observer.h"
 #include "serial/line.h"
@@ -41,6 +42,8 @@ class DownloadObserver : public ExchangeObserver {
   virtual void DownloadRequested() {}
   // The header has begun (its first eleven bytes are in): records may follow.
   virtual void HeaderBegun() {}
+  // The whole header is in: the record layout and the announced amount are known.
+  virtual void HeaderRead(const DownloadHeader& /*header*/, int /*eepromKByte*/) {}
   // Record `index` is decoded into fd.SampleTable.
   virtual void RecordDecoded(const FlightData& /*fd*/, int32_t /*index*/) {}
   // The number of records so far.

@@ -13,7 +13,6 @@ void ReportStatus(ExchangeObserver& observer, uint32_t color, const std::string&
   observer.StatusShown();
 }
 
-
 const char* BoxTitle(BoxKind kind) {
   switch (kind) {
     case BoxKind::Warning: return "Warnung";
