@@ -7,16 +7,15 @@ namespace cli {
 
 namespace {
 
-const std::set<std::string> kCommands = {"ports",   "config",  "download", "flash",
-                                         "convert", "help",    "version"};
+const std::set<std::string> kCommands = {"ports",   "config", "download", "flash",
+                                         "convert", "help",   "version"};
 
 // The options each command takes, besides -q, --port and --baud where a logger is talked to.
 bool Takes(const std::string& command, const std::string& option) {
   static const std::set<std::pair<std::string, std::string>> table = {
-      {"config", "--json"},   {"config", "--set"},   {"config", "--delete"},
-      {"config", "--yes"},    {"download", "-o"},    {"download", "--gpx"},
-      {"download", "--kml"},  {"download", "--dump"}, {"flash", "--yes"},
-      {"convert", "--gpx"},   {"convert", "--kml"}};
+      {"config", "--json"}, {"config", "--set"},   {"config", "--delete"}, {"config", "--yes"},
+      {"download", "-o"},   {"download", "--gpx"}, {"download", "--kml"},  {"download", "--dump"},
+      {"flash", "--yes"},   {"convert", "--gpx"},  {"convert", "--kml"}};
   if (option == "-q") return true;
   if (option == "--port" || option == "--baud")
     return command == "config" || command == "download" || command == "flash";
@@ -63,15 +62,24 @@ Args ParseArgs(const std::vector<std::string>& argv) {
       }
       if (!Takes(a.command, arg))
         throw UsageError("Option " + arg + " gibt es für " + a.command + " nicht");
-      if (arg == "-q") a.quiet = true;
-      else if (arg == "--json") a.json = true;
-      else if (arg == "--yes") a.yes = true;
-      else if (arg == "--port") a.port = value(arg);
-      else if (arg == "--baud") a.baud = ParseBaud(value(arg));
-      else if (arg == "-o") a.out = value(arg);
-      else if (arg == "--gpx") a.gpx = value(arg);
-      else if (arg == "--kml") a.kml = value(arg);
-      else if (arg == "--dump") a.dump = value(arg);
+      if (arg == "-q")
+        a.quiet = true;
+      else if (arg == "--json")
+        a.json = true;
+      else if (arg == "--yes")
+        a.yes = true;
+      else if (arg == "--port")
+        a.port = value(arg);
+      else if (arg == "--baud")
+        a.baud = ParseBaud(value(arg));
+      else if (arg == "-o")
+        a.out = value(arg);
+      else if (arg == "--gpx")
+        a.gpx = value(arg);
+      else if (arg == "--kml")
+        a.kml = value(arg);
+      else if (arg == "--dump")
+        a.dump = value(arg);
       else if (arg == "--delete") {
         a.deleteMode = value(arg);
         if (a.deleteMode != "multilog" && a.deleteMode != "singlelog")

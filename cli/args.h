@@ -25,11 +25,11 @@ struct Args {
   bool quiet = false;               // -q
   bool yes = false;                 // --yes
   std::vector<std::pair<std::string, std::string>> sets;  // config --set NAME=VALUE
-  std::string deleteMode;  // config --delete multilog|singlelog
-  std::string out;         // download -o FILE.csv ("-" standard output)
-  std::string gpx;         // --gpx FILE
-  std::string kml;         // --kml FILE
-  std::string dump;        // download --dump FILE
+  std::string deleteMode;                                 // config --delete multilog|singlelog
+  std::string out;   // download -o FILE.csv ("-" standard output)
+  std::string gpx;   // --gpx FILE
+  std::string kml;   // --kml FILE
+  std::string dump;  // download --dump FILE
 };
 
 // Throws UsageError for an unknown command or option, a missing or bad value, or an option

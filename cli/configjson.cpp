@@ -144,7 +144,8 @@ std::string ConfigSummary(const LoggerConfig& cfg) {
   t += "EEPROM-Record-Konfiguration: " + (rec.empty() ? std::string("-") : rec) + "\n";
   if (s.channels[chTele]) {
     std::string tele;
-    for (const auto& c : Captions(s.telemetryChannels, true)) tele += (tele.empty() ? "" : ", ") + c;
+    for (const auto& c : Captions(s.telemetryChannels, true))
+      tele += (tele.empty() ? "" : ", ") + c;
     t += "Telemetrie-Konfiguration: " + (tele.empty() ? std::string("-") : tele) +
          (s.telemetryChannels[chT4800] ? " (4800 BPS)" : "") + "\n";
   } else {
@@ -159,9 +160,10 @@ ConfigControls ApplyChanges(const ConfigControls& afterRead,
                             const std::vector<std::pair<std::string, std::string>>& sets,
                             int deleteItem) {
   std::map<std::string, std::string> v;
-  static const char* kNames[] = {"sensor",        "recordedChannels", "telemetry",
-                                 "telemetryChannels", "telemetry4800", "sampleInterval",
-                                 "sampleRateItem", "serialNumber",    "offset"};
+  static const char* kNames[] = {
+      "sensor",        "recordedChannels", "telemetry",      "telemetryChannels",
+      "telemetry4800", "sampleInterval",   "sampleRateItem", "serialNumber",
+      "offset"};
   for (const auto& [name, value] : sets) {
     bool known = false;
     for (const char* n : kNames) known |= name == n;

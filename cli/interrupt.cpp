@@ -40,8 +40,8 @@ void SleepInterruptibly(int ms) {
     ThrowIfInterrupted();
     const auto now = std::chrono::steady_clock::now();
     if (now >= end) return;
-    std::this_thread::sleep_for(
-        std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(kSliceMs)));
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+        end - now, std::chrono::milliseconds(kSliceMs)));
   }
 }
 

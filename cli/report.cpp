@@ -64,8 +64,7 @@ void DownloadReport::HeaderRead(const DownloadHeader& header, int eepromKByte) {
 }
 
 std::string DownloadReport::Line() const {
-  const double s =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   char buf[160];
   const long bytes = static_cast<long>(count_) * recordLength_;
   int n = std::snprintf(buf, sizeof buf, "%d Datensätze, %ld Bytes, %.0f Datensätze/s, %.1f s",

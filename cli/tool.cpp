@@ -145,8 +145,7 @@ int Ports() {
 int Config(const Args& args, Reporter& reporter) {
   // Everything about the change is checked before the port is opened.
   const bool writing = !args.sets.empty() || !args.deleteMode.empty();
-  const int deleteItem =
-      args.deleteMode == "multilog" ? 1 : args.deleteMode == "singlelog" ? 2 : 0;
+  const int deleteItem = args.deleteMode == "multilog" ? 1 : args.deleteMode == "singlelog" ? 2 : 0;
   if (writing) ApplyChanges(ControlsAfterFirstRead(LoggerConfig()), args.sets, deleteItem);
   ToolPort port(args, reporter);
   ConfigFlags flags;
@@ -224,8 +223,9 @@ int Flash(const Args& args, Reporter& reporter) {
     }
     const firmware::HexScan scan = firmware::ScanHexFile(file);
     if (scan.badLine != 0)
-      throw Failure{kExitFile, path + ": Zeile " + std::to_string(scan.badLine) +
-                                   " ist kein gültiger HEX-Datensatz - Firmwareupdate nicht möglich"};
+      throw Failure{kExitFile,
+                    path + ": Zeile " + std::to_string(scan.badLine) +
+                        " ist kein gültiger HEX-Datensatz - Firmwareupdate nicht möglich"};
   }
   if (!args.yes && !AskOnTerminal("soll " + firmware::HexBaseName(path) +
                                   " wirklich in den Logger gebrannt werden?"))
