@@ -57,8 +57,12 @@ TEST(CliChanges, FollowTheWindowsRules) {
   // temperature; sensor MS5534A, serial number 12.
   const LoggerConfig cfg = Received(0x41, 0x40 | 0x80 | 0x10, 49, 0x01, 0x40 | 0x10, 0x80 | 12);
   const ConfigControls read = ControlsAfterFirstRead(cfg);
-  EXPECT_FALSE(read.record[chE1]);  // the sensor choice of the first read unticks it
-  EXPECT_FALSE(read.tele[chE1]);
+  EXPECT_TRUE(read.record[chE1]);  // the window starts with MS5534A: no change, kept
+  EXPECT_TRUE(read.tele[chE1]);
+  // A logger with MPX4100 changes the sensor choice, which unticks it in both groups.
+  const ConfigControls mpx = ControlsAfterFirstRead(Received(0x01, 0x10, 49, 0, 0x10, 12));
+  EXPECT_FALSE(mpx.record[chE1]);
+  EXPECT_FALSE(mpx.tele[chE1]);
 
   // The fastest interval is not kept with the frequency recorded.
   ConfigControls c = cli::ApplyChanges(read, {{"sampleInterval", "0,02"}}, 0);
@@ -69,32 +73,39 @@ TEST(CliChanges, FollowTheWindowsRules) {
   EXPECT_EQ(c.rateItem, 1);
   EXPECT_FALSE(c.record[chGps]);
   EXPECT_TRUE(c.record[chTele]);  // the switch is its own setting
-  c = cli::ApplyChanges(read,
-                        {{"recordedChannels", "16-Bit-ADC"},
-                         {"telemetry", "false"},
-                         {"sampleInterval", "0.02 s"}},
-                        0);
+  c = cli::ApplyChanges(
+      read,
+      {{"recordedChannels", "16-Bit-ADC"}, {"telemetry", "false"}, {"sampleInterval", "0.02 s"}},
+      0);
   EXPECT_EQ(c.rateItem, 0);
   // Telemetry off unticks three boxes of its group, the rest are packed as they stand.
   ConfigControls teleOn = read;
+  EXPECT_TRUE(teleOn.tele[chE1]);
   teleOn.tele[chFrq] = true;
   c = cli::ApplyChanges(teleOn, {{"telemetry", "false"}}, 2);
   EXPECT_FALSE(c.tele[chAD16]);
+  EXPECT_FALSE(c.tele[chE1]);
   EXPECT_FALSE(c.tele[chGps]);
   EXPECT_TRUE(c.tele[chFrq]);
   EXPECT_EQ(c.deleteItem, 2);
   EXPECT_EQ(WriteMessageFor(SettingsFromControls(c))[10], 255);
   // The internal temperature only with the sensor that has it.
-  EXPECT_THROW(cli::ApplyChanges(read, {{"sensor", "MPX4100"}, {"recordedChannels", "Temp. int."}},
-                                 0),
-               UsageError);
-  c = cli::ApplyChanges(read, {{"recordedChannels", "Temp. int., GPS"}}, 0);
+  EXPECT_THROW(
+      cli::ApplyChanges(read, {{"sensor", "MPX4100"}, {"recordedChannels", "Temp. int."}}, 0),
+      UsageError);
+  c = cli::ApplyChanges(mpx, {{"sensor", "MS5534A"}, {"recordedChannels", "Temp. int., GPS"}}, 0);
   EXPECT_TRUE(c.record[chE1]);
+  EXPECT_EQ(WriteMessageFor(SettingsFromControls(c))[9], 0x80 | 12);
   // Out of range, unknown, read-only, twice: refused.
-  for (const auto& bad : std::vector<std::pair<std::string, std::string>>{
-           {"serialNumber", "128"}, {"offset", "-1"}, {"offset", "12a"},
-           {"sampleInterval", "2"}, {"flightNumber", "3"}, {"colour", "red"},
-           {"telemetryChannels", "Manchester,Funk"}, {"telemetry", "vielleicht"}})
+  for (const auto& bad :
+       std::vector<std::pair<std::string, std::string>>{{"serialNumber", "128"},
+                                                        {"offset", "-1"},
+                                                        {"offset", "12a"},
+                                                        {"sampleInterval", "2"},
+                                                        {"flightNumber", "3"},
+                                                        {"colour", "red"},
+                                                        {"telemetryChannels", "Manchester,Funk"},
+                                                        {"telemetry", "vielleicht"}})
     EXPECT_THROW(cli::ApplyChanges(read, {bad}, 0), UsageError) << bad.first << "=" << bad.second;
   EXPECT_THROW(cli::ApplyChanges(read, {{"offset", "1"}, {"offset", "2"}}, 0), UsageError);
   // Telemetry boxes only while telemetry is on.

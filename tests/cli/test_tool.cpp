@@ -69,16 +69,16 @@ loggersim::SimFlight SmallFlight(int n) {
 // The block as received, the 31 acknowledgements, and the window's view after its rules.
 TEST_F(CliTest, ConfigJsonHasTheLoggersBlock) {
   loggersim::SimConfig c;
-  c.recordFlags1 = 0x41;                // 16-bit ADC, frequency
-  c.recordFlags2 = 0x40 | 0x80;         // GPS, telemetry
-  c.sampleRateCode = 0;                 // "0,02 s", which the frequency does not allow
-  c.teleFlags1 = 0x01;                  // 16-bit ADC
-  c.teleFlags2 = 0x40;                  // GPS, 4800 baud (the inverted bit clear)
+  c.recordFlags1 = 0x41;         // 16-bit ADC, frequency
+  c.recordFlags2 = 0x40 | 0x80;  // GPS, telemetry
+  c.sampleRateCode = 0;          // "0,02 s", which the frequency does not allow
+  c.teleFlags1 = 0x01;           // 16-bit ADC
+  c.teleFlags2 = 0x40;           // GPS, 4800 baud (the inverted bit clear)
   c.adc3Offset = 17;
-  c.serialSensor = 5;                   // MPX4100
+  c.serialSensor = 5;  // MPX4100
   c.flightNumber = 321;
   c.dataCount = 99;
-  c.eepromSize = 8;                     // 256 kByte
+  c.eepromSize = 8;  // 256 kByte
   StartSim(c);
   const ProcessResult r = CliOnSim({"config", "--json"});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -189,8 +189,8 @@ TEST_F(CliTest, BadSettingIsRefusedBeforeTheLineIsTouched) {
 
 TEST_F(CliTest, SetWritesTheMessageAndReadsBack) {
   StartSim(loggersim::SimConfig{});
-  const ProcessResult r = CliOnSim({"config", "--set", "serialNumber=42", "--set", "offset=7",
-                                    "--delete", "multilog", "--yes"});
+  const ProcessResult r = CliOnSim(
+      {"config", "--set", "serialNumber=42", "--set", "offset=7", "--delete", "multilog", "--yes"});
   ASSERT_EQ(r.status, 0) << r.err;
   ASSERT_EQ(sim->WriteMessages().size(), 1u);
   const std::vector<uint8_t> m = sim->WriteMessages()[0];
@@ -259,8 +259,8 @@ TEST_F(CliTest, ConvertWritesTheTrackOfASavedFlight) {
   const ProcessResult r = Cli({"convert", csv, "--gpx", gpx});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(ReadFile(gpx).find("<trkpt"), std::string::npos);
-  const ProcessResult bad = Cli({"convert", dir.Write("x.csv", "kein Flug\r\n"), "--kml",
-                                 dir / "x.kml"});
+  const ProcessResult bad =
+      Cli({"convert", dir.Write("x.csv", "kein Flug\r\n"), "--kml", dir / "x.kml"});
   EXPECT_EQ(bad.status, 2);
   EXPECT_NE(bad.err.find("x.csv: "), std::string::npos) << bad.err;
   EXPECT_FALSE(std::filesystem::exists(dir / "x.kml"));
