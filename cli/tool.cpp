@@ -258,6 +258,15 @@ int Convert(const Args& args) {
   return kExitOk;
 }
 
+// The exit status of an error that left a command: the line, a file, or the logger's answer.
+int StatusOf(const std::exception& e) {
+  if (dynamic_cast<const EComPort*>(&e)) return kExitNoLogger;
+  if (dynamic_cast<const EInOutError*>(&e) || dynamic_cast<const analysis::CsvFormatError*>(&e) ||
+      dynamic_cast<const RawDumpFormatError*>(&e))
+    return kExitFile;
+  return kExitBadAnswer;
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& argv) {
@@ -290,21 +299,9 @@ int Run(const std::vector<std::string>& argv) {
   } catch (const Failure& f) {
     std::fprintf(stderr, "morvala-cli: %s\n", f.text.c_str());
     return f.status;
-  } catch (const EComPort& e) {
-    std::fprintf(stderr, "morvala-cli: %s\n", e.what());
-    return kExitNoLogger;
-  } catch (const EInOutError& e) {
-    std::fprintf(stderr, "morvala-cli: %s\n", e.what());
-    return kExitFile;
-  } catch (const analysis::CsvFormatError& e) {
-    std::fprintf(stderr, "morvala-cli: %s\n", e.what());
-    return kExitFile;
-  } catch (const RawDumpFormatError& e) {
-    std::fprintf(stderr, "morvala-cli: %s\n", e.what());
-    return kExitFile;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "morvala-cli: %s\n", e.what());
-    return kExitBadAnswer;
+    return StatusOf(e);
   }
 }
 
