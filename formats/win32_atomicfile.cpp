@@ -95,8 +95,8 @@ void AtomicFile::WriteWhole(const std::string& path, const std::string& text) {
 std::string ReadPlainFile(const std::string& path, size_t limit) {
   const std::wstring wide = Widen(path);
   if (IsFolder(wide)) throw EInOutError(ERROR_ACCESS_DENIED, FileOp::Read);
-  HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE)
     throw EInOutError(static_cast<int>(::GetLastError()), FileOp::Read);
   if (::GetFileType(h) != FILE_TYPE_DISK) {

@@ -78,7 +78,8 @@ class Win32SerialDevice : public SerialDevice {
     if (IsOpen()) return;
     HANDLE h = ::CreateFileW(Widen(path_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    if (h == INVALID_HANDLE_VALUE) throw EComPort(ceOpen, static_cast<int>(::GetLastError()), path_);
+    if (h == INVALID_HANDLE_VALUE)
+      throw EComPort(ceOpen, static_cast<int>(::GetLastError()), path_);
     // DTR and RTS down before anything is sent, when the settings hold them off. A line
     // without modem lines refuses this, which is no failure.
     if (options.dropDtr) ::EscapeCommFunction(h, CLRDTR);

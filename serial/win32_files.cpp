@@ -39,7 +39,8 @@ SettingsLoad LoadSettingsFile(const std::string& path, size_t maxBytes, std::str
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) {
     const DWORD err = ::GetLastError();
-    const bool missing = (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) && !IsFolder(wide);
+    const bool missing =
+        (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) && !IsFolder(wide);
     return missing ? SettingsLoad::kMissing : SettingsLoad::kFailed;
   }
   LARGE_INTEGER size{};
@@ -76,9 +77,8 @@ bool MakeSettingsFolders(const std::string& dir) {
 
 bool ReplaceSettingsFile(const std::string& path, const std::string& data) {
   const std::wstring target = Widen(path);
-  const std::wstring temp =
-      target + L".new-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-      std::to_wstring(::GetTickCount64());
+  const std::wstring temp = target + L".new-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(::GetTickCount64());
   HANDLE f = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) return false;
@@ -86,7 +86,8 @@ bool ReplaceSettingsFile(const std::string& path, const std::string& data) {
   size_t done = 0;
   while (ok && done < data.size()) {
     DWORD n = 0;
-    ok = ::WriteFile(f, data.data() + done, static_cast<DWORD>(data.size() - done), &n, nullptr) && n > 0;
+    ok = ::WriteFile(f, data.data() + done, static_cast<DWORD>(data.size() - done), &n, nullptr) &&
+         n > 0;
     done += n;
   }
   ok = ok && ::FlushFileBuffers(f);
@@ -96,8 +97,8 @@ bool ReplaceSettingsFile(const std::string& path, const std::string& data) {
       // A target held open by another program without delete sharing cannot be
       // replaced; found out first, as Wine's ReplaceFileW leaves a stray file behind.
       HANDLE probe = ::CreateFileW(target.c_str(), DELETE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
       ok = probe != INVALID_HANDLE_VALUE;
       if (ok) ::CloseHandle(probe);
       ok = ok && ::ReplaceFileW(target.c_str(), temp.c_str(), nullptr,

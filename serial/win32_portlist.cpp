@@ -13,8 +13,8 @@ namespace {
 
 std::string Narrow(const wchar_t* w, size_t len) {
   if (len == 0) return std::string();
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(len), nullptr, 0, nullptr,
-                                      nullptr);
+  const int n =
+      ::WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(len), nullptr, 0, nullptr, nullptr);
   std::string s(static_cast<size_t>(n), '\0');
   ::WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(len), s.data(), n, nullptr, nullptr);
   return s;
@@ -37,7 +37,8 @@ bool DeviceExists(const std::string& name) {
 
 std::vector<std::string> ListSerialPorts(const std::string& currentPort, const SerialPortRoots&) {
   HKEY key = nullptr;
-  LONG r = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key);
+  LONG r =
+      ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key);
   if (r != ERROR_SUCCESS) throw EComPort(cePortList, static_cast<int>(r));
   std::vector<std::string> ports;
   for (DWORD i = 0;; ++i) {

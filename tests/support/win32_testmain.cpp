@@ -17,7 +17,9 @@ namespace {
 // The watch's state lives as long as the process (its thread is never joined); the
 // listener that GoogleTest owns and deletes at the end only points to it.
 struct Watch {
-  Watch() { std::thread([this] { Run(); }).detach(); }
+  Watch() {
+    std::thread([this] { Run(); }).detach();
+  }
   void Start(const ::testing::TestInfo& test) {
     std::lock_guard<std::mutex> lock(mutex_);
     running_ = std::string(test.test_suite_name()) + "." + test.name();
