@@ -39,7 +39,8 @@ class EComPort : public std::runtime_error {
  public:
   // Without a system error: SystemErrorCode -1, message = the number's text alone.
   explicit EComPort(TComError number);
-  // With a system error: the text + " (win error code: %d)", the code being errno.
+  // With a system error: the text + " (win error code: %d)", the code being the
+  // system's own: errno on POSIX, GetLastError on Windows.
   // devicePath names the device that failed, for the hints shown with the message.
   EComPort(TComError number, int systemErrorCode, std::string devicePath = {});
   // A setting outside its limits: the push's number with an explanation of its own.

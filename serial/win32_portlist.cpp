@@ -1,5 +1,5 @@
 // Port list on Windows: the device names under HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, with
-// the current Port when the system knows a device of that name (QueryDosDeviceW), sorted
+// the current Port when the system knows a device of that name, sorted
 // COM1, COM2, ..., COM10 by number and other names without regard to case.
 #include <windows.h>
 
@@ -8,6 +8,7 @@
 
 #include "serial/comport.h"
 #include "serial/portlist.h"
+#include "serial/serial_device.h"
 
 namespace {
 
@@ -28,9 +29,20 @@ std::wstring Widen(const std::string& s) {
   return w;
 }
 
+// A device of that name: known to the object manager, or one that answers an open for
+// no access at all (Wine resolves its dosdevices links only when they are opened); one
+// that another program holds is there as well.
 bool DeviceExists(const std::string& name) {
   wchar_t target[1024];
-  return ::QueryDosDeviceW(Widen(name).c_str(), target, 1024) != 0;
+  if (::QueryDosDeviceW(Widen(name).c_str(), target, 1024) != 0) return true;
+  HANDLE h = ::CreateFileW(Widen(SerialDevicePath(name)).c_str(), 0,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(h);
+    return true;
+  }
+  const DWORD err = ::GetLastError();
+  return err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION;
 }
 
 }  // namespace

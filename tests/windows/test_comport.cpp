@@ -9,13 +9,16 @@
 // the bytes, the time-outs, the queues and the two events that carry handlers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "serial/comport.h"
 #include "serial/mainsync.h"
+#include "serial/portlist.h"
 #include "tests/support/clock.h"
 
 namespace {
@@ -181,6 +184,16 @@ TEST_F(ComPortOnWine, CloseFromTheRxCharHandler) {
   ASSERT_EQ(port.SendText("!"), 1);
   ASSERT_TRUE(PumpUntil(sync, [&] { return closed; }));
   EXPECT_FALSE(port.Connected());
+}
+
+// The setup dialog's list: the registry's serial devices (Wine lists its dosdevices
+// links there), and the current port, in the order COM1, COM2, ..., COM10.
+TEST_F(ComPortOnWine, PortListOffersTheMappedPortInNumericOrder) {
+  const std::vector<std::string> ports = ListSerialPorts(port.Port());
+  EXPECT_NE(std::find(ports.begin(), ports.end(), port.Port()), ports.end());
+  std::vector<std::string> sorted = ports;
+  SortPortNames(sorted);
+  EXPECT_EQ(ports, sorted);
 }
 
 using ComPortHangUp = ComPortOnWine;
