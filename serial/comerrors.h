@@ -32,6 +32,18 @@ enum TComError : int {
   cePortList,           // "Registry error" (the port list of the setup dialog)
 };
 
+// What a system error code of the port says, whatever the system: the front ends choose
+// their hint after the message by it. Each backend file classifies its system's codes
+// (posix_device.cpp: errno; win32_device.cpp: GetLastError).
+enum class PortFault {
+  kOther,
+  kNoPermission,  // the user may not open the device
+  kNoSuchDevice,  // no device of that name
+  kBusy,          // another program holds the device
+  kLineDead,      // the device went away during use (logger off, adapter pulled)
+};
+PortFault ClassifySystemError(int code);
+
 // Text of a number 1..23; "" for any other.
 const char* ComErrorText(int number);
 

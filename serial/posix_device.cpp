@@ -730,6 +730,24 @@ std::string SerialDevicePath(const std::string& port) {
 
 int ClosedDeviceErrorCode() { return EBADF; }
 
+PortFault ClassifySystemError(int code) {
+  switch (code) {
+    case EACCES:
+    case EPERM: return PortFault::kNoPermission;
+    case ENOENT: return PortFault::kNoSuchDevice;
+    case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+    case EWOULDBLOCK:
+#endif
+    case EBUSY: return PortFault::kBusy;  // the lock or TIOCEXCL of another program
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case EPIPE: return PortFault::kLineDead;
+    default: return PortFault::kOther;
+  }
+}
+
 bool PosixSerialDevice::TakeRx80Full() {
   std::lock_guard<std::mutex> lock(mutex_);
   bool r = rx80Pending_;

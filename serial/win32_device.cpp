@@ -399,3 +399,23 @@ std::string SerialDevicePath(const std::string& port) {
 }
 
 int ClosedDeviceErrorCode() { return ERROR_INVALID_HANDLE; }
+
+PortFault ClassifySystemError(int code) {
+  switch (static_cast<DWORD>(code)) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME: return PortFault::kNoSuchDevice;
+    // A port is opened not shared: another program holding it gives access denied.
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_BUSY: return PortFault::kBusy;
+    case ERROR_GEN_FAILURE:
+    case ERROR_BAD_COMMAND:
+    case ERROR_NOT_READY:
+    case ERROR_BROKEN_PIPE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_OPERATION_ABORTED: return PortFault::kLineDead;
+    default: return PortFault::kOther;
+  }
+}

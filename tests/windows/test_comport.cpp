@@ -69,6 +69,7 @@ TEST_F(ComPortOnWine, MissingPortFailsWithTheSystemsCode) {
     EXPECT_EQ(e.SystemErrorCode(), 2);  // ERROR_FILE_NOT_FOUND
     EXPECT_STREQ(e.what(), "Unable to open com port (win error code: 2)");
     EXPECT_EQ(e.DevicePath(), "\\\\.\\COM31");
+    EXPECT_EQ(ClassifySystemError(e.SystemErrorCode()), PortFault::kNoSuchDevice);
   }
   EXPECT_FALSE(port.Connected());
   EXPECT_FALSE(port.EventThreadRunning());
@@ -212,6 +213,7 @@ TEST_F(ComPortHangUp, FarEndHangsUpAfterItsAnswer) {
       f();
     } catch (const EComPort& e) {
       EXPECT_GT(e.SystemErrorCode(), 0) << e.what();
+      EXPECT_EQ(ClassifySystemError(e.SystemErrorCode()), PortFault::kLineDead) << e.what();
       return e.ErrorNumber();
     }
     return TComError(0);
