@@ -15,7 +15,10 @@
 #include "app/application.h"
 #include "app/fontfit.h"
 #include "app/printing.h"
+#include "serial/portline.h"
 #include "formats/csvexport.h"
+#include "frontend/configcontrols.h"
+#include "frontend/firmwareflow.h"
 #include "frontend/savecsv.h"
 
 namespace {
@@ -241,7 +244,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::TabSheet1Show() { FormInit(); }
 
-void TForm1::TabSheet2Show() { firmware::TabSheet2Show(io_); }
+void TForm1::TabSheet2Show() {
+  io_.SetStatusColor(clBtnFace);
+  io_.SetStatusText(1, firmware::kTextUpdateHint);
+}
 
 void TForm1::TabSheet3Show() {
   io_.SetStatusColor(clBtnFace);
@@ -273,9 +279,7 @@ void TForm1::ExitButtonClick() {
 
 // ---- the configuration ----
 
-void TForm1::StartbuttonClick() {
-  ReadConfiguration(ComPort1, Ring, io_, configView_, Config, Flags);
-}
+void TForm1::StartbuttonClick() { ReadConfiguration(ComPort1, Ring, configView_, Config, Flags); }
 
 void TForm1::CheckBoxClick() {
   SchreibButton1->show();
@@ -402,7 +406,8 @@ void TForm1::Loggerzeit() {
 }
 
 void TForm1::SchreibButton1Click() {
-  WriteConfiguration(ComPort1, Ring, io_, configView_, configView_, Config, Flags, ControlsState());
+  WriteConfiguration(ComPort1, Ring, configView_, Config, Flags,
+                     SettingsFromControls(ControlsState()));
 }
 
 // ---- the download, the graph and the export ----
@@ -416,17 +421,22 @@ void TForm1::LoggerButtonClick() {
 }
 
 void TForm1::Datenlesen() {
+  graphView_.StartDownload(GraphStep);
+  const DownloadResult result =
+      ::Datenlesen(ComPort1, Ring, graphView_, Flight, Config.EepromKByte);
+  // 11.
+  graphView_.HideStartAndLoggerButtons();
+  // 12.
+  if (Flight.LastSampleIndex < 5) {
+    // A failed port speaks for itself below; the box is for a flight that brought nothing.
+    if (!result.portError) io_.ShowMessage(BoxKind::Information, kTextNoData);
+  } else {
+    graphView_.ShowFinalGraph(Flight);
+  }
   // The analysis takes its own copy of every download that stored records, also of one
   // that a failing port ended: those records are as good as the CSV export's.
-  graphView_.StartDownload();
-  try {
-    ::Datenlesen(ComPort1, Ring, io_, graphView_, Flight, Config.EepromKByte, GraphStep,
-                 *graphBitmap_);
-  } catch (...) {
-    TakeDownloadCopy();
-    throw;
-  }
   TakeDownloadCopy();
+  if (result.portError) std::rethrow_exception(result.portError);
 }
 
 void TForm1::TakeDownloadCopy() {
@@ -457,16 +467,19 @@ void TForm1::SaveButtonClick() { SaveCsv(io_, Flight, ExportFileName); }
 
 void TForm1::Button1Click() {
   try {
-    firmware::RunFirmwareUpdate(ComPort1, io_, firmwareView_, ExportFileName);
+    RunFirmwareUpdate();
   } catch (const std::exception& e) {
     // The error box comes while the log still shows the line that failed; log and
     // progress bar go when the user has closed it.
     ShowError(e);
-    firmwareView_.SetProgressVisible(false);
-    firmwareView_.SetLogVisible(false);
+    firmwareView_.HideProgress();
   } catch (...) {
-    firmwareView_.SetProgressVisible(false);
-    firmwareView_.SetLogVisible(false);
+    firmwareView_.HideProgress();
     throw;
   }
+}
+
+void TForm1::RunFirmwareUpdate() {
+  PortLine line(ComPort1);
+  ChooseAndBurnFirmware(io_, line, firmwareView_, ExportFileName);
 }

@@ -13,6 +13,7 @@
 #include "app/windowviews.h"
 #include "protocol/configread.h"
 #include "protocol/configwrite.h"
+#include "frontend/configcontrols.h"
 #include "model/loggerconfig.h"
 #include "protocol/bootloader.h"
 #include "protocol/download.h"
@@ -112,6 +113,8 @@ class TForm1 : public TForm1Base {
   void ConnectHandlers();
   void ShowZeitLabelText(const std::string& text);
   void TakeDownloadCopy();
+  // Button1Click from the file dialog to the last box.
+  void RunFirmwareUpdate();
   void NumberFieldRule(MaskEdit3* edit, bool offset);
   bool NumberFieldKey(MaskEdit3* edit, QKeyEvent* key);
 
@@ -121,9 +124,9 @@ class TForm1 : public TForm1Base {
   std::unique_ptr<QPrinter> printer_;
   std::unique_ptr<ImageCanvas> graphBitmap_;
   std::unique_ptr<ImageCanvas> paintBoxCanvas_;
-  WindowConfigView configView_{*this};
-  WindowGraphView graphView_{*this};
-  WindowFirmwareView firmwareView_{*this};
+  WindowConfigView configView_{*this, io_};
+  WindowGraphView graphView_{*this, io_};
+  WindowFirmwareView firmwareView_{*this, io_};
   bool firstShow_ = true;
   bool created_ = false;
 };

@@ -31,7 +31,7 @@ int RunComponents(const Args& args) {
   session.WriteIni("/dev/null");
   TForm1& form = ShowWindow(session);
   form.HideConfigGroups();
-  form.GraphView().ShowPaintBox();
+  form.PaintBox1->show();
   Pump(100);
 
   QtUserIO& io = form.UserIo();

@@ -70,29 +70,24 @@ class TimedIO : public UserIO {
   Clock::time_point lastRepaint_{};
 };
 
-class NullCanvas : public GraphCanvas {
+// No window: the status goes to the user given, the live graph is drawn off screen only.
+class NullView : public StatusOnUserIO<DownloadObserver> {
  public:
-  int Width() const override { return 641; }
-  int Height() const override { return 300; }
-  void FillRect(int, int, int, int, uint32_t) override {}
-  void SetPenColor(uint32_t) override {}
-  void SetPenInvert(bool) override {}
-  void MoveTo(int, int) override {}
-  void LineTo(int, int) override {}
-  void TextOut(int, int, const std::string&) override {}
-};
-
-class NullView : public DownloadView {
- public:
-  void HideConfigGroups() override {}
-  void ShowPaintBox() override {}
-  void ShowLiveGraph() override {}
-  void EnableSaveButton() override {}
-  void HideStartAndLoggerButtons() override {}
-  GraphCanvas& PaintBoxCanvas() override { return canvas_; }
+  NullView(UserIO& io, GraphCanvas& bitmap, int32_t graphStep)
+      : StatusOnUserIO(io), bitmap_(bitmap), step_(graphStep < 1 ? 1 : graphStep) {}
+  void HeaderBegun() override { live_.PrepareLiveGraph(bitmap_); }
+  void RecordDecoded(const FlightData& fd, int32_t index) override {
+    if (index % step_ == 0) live_.PlotLivePoint(bitmap_, fd, index, step_);
+  }
+  void RecordsSoFar(int32_t count) override {
+    io_.SetStatusText(0, std::to_string(count));
+    io_.RepaintStatus();
+  }
 
  private:
-  NullCanvas canvas_;
+  GraphCanvas& bitmap_;
+  int32_t step_;
+  LiveGraph live_;
 };
 
 // The first repaint of the status bar that shows the result text, and every repaint.
@@ -195,10 +190,9 @@ int RunDownload(const Args& args) {
     } else if (variant == "headless") {
       RecordingUserIO quiet;  // no window: status texts are kept, nothing is shown
       TimedIO io(quiet, TimedIO::Repaint::Never);
-      NullView view;
+      NullView view(io, form.GraphBitmap(), form.GraphStep);
       t0 = Clock::now();
-      ::Datenlesen(form.ComPort1, form.Ring, io, view, form.Flight, form.Config.EepromKByte,
-                   form.GraphStep, form.GraphBitmap());
+      ::Datenlesen(form.ComPort1, form.Ring, view, form.Flight, form.Config.EepromKByte);
       tEnd = Clock::now();
       seen = io.resultSeen;
       tResult = io.resultAt;
@@ -206,9 +200,12 @@ int RunDownload(const Args& args) {
     } else {
       TimedIO io(form.UserIo(),
                  variant == "nostatus" ? TimedIO::Repaint::Never : TimedIO::Repaint::Throttled);
+      // The window's own adaptor, its status through the timing wrapper.
+      WindowGraphView view(form, io);
+      view.StartDownload(form.GraphStep);
       t0 = Clock::now();
-      ::Datenlesen(form.ComPort1, form.Ring, io, form.GraphView(), form.Flight,
-                   form.Config.EepromKByte, form.GraphStep, form.GraphBitmap());
+      ::Datenlesen(form.ComPort1, form.Ring, view, form.Flight, form.Config.EepromKByte);
+      view.HideStartAndLoggerButtons();
       tEnd = Clock::now();
       seen = io.resultSeen;
       tResult = io.resultAt;

@@ -1,20 +1,13 @@
-// What the exchanges with the logger need of the user and the window: status bar,
-// message boxes, file dialogs, repaints, sleep and beep. TForm1 implements it; tests
-// answer through it. Plain C++.
+// What a front end with a window offers the flows that need a user: status bar, message
+// boxes, file dialogs, repaints, sleep and beep. TForm1 implements it; tests answer
+// through it. Plain C++.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
-// Status bar colours, in the 0x00BBGGRR encoding; clBtnFace is the system's button face.
-constexpr uint32_t clBtnFace = 0x8000000F;
-constexpr uint32_t StatusColorSuccess = 11730092;  // light green
-constexpr uint32_t StatusColorFailure = 14342911;  // light red
-
-// The four message-box kinds with their titles.
-enum class BoxKind { Warning, Error, Information, Confirmation };
-const char* BoxTitle(BoxKind kind);  // "Warnung", "Fehler", "Information", "Bestätigung"
+#include "protocol/observer.h"
 
 class UserIO {
  public:
@@ -40,4 +33,24 @@ class UserIO {
 
   virtual void Beep() = 0;
   virtual void SleepMs(int ms) = 0;
+};
+
+// An observer of any exchange that shows the status on a UserIO: the status bar, its
+// repaints, the pauses and the beep. The window's adaptors and the tests build on it.
+template <class Observer>
+class StatusOnUserIO : public Observer {
+ public:
+  explicit StatusOnUserIO(UserIO& io) : io_(io) {}
+  void StatusColor(uint32_t color) override { io_.SetStatusColor(color); }
+  void StatusText(int panel, const std::string& text) override { io_.SetStatusText(panel, text); }
+  void StatusAppend(int panel, const std::string& text) override {
+    io_.SetStatusText(panel, io_.StatusText(panel) + text);
+  }
+  void StatusShown() override { io_.RepaintStatus(); }
+  void WindowShown() override { io_.RepaintWindow(); }
+  void Pause(int ms) override { io_.SleepMs(ms); }
+  void Beep() override { io_.Beep(); }
+
+ protected:
+  UserIO& io_;
 };

@@ -20,6 +20,7 @@
 #include "protocol/configread.h"
 #include "model/loggerconfig.h"
 #include "serial/scriptedline.h"
+#include "frontend/configcontrols.h"
 #include "tests/support/recordinguserio.h"
 
 namespace {
@@ -31,15 +32,10 @@ namespace {
 
 // What loading the controls does, checked on the way: the controls the block gives must
 // pack back into the same flag bytes and numbers, and the estimate must be computable.
-class CheckingView : public ConfigReadView {
+class CheckingView : public StatusOnUserIO<ConfigObserver> {
  public:
-  void ZeroFirstSampleRecords() override {}
-  void ShowStartbuttonFocused() override {}
-  void ShowResetButton() override {}
-  void SetWarteLabelVisible(bool) override {}
-  void ShowConfigControls() override {}
-  void FinishRead() override {}
-  void LoadControls(const LoggerConfig& cfg) override {
+  using StatusOnUserIO::StatusOnUserIO;
+  void ConfigRead(const LoggerConfig& cfg) override {
     ++loads;
     const ConfigControls c = ControlsFromConfig(cfg);
     if (c.rateItem < 0 || c.rateItem >= SampleRateItemCount) Fail("rate item out of range");
@@ -48,7 +44,11 @@ class CheckingView : public ConfigReadView {
     if (c.serialText.size() != 3 || c.offsetText.size() != 3) Fail("number texts not three digits");
     if (c.sensorItem != 0 && c.sensorItem != 1) Fail("sensor item out of range");
     LoggerConfig packed;
-    PackControls(c, packed);
+    PackSettings(SettingsFromControls(c), packed);
+    // The controls give the block's settings back, the interval as the code of its item.
+    LoggerSettings received = SettingsFromConfig(cfg);
+    received.sampleRateCode = CodeForItem(c.rateItem);
+    if (SettingsFromControls(c) != received) Fail("settings do not map back");
     if (packed.RecordFlags1 != cfg.RecordFlags1 || packed.RecordFlags2 != cfg.RecordFlags2)
       Fail("record flags do not pack back");
     if (packed.TeleFlags1 != cfg.TeleFlags1 || packed.TeleFlags2 != cfg.TeleFlags2)
@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   RecordingUserIO io;
   io.onSleep = [&line](int ms) { line.Advance(ms); };  // the polls pass on the line's clock
-  CheckingView view;
+  CheckingView view(io);
   LoggerConfig cfg;
   cfg.EepromKByte = 32;
   ConfigFlags flags;
@@ -114,7 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   flags.DeleteInProgress = size % 2 == 1;
   // The program's own limits: the bytes all arrive at once, so only a silent line moves
   // the clock, and no bound is reached while input is left.
-  ReadConfiguration(line, io, view, cfg, flags);
+  const ConfigOutcome outcome = ReadConfiguration(line, view, cfg, flags);
+  if ((outcome == ConfigOutcome::Read) != flags.ConfigRead) Fail("outcome differs from the flags");
 
   if (flags.SkipDrain || flags.DeleteInProgress) Fail("read flags not cleared");
   if (flags.ConfigRead == flags.NoLoggerFound)

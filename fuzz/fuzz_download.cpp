@@ -13,6 +13,7 @@
 //    indexes, the summary and the request byte are checked against the download rules:
 //    a record cut short keeps zeros after its last byte and ends the download, a header
 //    cut short is a download without data.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "graph/graph.h"
+#include "model/rawdump.h"
 #include "protocol/download.h"
 #include "model/recorddecoder.h"
 #include "model/sampletable.h"
@@ -175,20 +178,31 @@ class CheckingCanvas : public GraphCanvas {
   int w_, h_;
 };
 
-class QuietView : public DownloadView {
+// The window's part of a download on checking canvases: the live graph as the records
+// come, the final graph after a download with records.
+class QuietView : public StatusOnUserIO<DownloadObserver> {
  public:
-  explicit QuietView(GraphCanvas& box) : box_(box) {}
-  void HideConfigGroups() override {}
-  void ShowPaintBox() override {}
-  void ShowLiveGraph() override {}
-  void EnableSaveButton() override { saveEnabled = true; }
-  void HideStartAndLoggerButtons() override { buttonsHidden = true; }
-  GraphCanvas& PaintBoxCanvas() override { return box_; }
+  QuietView(UserIO& io, GraphCanvas& bitmap, GraphCanvas& box, int32_t graphStep)
+      : StatusOnUserIO(io), bitmap_(bitmap), box_(box), step_(graphStep) {}
+  void HeaderBegun() override { live_.PrepareLiveGraph(bitmap_); }
+  void RecordDecoded(const FlightData& fd, int32_t index) override {
+    if (index % step_ == 0) live_.PlotLivePoint(bitmap_, fd, index, step_);
+  }
+  void RecordsStored(const FlightData&) override { saveEnabled = true; }
+  void Finish(const DownloadResult& result, const FlightData& fd) {
+    if (fd.LastSampleIndex < 5) {
+      if (!result.portError) io_.ShowMessage(BoxKind::Information, kTextNoData);
+    } else {
+      DrawFinalGraph(box_, fd, bitmap_.Width(), bitmap_.Height());
+    }
+  }
   bool saveEnabled = false;
-  bool buttonsHidden = false;
 
  private:
+  GraphCanvas& bitmap_;
   GraphCanvas& box_;
+  int32_t step_;
+  LiveGraph live_;
 };
 
 ScriptedLine& Line() {
@@ -212,14 +226,14 @@ void WholeDownload(uint8_t option, const uint8_t* s, size_t n) {
 
   RecordingUserIO io;
   CheckingCanvas bitmap(470, 129), box(470, 129);
-  QuietView view(box);
+  QuietView view(io, bitmap, box, graphStep);
   // The program's own limits: the bytes all arrive at once, so only the silent line at
   // the end of the input moves the clock.
-  Datenlesen(line, io, view, fd, eepromKByte, graphStep, bitmap);
+  const DownloadResult result = Datenlesen(line, view, fd, eepromKByte);
+  view.Finish(result, fd);
 
   const std::vector<uint8_t>& sent = line.Written();
   if (sent.size() != 1 || sent[0] != DownloadRequest) Fail("the request is not one byte 0x53");
-  if (!view.buttonsHidden) Fail("buttons not hidden");
 
   // Where the stream stands: the start marker, then the whole header. A stream that ends
   // before either is a download without data.
@@ -265,6 +279,17 @@ void WholeDownload(uint8_t option, const uint8_t* s, size_t n) {
   if ((fd.LastSampleIndex < 5) != (io.ui.boxes.size() == 1)) Fail("no-data message");
   const size_t left = p < n ? n - p : 0;
   if (line.Unread() != left) Fail("consumed other than the records");
+  // The dump is exactly the bytes consumed from the start marker on, and decodes to the
+  // same table.
+  const size_t marker = static_cast<size_t>(std::find(s, s + n, StartMarker) - s);
+  if (result.dump.bytes.size() != n - left - marker ||
+      !std::equal(result.dump.bytes.begin(), result.dump.bytes.end(), s + marker))
+    Fail("the dump is not the bytes consumed");
+  static FlightData* again = new FlightData;
+  if (!DecodeRawDump(result.dump, *again) || again->LastSampleIndex != fd.LastSampleIndex ||
+      std::memcmp(again->SampleTable, fd.SampleTable,
+                  sizeof(SampleRecord) * static_cast<size_t>(fd.LastSampleIndex + 1)) != 0)
+    Fail("the dump decodes to another table");
   // Degree offsets: 100 at the first record, one step at most from record to record.
   for (int32_t i = 0; i <= fd.LastSampleIndex; ++i) {
     const SampleRecord& r = fd.SampleTable[i];

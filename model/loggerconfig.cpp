@@ -46,14 +46,14 @@ double SamplesPerSecond(int item) {
   return kSamplesPerSecond[static_cast<size_t>(item)];
 }
 
-// ---- controls ----
+// ---- settings ----
 
 namespace {
-void UnpackBits(uint8_t flags, const std::array<int, 8>& table, std::array<bool, cbCount>& boxes) {
+void UnpackBits(uint8_t flags, const std::array<int, 8>& table, std::array<bool, chCount>& boxes) {
   for (int bit = 0; bit < 8; ++bit) boxes[static_cast<size_t>(table[bit])] = (flags >> bit) & 1;
 }
 
-uint8_t PackBits(const std::array<bool, cbCount>& boxes, const std::array<int, 8>& table) {
+uint8_t PackBits(const std::array<bool, chCount>& boxes, const std::array<int, 8>& table) {
   uint8_t flags = 0;
   for (int bit = 0; bit < 8; ++bit)
     if (boxes[static_cast<size_t>(table[bit])]) flags |= static_cast<uint8_t>(1u << bit);
@@ -61,19 +61,19 @@ uint8_t PackBits(const std::array<bool, cbCount>& boxes, const std::array<int, 8
 }
 }  // namespace
 
-ConfigControls ControlsFromConfig(const LoggerConfig& cfg) {
-  ConfigControls c;
-  UnpackBits(cfg.RecordFlags1, BitTableA, c.record);
-  UnpackBits(cfg.RecordFlags2, BitTableB, c.record);
-  UnpackBits(cfg.TeleFlags1, BitTableA, c.tele);
-  UnpackBits(cfg.TeleFlags2, BitTableB, c.tele);
-  c.tele[cbT4800] = !c.tele[cbT4800];
-  c.rateItem = SampleRateItemForCode(cfg.SampleRateCode);
-  c.offsetText = ThreeDigits(cfg.Adc3Offset);
-  c.serialText = ThreeDigits(cfg.SerialSensor & 0x7F);
-  c.sensorItem = cfg.SerialSensor >> 7;
-  c.deleteItem = 0;
-  return c;
+LoggerSettings SettingsFromConfig(const LoggerConfig& cfg) {
+  LoggerSettings s;
+  UnpackBits(cfg.RecordFlags1, BitTableA, s.channels);
+  UnpackBits(cfg.RecordFlags2, BitTableB, s.channels);
+  UnpackBits(cfg.TeleFlags1, BitTableA, s.telemetryChannels);
+  UnpackBits(cfg.TeleFlags2, BitTableB, s.telemetryChannels);
+  s.telemetryChannels[chT4800] = !s.telemetryChannels[chT4800];
+  s.sampleRateCode = cfg.SampleRateCode;
+  s.serialNumber = cfg.SerialSensor & 0x7F;
+  s.ms5534a = (cfg.SerialSensor & 0x80) != 0;
+  s.offset = cfg.Adc3Offset;
+  s.deleteMode = 0;
+  return s;
 }
 
 uint8_t DeleteModeForItem(int item) {
@@ -84,26 +84,26 @@ uint8_t DeleteModeForItem(int item) {
   }
 }
 
-void PackControls(const ConfigControls& controls, LoggerConfig& cfg) {
-  cfg.RecordFlags1 = PackBits(controls.record, BitTableA);
-  cfg.RecordFlags2 = PackBits(controls.record, BitTableB);
-  cfg.SampleRateCode = CodeForItem(controls.rateItem);
+void PackSettings(const LoggerSettings& settings, LoggerConfig& cfg) {
+  cfg.RecordFlags1 = PackBits(settings.channels, BitTableA);
+  cfg.RecordFlags2 = PackBits(settings.channels, BitTableB);
+  cfg.SampleRateCode = settings.sampleRateCode;
   cfg.DataCountHigh = 0;
   cfg.DataCountLow = 0;
-  cfg.TeleFlags1 = PackBits(controls.tele, BitTableA);
-  std::array<bool, cbCount> tele = controls.tele;
-  tele[cbT4800] = !tele[cbT4800];
+  cfg.TeleFlags1 = PackBits(settings.telemetryChannels, BitTableA);
+  std::array<bool, chCount> tele = settings.telemetryChannels;
+  tele[chT4800] = !tele[chT4800];
   cfg.TeleFlags2 = PackBits(tele, BitTableB);
-  cfg.Adc3Offset = static_cast<uint8_t>(std::min(DisplayedNumber(controls.offsetText), 255));
-  int serial = std::min(DisplayedNumber(controls.serialText), 127);
-  if (controls.sensorItem == 1) serial += 128;
+  cfg.Adc3Offset = static_cast<uint8_t>(std::clamp(settings.offset, 0, 255));
+  int serial = std::clamp(settings.serialNumber, 0, 127);
+  if (settings.ms5534a) serial += 128;
   cfg.SerialSensor = static_cast<uint8_t>(serial);
-  cfg.DeleteMode() = DeleteModeForItem(controls.deleteItem);
+  cfg.DeleteMode() = settings.deleteMode;
 }
 
-std::array<uint8_t, 11> PackWriteMessage(const ConfigControls& controls) {
+std::array<uint8_t, 11> WriteMessageFor(const LoggerSettings& settings) {
   LoggerConfig cfg;
-  PackControls(controls, cfg);
+  PackSettings(settings, cfg);
   return WriteMessage(cfg);
 }
 
@@ -172,30 +172,31 @@ int DisplayedNumber(const std::string& text) {
 
 // ---- recording time ----
 
-int BytesPerSample(const std::array<bool, cbCount>& record) {
+int BytesPerSample(const std::array<bool, chCount>& record) {
   int bytes = 0;
-  if (record[cbAD16]) bytes += 2;
-  if (record[cbSpeed]) bytes += 2;
+  if (record[chAD16]) bytes += 2;
+  if (record[chSpeed]) bytes += 2;
   bool anyAdc = false;
-  for (int box : {cbAD0, cbAD1, cbAD2, cbAD3, cbAD4}) {
+  for (int box : {chAD0, chAD1, chAD2, chAD3, chAD4}) {
     if (record[static_cast<size_t>(box)]) {
       bytes += 1;
       anyAdc = true;
     }
   }
   if (anyAdc) bytes += 1;  // the shared byte of the ADC high bits
-  if (record[cbFrq]) bytes += 2;
-  for (int box : {cbRC1, cbRC2, cbRC3, cbFrei, cbE1, cbE2})
+  if (record[chFrq]) bytes += 2;
+  for (int box : {chRC1, chRC2, chRC3, chFrei, chE1, chE2})
     if (record[static_cast<size_t>(box)]) bytes += 1;
-  if (record[cbGps]) bytes += 6;
+  if (record[chGps]) bytes += 6;
   return bytes;
 }
 
-bool NeedsSlowerThanFastest(const ConfigControls& controls) {
-  if (controls.rateItem != 0) return false;
-  for (int box : {cbSpeed, cbFrq, cbRC1, cbRC2, cbRC3, cbFrei, cbE1, cbE2, cbGps}) {
+bool NeedsSlowerThanFastest(const std::array<bool, chCount>& channels,
+                            const std::array<bool, chCount>& telemetryChannels, int rateItem) {
+  if (rateItem != 0) return false;
+  for (int box : {chSpeed, chFrq, chRC1, chRC2, chRC3, chFrei, chE1, chE2, chGps}) {
     const auto i = static_cast<size_t>(box);
-    if (controls.record[i] || controls.tele[i]) return true;
+    if (channels[i] || telemetryChannels[i]) return true;
   }
   return false;
 }
@@ -218,14 +219,16 @@ std::string RecordingTimeText(int bytes, double samplesPerSecond, int eepromKByt
   return text;
 }
 
-RecordingEstimate EstimateRecordingTime(const ConfigControls& controls, int eepromKByte) {
+RecordingEstimate EstimateRecordingTime(const std::array<bool, chCount>& channels,
+                                        const std::array<bool, chCount>& telemetryChannels,
+                                        int rateItem, int eepromKByte) {
   RecordingEstimate e;
-  e.rateItem = controls.rateItem;
-  if (NeedsSlowerThanFastest(controls)) {
+  e.rateItem = rateItem;
+  if (NeedsSlowerThanFastest(channels, telemetryChannels, rateItem)) {
     e.rateItem = 1;
     e.moved = true;
   }
-  const int bytes = BytesPerSample(controls.record);
+  const int bytes = BytesPerSample(channels);
   e.text = RecordingTimeText(bytes, SamplesPerSecond(e.rateItem), eepromKByte);
   e.showLabel = bytes != 0;
   return e;

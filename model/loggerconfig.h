@@ -1,8 +1,8 @@
 // The logger's configuration block: the 30 bytes the logger announces, their named
-// fields, the mapping between bits and the check boxes of the first tab, the sample
-// interval codes, the two wire messages the program sends (acknowledgement and write
-// message), the texts the window shows for the fields, and the recording-time estimate.
-// Plain C++; the window (TForm1) moves the values into and out of its controls.
+// fields, the channels of the two flag pairs, the settings a write gives the logger, the
+// sample interval codes, the two wire messages the program sends (acknowledgement and
+// write message), the texts shown for the fields, and the recording-time estimate.
+// Plain C++; every front end maps its own controls or options onto LoggerSettings.
 #pragma once
 
 #include <array>
@@ -10,41 +10,41 @@
 #include <span>
 #include <string>
 
-// ---- check box indexes ----
-// Index of a box in ConfigControls::record and ::tele. The order is the bit order of
-// the two flag bytes: indexes 0..7 are bits 0..7 of RecordFlags1 / TeleFlags1, indexes
-// 8..15 bits 0..7 of RecordFlags2 / TeleFlags2.
-enum ConfigBox : int {
-  cbAD16 = 0,        // "16-Bit-ADC"
-  cbAD0,             // "ADC 0"
-  cbAD1,             // "ADC 1"
-  cbAD2,             // "ADC 2"
-  cbAD3,             // "ADC 3"
-  cbAD4,             // "ADC4"
-  cbSpeed,           // "Frequenz"
-  cbFrq,             // "Drehzahl"
-  cbRC1,             // "RC 1"
-  cbRC2,             // "RC 2"
-  cbRC3,             // "RC 3"
-  cbFrei,            // "frei" (telemetry: "Manchester")
-  cbE1,              // "Temp. int."
-  cbE2,              // "Temp. ext."
-  cbGps,             // "GPS"
-  cbTele,            // record side: TeleCheckBox "Telemetrie"
-  cbT4800 = cbTele,  // telemetry side: t4800bpsCheckBox "4800 BPS" (inverted bit)
-  cbCount = 16
+// ---- channels ----
+// Index of a channel in LoggerSettings::channels and ::telemetryChannels. The order is the
+// bit order of the two flag bytes: indexes 0..7 are bits 0..7 of RecordFlags1 /
+// TeleFlags1, indexes 8..15 bits 0..7 of RecordFlags2 / TeleFlags2.
+enum Channel : int {
+  chAD16 = 0,        // "16-Bit-ADC"
+  chAD0,             // "ADC 0"
+  chAD1,             // "ADC 1"
+  chAD2,             // "ADC 2"
+  chAD3,             // "ADC 3"
+  chAD4,             // "ADC4"
+  chSpeed,           // "Frequenz"
+  chFrq,             // "Drehzahl"
+  chRC1,             // "RC 1"
+  chRC2,             // "RC 2"
+  chRC3,             // "RC 3"
+  chFrei,            // "frei" (telemetry: "Manchester")
+  chE1,              // "Temp. int."
+  chE2,              // "Temp. ext."
+  chGps,             // "GPS"
+  chTele,            // recorded side: "Telemetrie", the telemetry switch
+  chT4800 = chTele,  // telemetry side: "4800 BPS" (inverted bit)
+  chCount = 16
 };
 
 // Bit table A (RecordFlags1, TeleFlags1): box index of bits 0..7.
-inline constexpr std::array<int, 8> BitTableA = {cbAD16, cbAD0, cbAD1,   cbAD2,
-                                                 cbAD3,  cbAD4, cbSpeed, cbFrq};
+inline constexpr std::array<int, 8> BitTableA = {chAD16, chAD0, chAD1,   chAD2,
+                                                 chAD3,  chAD4, chSpeed, chFrq};
 // Bit table B (RecordFlags2, TeleFlags2): box index of bits 0..7.
-inline constexpr std::array<int, 8> BitTableB = {cbRC1, cbRC2, cbRC3, cbFrei,
-                                                 cbE1,  cbE2,  cbGps, cbTele};
+inline constexpr std::array<int, 8> BitTableB = {chRC1, chRC2, chRC3, chFrei,
+                                                 chE1,  chE2,  chGps, chTele};
 // The one inverted bit: bit 7 of TeleFlags2 is set when "4800 BPS" is NOT checked.
 inline constexpr int TeleFlags2InvertedBit = 7;
 
-// Sample interval items of RadioGroup1 ("0,02 s" .. "5 s").
+// The sample intervals offered ("0,02 s" .. "5 s"), as items 0..5.
 inline constexpr int SampleRateItemCount = 6;
 
 // ---- the block ----
@@ -57,7 +57,7 @@ struct LoggerConfig {
   uint8_t LeadByte = 0;
   uint8_t ByteCount = 0;
 
-  // Named fields: copied from bytes 1..11 after a read, rebuilt from the controls
+  // Named fields: copied from bytes 1..11 after a read, rebuilt from the settings
   // before a write.
   uint8_t RecordFlags1 = 0;      // byte 1
   uint8_t RecordFlags2 = 0;      // byte 2
@@ -84,7 +84,7 @@ struct LoggerConfig {
   // After a read: bytes 1..11 into the named fields, DataCount, and EepromKByte
   // when byte 12 is not 0.
   void CopyNamedFields();
-  // The main window's reset: Adc3Offset and SerialSensor back to 0 (EepromKByte kept).
+  // The reset of a session: Adc3Offset and SerialSensor back to 0 (EepromKByte kept).
   void ResetForWindow() {
     Adc3Offset = 0;
     SerialSensor = 0;
@@ -93,40 +93,39 @@ struct LoggerConfig {
 
 // ---- sample interval (table C) ----
 
-// RadioGroup1 item for a code: the highest item whose threshold the code exceeds.
+// The interval item for a code: the highest item whose threshold the code exceeds.
 int SampleRateItemForCode(uint8_t code);
 // Code written for an item; 49 when no item (or an unknown one) is selected.
 uint8_t CodeForItem(int item);
 // Samples per second of an item (50, 16.67, 3.85, 2, 1, 0.2); 1 when none is selected.
 double SamplesPerSecond(int item);
 
-// ---- the controls ----
+// ---- the settings of a write ----
 
-// The state of the first tab's controls that the write packs and Loggerzeit reads.
-struct ConfigControls {
-  std::array<bool, cbCount> record{};  // GroupBox1 boxes; record[cbTele] = "Telemetrie"
-  std::array<bool, cbCount> tele{};    // GroupBox2 boxes; tele[cbT4800] = "4800 BPS"
-  int rateItem = -1;                   // RadioGroup1, -1 = none
-  std::string serialText = "000";      // SnMaskEdit
-  std::string offsetText = "000";      // OffsetMaskEdit
-  int sensorItem = -1;                 // DRadioGroup: 0 MPX4100, 1 MS5534A, -1 none
-  int deleteItem = -1;                 // LRadioGroup: 0 kein, 1 MultiLog, 2 SingleLog
-  bool operator==(const ConfigControls&) const = default;
+// What a write gives the logger, in its own terms. Values above their range are written
+// as the highest the field holds (127, 255).
+struct LoggerSettings {
+  std::array<bool, chCount> channels{};           // channels[chTele]: telemetry on
+  std::array<bool, chCount> telemetryChannels{};  // telemetryChannels[chT4800]: 4800 baud
+  uint8_t sampleRateCode = 49;
+  int serialNumber = 0;    // 0..127
+  bool ms5534a = false;    // the sensor: MS5534A, else MPX4100
+  int offset = 0;          // ADC 3 offset, 0..255
+  uint8_t deleteMode = 0;  // 0 none, 1 MultiLog, 255 SingleLog
+  bool operator==(const LoggerSettings&) const = default;
 };
 
-// What loading a read configuration puts into the controls, before any change handler
-// has run: the boxes by the bit tables, the rate item by the cascade of thresholds, the
-// padded number texts, the sensor item, and delete item 0 ("kein").
-ConfigControls ControlsFromConfig(const LoggerConfig& cfg);
+// The settings of a read block as received (delete mode 0).
+LoggerSettings SettingsFromConfig(const LoggerConfig& cfg);
 
-// DeleteMode sent for an LRadioGroup item: 0, 1, 255; 0 when none is selected.
+// DeleteMode sent for a delete choice: 0 none ("kein"), 1 MultiLog, 2 SingleLog -> 0, 1,
+// 255; 0 for no choice.
 uint8_t DeleteModeForItem(int item);
 
-// Rebuilds the named fields of cfg from the controls (DataCount bytes 0, DeleteMode
-// from the delete item). Texts above their range are packed as 255 / 127.
-void PackControls(const ConfigControls& controls, LoggerConfig& cfg);
-// The 11-byte write message for the controls.
-std::array<uint8_t, 11> PackWriteMessage(const ConfigControls& controls);
+// Rebuilds the named fields of cfg from the settings (DataCount bytes 0).
+void PackSettings(const LoggerSettings& settings, LoggerConfig& cfg);
+// The 11-byte write message for the settings.
+std::array<uint8_t, 11> WriteMessageFor(const LoggerSettings& settings);
 
 // ---- wire messages ----
 
@@ -162,19 +161,22 @@ int DisplayedNumber(const std::string& text);
 
 // ---- recording time ----
 
-// Bytes one sample occupies in the EEPROM, from the GroupBox1 boxes.
-int BytesPerSample(const std::array<bool, cbCount>& record);
-// True when "0,02 s" is selected but a recorded or telemetry channel other than the
-// 16-bit ADC and ADC 0..4 is checked: Loggerzeit then selects "0,06 s".
-bool NeedsSlowerThanFastest(const ConfigControls& controls);
-// ZeitLabel's text: " " when bytes is 0, else "max. [Hh ]Mm Ss".
+// Bytes one sample occupies in the EEPROM, from the recorded channels.
+int BytesPerSample(const std::array<bool, chCount>& channels);
+// True when "0,02 s" (item 0) is chosen but a recorded or telemetry channel other than the
+// 16-bit ADC and ADC 0..4 is on: the rule then chooses "0,06 s" (item 1).
+bool NeedsSlowerThanFastest(const std::array<bool, chCount>& channels,
+                            const std::array<bool, chCount>& telemetryChannels, int rateItem);
+// The recording time's text: " " when bytes is 0, else "max. [Hh ]Mm Ss".
 std::string RecordingTimeText(int bytes, double samplesPerSecond, int eepromKByte);
 
-// The whole estimate as Loggerzeit makes it.
+// The whole estimate with its rule.
 struct RecordingEstimate {
-  int rateItem = -1;       // the item selected afterwards (1 if the rule moved it)
-  bool moved = false;      // the rule moved the selection from item 0 to item 1
-  std::string text;        // ZeitLabel's new text
-  bool showLabel = false;  // ZeitLabel is shown (false: its visibility stays)
+  int rateItem = -1;       // the item chosen afterwards (1 if the rule moved it)
+  bool moved = false;      // the rule moved the choice from item 0 to item 1
+  std::string text;        // the recording time's new text
+  bool showLabel = false;  // the time is shown (false: its visibility stays)
 };
-RecordingEstimate EstimateRecordingTime(const ConfigControls& controls, int eepromKByte);
+RecordingEstimate EstimateRecordingTime(const std::array<bool, chCount>& channels,
+                                        const std::array<bool, chCount>& telemetryChannels,
+                                        int rateItem, int eepromKByte);

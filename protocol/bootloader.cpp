@@ -11,12 +11,6 @@ namespace {
 constexpr char kTrigger = 0x21;
 constexpr int kTriggerAttempts = 3;
 constexpr int kLinePauseMs = 10;
-const std::string kMask = "*.hex";
-
-std::string BaseName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // One answer byte, or "" when none came within the answer time-out.
 std::string ReceiveOne(SerialLine& line) {
@@ -37,117 +31,112 @@ bool Drain(SerialLine& line, int limitMs) {
 
 }  // namespace
 
-void TabSheet2Show(UserIO& io) {
-  io.SetStatusColor(clBtnFace);
-  io.SetStatusText(1, kTabSheet2Hint);
+std::string HexBaseName(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void RunFirmwareUpdate(TCustomComPort& port, UserIO& io, FirmwareView& view,
-                       std::string& exportFileName, int drainLimitMs) {
+FirmwareBox FirmwareOutcomeBox(const FirmwareResult& result) {
+  switch (result.outcome) {
+    case FirmwareOutcome::Burnt:
+      return {true, BoxKind::Information, "neue Firmware erfolgreich gebrannt"};
+    case FirmwareOutcome::Cancelled: return {};
+    case FirmwareOutcome::FileTooLarge:
+      return {true, BoxKind::Error, result.detail + "\rFirmwareupdate nicht möglich"};
+    case FirmwareOutcome::BadLine:
+      return {true, BoxKind::Error,
+              "Zeile " + std::to_string(result.badLine) +
+                  " ist kein gültiger HEX-Datensatz\rFirmwareupdate nicht möglich"};
+    case FirmwareOutcome::BootloaderSilent:
+      return {true, BoxKind::Error, "Bootloader meldet sich nicht\rFirmwareupdate nicht möglich"};
+    case FirmwareOutcome::BurnFailed: return {true, BoxKind::Error, "BRENNFEHLER"};
+  }
+  return {};
+}
+
+FirmwareResult RunFirmwareUpdate(TCustomComPort& port, FirmwareObserver& observer,
+                                 const std::string& path, int drainLimitMs) {
   PortLine line(port);
-  RunFirmwareUpdate(line, io, view, exportFileName, drainLimitMs);
+  return RunFirmwareUpdate(line, observer, path, drainLimitMs);
 }
 
-void RunFirmwareUpdate(SerialLine& line, UserIO& io, FirmwareView& view,
-                       std::string& exportFileName, int drainLimitMs) {
-  // The reader holds the file's bytes; they go with it however the update ends, and the
-  // normal end drops them itself before the last box.
-  HexLineReader file;
-  bool error = false;
-
-  auto finish = [&] {
-    file.Close();
-    if (error) io.ShowMessage(BoxKind::Error, "BRENNFEHLER");
-    view.SetProgressVisible(false);
-    view.SetLogVisible(false);
-  };
-
-  // 1..3: the file.
-  const std::optional<std::string> chosen = io.OpenFileName(kMask, kMask);
-  if (!chosen) return finish();
-  io.RepaintWindow();
-  exportFileName = *chosen;
-  if (exportFileName == kMask) return finish();
-  const std::string name = BaseName(exportFileName);
+FirmwareResult RunFirmwareUpdate(SerialLine& line, FirmwareObserver& observer,
+                                 const std::string& path, int drainLimitMs) {
+  FirmwareResult result;
+  const std::string name = HexBaseName(path);
 
   // 4: read the file once, count, and check that every line is a record before anything
   // goes out; the lines sent later are these bytes, whatever happens to the file.
+  HexLineReader file;
   try {
-    file.Open(exportFileName);
+    file.Open(path);
   } catch (const EHexFileTooLarge& e) {
-    io.ShowMessage(BoxKind::Error, std::string(e.what()) + "\rFirmwareupdate nicht möglich");
-    return finish();
+    result.outcome = FirmwareOutcome::FileTooLarge;
+    result.detail = e.what();
+    return result;
   }
   const HexScan scan = ScanHexFile(file);
-  const int32_t lineCount = scan.lines;
+  result.lineCount = scan.lines;
   if (scan.badLine != 0) {
-    io.ShowMessage(BoxKind::Error, "Zeile " + std::to_string(scan.badLine) +
-                                       " ist kein gültiger HEX-Datensatz\r"
-                                       "Firmwareupdate nicht möglich");
-    return finish();
+    result.outcome = FirmwareOutcome::BadLine;
+    result.badLine = scan.badLine;
+    return result;
   }
 
   // 5: confirmation.
-  if (!io.Confirm("soll " + name + " wirklich in den Logger gebrannt werden?")) return finish();
+  if (!observer.ConfirmBurn("soll " + name + " wirklich in den Logger gebrannt werden?"))
+    return result;
 
-  // 6..8: status bar, progress bar, log head.
-  io.SetStatusColor(clBtnFace);
-  io.SetStatusText(1, "");
-  io.RepaintStatus();
-  view.SetProgressMax(lineCount);
+  // 6..8: status, progress, log head.
+  ReportStatus(observer, clBtnFace, "");
   file.Rewind();
-  view.SetProgressPosition(0);
-  view.SetProgressVisible(true);
-  view.ClearLog();
-  view.SetLogVisible(true);
-  view.AddLogLine("Firmwareupdate für Logger mit Bootloader");
-  view.AddLogLine("neues HEX-File: " + name);
-  view.AddLogLine("Filelänge: " + std::to_string(lineCount) + " Zeilen");
-  view.AddLogLine(" ");
+  observer.UpdateStarted(result.lineCount);
+  observer.LogLine("Firmwareupdate für Logger mit Bootloader");
+  observer.LogLine("neues HEX-File: " + name);
+  observer.LogLine("Filelänge: " + std::to_string(result.lineCount) + " Zeilen");
+  observer.LogLine(" ");
 
   // 9, 10: port ready, line silent.
   if (!line.Connected()) line.Open();
   line.Purge(true, true);
   if (!Drain(line, drainLimitMs)) {
-    view.AddLogLine(kDrainBoundLogLine);
+    observer.LogLine(kDrainBoundLogLine);
     line.Purge(true, false);
   }
 
   // 11, 12: wake the bootloader.
   std::string answer;
   for (int attempt = 0; attempt < kTriggerAttempts && answer != "r"; ++attempt) {
-    view.AddLogLine("triggere Bootloader");
+    observer.LogLine("triggere Bootloader");
     line.Write(&kTrigger, 1);
     answer = ReceiveOne(line);
-    view.AddLogLine("Antwort:" + answer);
+    observer.LogLine("Antwort:" + answer);
   }
   if (answer != "r") {
-    view.AddLogLine("## Bootloader meldet sich nicht");
-    io.ShowMessage(BoxKind::Error, "Bootloader meldet sich nicht\rFirmwareupdate nicht möglich");
-    return finish();
+    observer.LogLine("## Bootloader meldet sich nicht");
+    result.outcome = FirmwareOutcome::BootloaderSilent;
+    return result;
   }
 
   // 13, 14: the lines.
-  view.AddLogLine("sende HEX-File zum Logger");
+  observer.LogLine("sende HEX-File zum Logger");
+  bool failed = false;
   bool done = false;
   std::string hexLine;
-  while (!error && !done && file.NextLine(hexLine)) {
-    view.AddLogLine(hexLine);
-    view.SetProgressPosition(view.ProgressPosition() + 1);
+  while (!failed && !done && file.NextLine(hexLine)) {
+    observer.HexLineSending(result.linesSent + 1, hexLine);
     if (!hexLine.empty()) line.Write(hexLine.data(), static_cast<int32_t>(hexLine.size()));
+    ++result.linesSent;
     answer = ReceiveOne(line);
-    view.AddLogLine(answer);
-    if (answer != "." && answer != "S") error = true;
+    observer.LogLine(answer);
+    if (answer != "." && answer != "S") failed = true;
     done = answer == "S";
-    io.SleepMs(kLinePauseMs);
+    observer.Pause(kLinePauseMs);
   }
 
   // 15..17.
-  if (answer == "S")
-    io.ShowMessage(BoxKind::Information, "neue Firmware erfolgreich gebrannt");
-  else
-    error = true;
-  finish();
+  result.outcome = answer == "S" ? FirmwareOutcome::Burnt : FirmwareOutcome::BurnFailed;
+  return result;
 }
 
 }  // namespace firmware

@@ -1,5 +1,5 @@
-// The firmware update of the second tab: an Intel HEX file is checked, confirmed and
-// sent line by line to the logger's bootloader, which answers each line with one byte.
+// The firmware update: an Intel HEX file is checked, confirmed and sent line by line to
+// the logger's bootloader, which answers each line with one byte.
 //
 // Bootloader protocol: trigger 0x21 ("!") -> ready "r"; each HEX line is sent as stored,
 // without its line end and without blanks and tabs after its checksum, and answered "."
@@ -9,50 +9,75 @@
 
 #include <string>
 
-#include "frontend/userio.h"
+#include "protocol/observer.h"
 
 class TCustomComPort;
 class SerialLine;
 
 namespace firmware {
 
-// The progress bar ProgressBar1 and the log memo Memo1 of the tab.
-class FirmwareView {
- public:
-  virtual ~FirmwareView() = default;
-  virtual void SetProgressMax(int) = 0;
-  virtual void SetProgressPosition(int) = 0;
-  virtual int ProgressPosition() const = 0;
-  virtual void SetProgressVisible(bool) = 0;
-  virtual void ClearLog() = 0;
-  virtual void AddLogLine(const std::string&) = 0;
-  virtual void SetLogVisible(bool) = 0;
-};
-
 // Texts of the exchange.
-inline constexpr const char* kTabSheet2Hint =
+inline constexpr const char* kTextUpdateHint =
     "Bootloader Brücke im Logger setzen, danach Logger einschalten";
 inline constexpr const char* kDrainBoundLogLine =
     "Logger sendet ununterbrochen - Trigger wird trotzdem gesendet";
+inline constexpr const char* kHexMask = "*.hex";
 
 // Time-outs of the exchange.
 inline constexpr int kUpdateReadTimeoutMs = 1000;  // one answer byte
 inline constexpr int kDrainLimitMs = 5000;         // a logger that never falls silent
 
-// The tab is shown: neutral status bar and the hint in panel 1.
-void TabSheet2Show(UserIO& io);
+// The events of an update, in the order they come.
+class FirmwareObserver : public ExchangeObserver {
+ public:
+  // The question before anything is sent; false ends the update with nothing sent.
+  virtual bool ConfirmBurn(const std::string& question) = 0;
+  // The update begins with this many lines to send; the log starts empty.
+  virtual void UpdateStarted(int /*lineCount*/) {}
+  // A line of the update's log.
+  virtual void LogLine(const std::string& /*line*/) {}
+  // HEX line `number` (1-based) is about to be sent.
+  virtual void HexLineSending(int /*number*/, const std::string& /*line*/) {}
+};
 
-// The click on "HEX-File  auswählen", from the file dialog to the last box.
-// exportFileName receives the dialog's file name. The answers are read straight from the
-// port with their own time-out; the port's read time-outs are left as they are. Whatever
-// way it ends, the file is closed. At the normal end the progress bar and log are hidden
-// after the last box; an exception of the file or the port is passed on with both left
-// as they are, and the caller hides them once it has reported it. drainLimitMs bounds
-// the wait for the line to fall silent before the first trigger.
-void RunFirmwareUpdate(SerialLine& line, UserIO& io, FirmwareView& view,
-                       std::string& exportFileName, int drainLimitMs = kDrainLimitMs);
-// The same over the window's port.
-void RunFirmwareUpdate(TCustomComPort& port, UserIO& io, FirmwareView& view,
-                       std::string& exportFileName, int drainLimitMs = kDrainLimitMs);
+enum class FirmwareOutcome {
+  Burnt,             // the bootloader answered "S"
+  Cancelled,         // the question was answered no; nothing was sent
+  FileTooLarge,      // the file exceeds what the logger can hold; nothing was sent
+  BadLine,           // a line is no HEX record (badLine); nothing was sent
+  BootloaderSilent,  // no "r" after three triggers
+  BurnFailed,        // a line was refused or not answered, or the file ended before "S"
+};
+
+struct FirmwareResult {
+  FirmwareOutcome outcome = FirmwareOutcome::Cancelled;
+  int lineCount = 0;   // the file's lines
+  int linesSent = 0;   // lines sent to the bootloader
+  int badLine = 0;     // the first line that is no record
+  std::string detail;  // why the file is too large
+};
+
+// The box that reports an outcome (kind and text), as the window shows it; no box for
+// Cancelled.
+struct FirmwareBox {
+  bool shown = false;
+  BoxKind kind = BoxKind::Information;
+  std::string text;
+};
+FirmwareBox FirmwareOutcomeBox(const FirmwareResult& result);
+
+// The file's name without its folder, as the question and the log name it.
+std::string HexBaseName(const std::string& path);
+
+// The update of the file at path, from reading the file to the last answer. The answers
+// are read straight from the port with their own time-out; the port's read time-outs are
+// left as they are. Exceptions of the file (EInOutError) and the port (EComPort) are
+// passed on. drainLimitMs bounds the wait for the line to fall silent before the first
+// trigger.
+FirmwareResult RunFirmwareUpdate(SerialLine& line, FirmwareObserver& observer,
+                                 const std::string& path, int drainLimitMs = kDrainLimitMs);
+// The same over a port.
+FirmwareResult RunFirmwareUpdate(TCustomComPort& port, FirmwareObserver& observer,
+                                 const std::string& path, int drainLimitMs = kDrainLimitMs);
 
 }  // namespace firmware

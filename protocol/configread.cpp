@@ -6,15 +6,13 @@
 #include "serial/comerrors.h"
 #include "serial/line.h"
 #include "serial/portline.h"
-#include "frontend/userio.h"
 
 namespace {
 
-void Fail(UserIO& io, ConfigFlags& flags, const char* text) {
-  io.SetStatusColor(StatusColorFailure);
-  io.SetStatusText(1, text);
-  io.RepaintStatus();
+ConfigOutcome Fail(ConfigObserver& observer, ConfigFlags& flags, ConfigOutcome outcome) {
+  ReportStatus(observer, StatusColorFailure, ConfigOutcomeText(outcome));
   flags.NoLoggerFound = true;
+  return outcome;
 }
 
 // Takes and drops what the logger is still sending: until the line is quiet for one
@@ -56,99 +54,92 @@ SyncResult Synchronise(SerialLine& line, const ConfigReadLimits& limits, uint8_t
 
 }  // namespace
 
-void ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io, ConfigReadView& view,
-                       LoggerConfig& cfg, ConfigFlags& flags, const ConfigReadLimits& limits) {
-  PortLine line(port, ring);
-  ReadConfiguration(line, io, view, cfg, flags, limits);
+const char* ConfigOutcomeText(ConfigOutcome outcome) {
+  switch (outcome) {
+    case ConfigOutcome::Read: return "";
+    case ConfigOutcome::NoLogger: return kTextNoLogger;
+    case ConfigOutcome::Incomplete: return kTextIncomplete;
+  }
+  return "";
 }
 
-void ReadConfiguration(SerialLine& line, UserIO& io, ConfigReadView& view, LoggerConfig& cfg,
-                       ConfigFlags& flags, const ConfigReadLimits& limits) {
+ConfigOutcome ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, ConfigObserver& observer,
+                                LoggerConfig& cfg, ConfigFlags& flags,
+                                const ConfigReadLimits& limits) {
+  PortLine line(port, ring);
+  return ReadConfiguration(line, observer, cfg, flags, limits);
+}
+
+ConfigOutcome ReadConfiguration(SerialLine& line, ConfigObserver& observer, LoggerConfig& cfg,
+                                ConfigFlags& flags, const ConfigReadLimits& limits) {
   // 1. Connect.
   if (!line.Connected()) {
-    io.SetStatusColor(clBtnFace);
-    io.SetStatusText(1, kTextStartInit);
-    io.RepaintStatus();
+    ReportStatus(observer, clBtnFace, kTextStartInit);
     try {
       line.Open();
     } catch (const EComPort&) {
-      io.SetStatusColor(StatusColorFailure);
-      io.SetStatusText(1, kTextOpenFailed);
-      io.RepaintStatus();
+      ReportStatus(observer, StatusColorFailure, kTextOpenFailed);
       throw;
     }
-    view.ZeroFirstSampleRecords();
-    io.SetStatusColor(clBtnFace);
-    io.SetStatusText(0, kTextConnected);
-    io.RepaintStatus();
-    io.SetStatusText(1, kTextPressRead);
-    io.RepaintStatus();
-    view.ShowStartbuttonFocused();
+    observer.PortOpened();
+    ReportStatus(observer, clBtnFace, kTextConnected, 0);
+    observer.StatusText(1, kTextPressRead);
+    observer.StatusShown();
+    observer.Connected();
   }
   // 2.
-  if (line.Connected()) view.ShowResetButton();
+  if (line.Connected()) observer.LineReady();
   // 3. Whatever is still on its way belongs to an older message.
   if (!flags.SkipDrain) {
     DropPending(line, limits);
     line.Purge(true, true);
-    io.SetStatusColor(clBtnFace);
-    io.SetStatusText(1, kTextSwitchOn);
-    io.RepaintStatus();
+    ReportStatus(observer, clBtnFace, kTextSwitchOn);
   }
   // 4., 5.
   cfg.ClearBytes();
-  if (flags.DeleteInProgress) view.SetWarteLabelVisible(true);
-  io.RepaintWindow();
-  io.SetStatusColor(clBtnFace);
+  if (flags.DeleteInProgress) observer.DeleteWait(true);
+  observer.WindowShown();
+  observer.StatusColor(clBtnFace);
 
   // 6. Wait for the logger; a byte in the 41st poll comes too late.
   bool answered = false;
   for (int poll = 1; poll <= kLoggerPolls; ++poll) {
     const bool byte = line.Receive().has_value();
-    io.SleepMs(flags.DeleteInProgress ? kDeletePollMs : kPollMs);
-    io.SetStatusText(1, io.StatusText(1) + "<");
-    io.RepaintStatus();
+    observer.Pause(flags.DeleteInProgress ? kDeletePollMs : kPollMs);
+    observer.StatusAppend(1, "<");
+    observer.StatusShown();
     if (byte) {
       answered = poll < kLoggerPolls;
       break;
     }
   }
   // 7.
-  if (flags.DeleteInProgress) io.Beep();
+  if (flags.DeleteInProgress) observer.Beep();
   flags.SkipDrain = false;
-  view.SetWarteLabelVisible(false);
+  observer.DeleteWait(false);
   flags.DeleteInProgress = false;
   flags.NoLoggerFound = false;
   // 8.
-  if (!answered) {
-    Fail(io, flags, kTextNoLogger);
-    return;
-  }
+  if (!answered) return Fail(observer, flags, ConfigOutcome::NoLogger);
 
   // 9. Synchronise.
   uint8_t lead = 0;
   switch (Synchronise(line, limits, lead)) {
-    case SyncResult::NoSync: Fail(io, flags, kTextNoLogger); return;
-    case SyncResult::Cut: Fail(io, flags, kTextIncomplete); return;
+    case SyncResult::NoSync: return Fail(observer, flags, ConfigOutcome::NoLogger);
+    case SyncResult::Cut: return Fail(observer, flags, ConfigOutcome::Incomplete);
     case SyncResult::Found: break;
   }
 
   // 10. Count and bytes; every one of them must arrive. The block keeps 30, the rest is
   // read and dropped so that the line stays in step.
   const std::optional<uint8_t> countByte = line.ReceiveWithin(limits.silenceMs);
-  if (!countByte) {
-    Fail(io, flags, kTextIncomplete);
-    return;
-  }
+  if (!countByte) return Fail(observer, flags, ConfigOutcome::Incomplete);
   const uint8_t count = *countByte;
   std::vector<uint8_t> bytes;
   bytes.reserve(count);
   for (int i = 0; i < count; ++i) {
     const std::optional<uint8_t> b = line.ReceiveWithin(limits.silenceMs);
-    if (!b) {
-      Fail(io, flags, kTextIncomplete);
-      return;
-    }
+    if (!b) return Fail(observer, flags, ConfigOutcome::Incomplete);
     if (i < LoggerConfig::kBytes) bytes.push_back(*b);
   }
   cfg.LeadByte = lead;
@@ -157,19 +148,17 @@ void ReadConfiguration(SerialLine& line, UserIO& io, ConfigReadView& view, Logge
 
   // 11.
   cfg.CopyNamedFields();
-  view.SetEepromLabel(EepromText(cfg.EepromKByte));
+  observer.ConfigBytesTaken(cfg);
 
   // 12. Acknowledge.
   const auto ack = Acknowledgement();
   for (uint8_t b : ack) line.Write(&b, 1);
 
   // 13.
-  view.ShowConfigControls();
-  io.SetStatusColor(StatusColorSuccess);
-  io.SetStatusText(1, ConfigReceivedText(cfg.LeadByte, bytes));
-  io.RepaintStatus();
+  observer.ConfigAcknowledged(cfg);
+  ReportStatus(observer, StatusColorSuccess, ConfigReceivedText(cfg.LeadByte, bytes));
   // 14., 15.
-  view.LoadControls(cfg);
-  view.FinishRead();
+  observer.ConfigRead(cfg);
   flags.ConfigRead = true;
+  return ConfigOutcome::Read;
 }

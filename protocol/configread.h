@@ -1,45 +1,55 @@
-// Reading the logger's configuration (StartbuttonClick): open the port if needed, drop
-// what is still pending, wait for the logger to be switched on, synchronise on the 0x55
-// bytes, take the configuration message, acknowledge it and load the controls.
-// Plain C++: the window implements ConfigReadView for its controls and UserIO for the
-// status bar, sleeps and the beep.
+// Reading the logger's configuration: open the port if needed, drop what is still
+// pending, wait for the logger to be switched on, synchronise on the 0x55 bytes, take the
+// configuration message and acknowledge it. What happens is told to a ConfigObserver; the
+// window shows it on its controls, the command-line tool prints it.
 #pragma once
 
 #include <string>
 
 #include "model/loggerconfig.h"
+#include "protocol/observer.h"
 #include "serial/line.h"
 
 class TCustomComPort;
 class ReceiveRing;
 class SerialLine;
-class UserIO;
 
+// What a session keeps between two exchanges.
 struct ConfigFlags {
   bool ConfigRead = false;
   bool NoLoggerFound = false;
-  bool SkipDrain = false;
-  bool DeleteInProgress = false;
+  bool SkipDrain = false;         // the read follows a write: nothing old to drop
+  bool DeleteInProgress = false;  // the write ordered a delete: the logger answers late
 };
 
-// The control changes that a read makes.
-class ConfigReadView {
+// How a configuration read ended.
+enum class ConfigOutcome {
+  Read,        // the block came whole and was acknowledged
+  NoLogger,    // "kein Logger gefunden - ..."
+  Incomplete,  // "Konfiguration unvollständig empfangen - ..."
+};
+
+// The events of a configuration read and write, in the order they come.
+class ConfigObserver : public ExchangeObserver {
  public:
-  virtual ~ConfigReadView() = default;
-  virtual void ZeroFirstSampleRecords() = 0;    // first 16384 records of SampleTable
-  virtual void ShowStartbuttonFocused() = 0;    // show Startbutton, give it the focus
-  virtual void ShowResetButton() = 0;           // show ResetButton1
-  virtual void SetWarteLabelVisible(bool) = 0;  // WarteLabel during a delete
-  // Show and focus LoggerButton; show GroupBox1, RadioGroup1, LRadioGroup (select item
-  // 0), NummernGroupBox and DRadioGroup; hide PaintBox1.
-  virtual void ShowConfigControls() = 0;
-  // Load the controls from cfg in the order of the load (the window's change handlers
-  // run as after a user's change). ControlsFromConfig gives the values.
-  virtual void LoadControls(const LoggerConfig& cfg) = 0;
-  virtual void FinishRead() = 0;  // hide SchreibButton1, disable Startbutton
-  // EEPROMLabel's new text (EepromText(cfg.EepromKByte)), set right after the bytes
-  // were taken over. The window overrides this to set EEPROMLabel.
-  virtual void SetEepromLabel(const std::string& /*text*/) {}
+  // The port was closed and has just been opened (before "verbunden").
+  virtual void PortOpened() {}
+  // "verbunden" and the request to press the read button are shown.
+  virtual void Connected() {}
+  // The port is open as the read begins.
+  virtual void LineReady() {}
+  // The wait for the logger while it deletes its flight begins (true) or ends (false).
+  virtual void DeleteWait(bool /*waiting*/) {}
+  // The configuration bytes were taken over (the EEPROM size is known from here on).
+  virtual void ConfigBytesTaken(const LoggerConfig& /*cfg*/) {}
+  // The block was acknowledged; its status follows, then ConfigRead.
+  virtual void ConfigAcknowledged(const LoggerConfig& /*cfg*/) {}
+  // The read is complete with this block.
+  virtual void ConfigRead(const LoggerConfig& /*cfg*/) {}
+  // A write: the message has left the port; the read-back follows.
+  virtual void WriteSent() {}
+  // A write ended, however: only a new session offers read and download again.
+  virtual void WriteEnded() {}
 };
 
 // Bounds of the waits that the logger could otherwise keep running.
@@ -65,17 +75,21 @@ inline constexpr const char* kTextNoLogger =
 inline constexpr const char* kTextIncomplete =
     "Konfiguration unvollständig empfangen - bitte noch mal versuchen";
 
-// Polls of the wait for the logger; only a byte within the first 40 counts.
+// Polls of the wait; only a byte within the first 40 counts.
 inline constexpr int kLoggerPolls = 41;
 inline constexpr int kPollMs = 200;
 inline constexpr int kDeletePollMs = 800;
 
-// StartbuttonClick. Failures of the port (EComPort) are passed on after the status bar
-// shows them; a missing, endless or cut-short answer ends with a red status bar and
-// NoLoggerFound set.
-void ReadConfiguration(SerialLine& line, UserIO& io, ConfigReadView& view, LoggerConfig& cfg,
-                       ConfigFlags& flags, const ConfigReadLimits& limits = ConfigReadLimits());
-// The same over the window's port and its receive ring.
-void ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io, ConfigReadView& view,
-                       LoggerConfig& cfg, ConfigFlags& flags,
-                       const ConfigReadLimits& limits = ConfigReadLimits());
+// The status text of an outcome that is not Read.
+const char* ConfigOutcomeText(ConfigOutcome outcome);
+
+// The read. Failures of the port (EComPort) are passed on after the status shows them; a
+// missing, endless or cut-short answer ends with a red status and NoLoggerFound set. cfg
+// gets the block (EepromKByte only when the block gives one).
+ConfigOutcome ReadConfiguration(SerialLine& line, ConfigObserver& observer, LoggerConfig& cfg,
+                                ConfigFlags& flags,
+                                const ConfigReadLimits& limits = ConfigReadLimits());
+// The same over a port and its receive ring.
+ConfigOutcome ReadConfiguration(TCustomComPort& port, ReceiveRing& ring, ConfigObserver& observer,
+                                LoggerConfig& cfg, ConfigFlags& flags,
+                                const ConfigReadLimits& limits = ConfigReadLimits());

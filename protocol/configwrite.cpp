@@ -4,7 +4,6 @@
 
 #include "serial/line.h"
 #include "serial/portline.h"
-#include "frontend/userio.h"
 
 namespace {
 
@@ -35,18 +34,17 @@ void SendMessage(SerialLine& line, const std::array<uint8_t, 11>& msg) {
 
 }  // namespace
 
-void WriteConfiguration(TCustomComPort& port, ReceiveRing& ring, UserIO& io,
-                        ConfigReadView& readView, ConfigWriteView& writeView, LoggerConfig& cfg,
-                        ConfigFlags& flags, const ConfigControls& controls,
-                        const ConfigReadLimits& limits) {
+ConfigOutcome WriteConfiguration(TCustomComPort& port, ReceiveRing& ring, ConfigObserver& observer,
+                                 LoggerConfig& cfg, ConfigFlags& flags,
+                                 const LoggerSettings& settings, const ConfigReadLimits& limits) {
   PortLine line(port, ring);
-  WriteConfiguration(line, io, readView, writeView, cfg, flags, controls, limits);
+  return WriteConfiguration(line, observer, cfg, flags, settings, limits);
 }
 
-void WriteConfiguration(SerialLine& line, UserIO& io, ConfigReadView& readView,
-                        ConfigWriteView& writeView, LoggerConfig& cfg, ConfigFlags& flags,
-                        const ConfigControls& controls, const ConfigReadLimits& limits) {
-  PackControls(controls, cfg);
+ConfigOutcome WriteConfiguration(SerialLine& line, ConfigObserver& observer, LoggerConfig& cfg,
+                                 ConfigFlags& flags, const LoggerSettings& settings,
+                                 const ConfigReadLimits& limits) {
+  PackSettings(settings, cfg);
   flags.DeleteInProgress = cfg.DeleteMode() != 0;
   try {
     line.Purge(true, true);
@@ -56,17 +54,17 @@ void WriteConfiguration(SerialLine& line, UserIO& io, ConfigReadView& readView,
     flags.DeleteInProgress = false;
     throw;
   }
-  writeView.HideSchreibButton();
+  observer.WriteSent();
   line.Purge(true, false);
   flags.SkipDrain = true;
-  // Only the reset brings the two buttons back, whatever the read-back gives.
-  ScopeExit hide([&writeView] { writeView.HideLoggerAndStartButtons(); });
+  // Only a new session brings read and download back, whatever the read-back gives.
+  ScopeExit ended([&observer] { observer.WriteEnded(); });
   // However the read-back ends, also by a port error in the delete wait, nothing is
   // left waiting for the delete: the notice goes and the next read polls at its pace.
-  ScopeExit endWait([&flags, &readView] {
+  ScopeExit endWait([&flags, &observer] {
     flags.DeleteInProgress = false;
     flags.SkipDrain = false;
-    readView.SetWarteLabelVisible(false);
+    observer.DeleteWait(false);
   });
-  ReadConfiguration(line, io, readView, cfg, flags, limits);
+  return ReadConfiguration(line, observer, cfg, flags, limits);
 }

@@ -3,8 +3,9 @@
 # its tests under Wine, with a Wine prefix of its own in build-win/wineprefix. The tests
 # that talk to a logger get a COM port: $WINEPREFIX/dosdevices/comN links to the slave of
 # a pseudo-terminal whose master the Linux build's simulator (build/loggersim) drives.
-# The download's CSV written under Wine is compared byte for byte with the CSV computed
-# from the same flight by an independent coding, the flashed image with the HEX file.
+# morvala-cli.exe reads, downloads and flashes through a COM port the same way: its CSV is
+# compared byte for byte with the Linux build's and with the CSV that an independent coding
+# computes from the same flight, the flashed image with the HEX file.
 # Ends with the line "N passed, N failed".
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,10 +19,11 @@ WINESERVER=$(command -v wineserver || echo "$(dirname "$WINE")/wineserver")
 t0=$(date +%s)
 cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$BUILD" -j"$(nproc)" --target test_windows
-# The simulator is a Linux program, from the Linux build.
+cmake --build "$BUILD" -j"$(nproc)" --target test_windows morvala-cli
+# The simulator is a Linux program, from the Linux build; so is the command-line tool that
+# the Windows one is compared with.
 cmake -S . -B "$LINUX_BUILD" -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} >/dev/null
-cmake --build "$LINUX_BUILD" -j"$(nproc)" --target loggersim
+cmake --build "$LINUX_BUILD" -j"$(nproc)" --target loggersim morvala-cli
 t1=$(date +%s)
 echo "cross-build: $((t1 - t0)) s"
 
@@ -101,7 +103,7 @@ check() {
 
 t2=$(date +%s)
 # The exchanges on the scripted line, the settings folder, the files.
-run plain '-ComPort*:ExchangesOnWine.*'
+run plain '-ComPort*'
 
 # The serial component against the bootloader (silent until "!", then "r").
 start_sim COM7 --bootloader
@@ -113,25 +115,83 @@ start_sim COM8 --bootloader --fault hangup-at=1
 run hangup 'ComPortHangUp.*' MORVALA_TEST_COM=COM8
 stop_sim
 
-# Configuration read and download against the logger's firmware; the CSV byte for byte.
+# morvala-cli.exe through COM11 against the simulated logger, and the Linux build's
+# morvala-cli against the same simulator on a pseudo-terminal: what each writes must be
+# the same bytes.
 FLIGHT=$OUT/sample.flight
 "$LINUX_BUILD/loggersim" --write-sample-flight "$FLIGHT" >/dev/null
 RECORDS=$(grep -c '^[0-9]' "$FLIGHT")
-start_sim COM9 --flight "$FLIGHT" --fast --announce-every 1 \
-  --config recordFlags1=255 recordFlags2=119 sampleRateCode=49 serialSensor=140 flightNumber=7 \
-  eepromSize=2
-run download 'ExchangesOnWine.ReadsTheConfigurationAndDownloadsTheFlight' MORVALA_TEST_COM=COM9 \
-  MORVALA_TEST_CSV=download.csv
+LOGGER=(--flight "$FLIGHT" --fast --announce-every 1
+        --config recordFlags1=255 recordFlags2=119 sampleRateCode=49 serialSensor=140
+        flightNumber=7 eepromSize=2)
+cp data/sample_firmware_crlf.hex "$OUT/firmware.hex"
+printf ':10000000FFFF\r\nkein HEX\r\n' >"$OUT/bad.hex"
+
+# cli_win NAME ARGS...: morvala-cli.exe in $OUT; stdout to NAME.out, stderr to NAME.err
+# (without the CR that the Windows console adds), its status to NAME.status.
+cli_win() {
+  local name=$1
+  shift
+  local status=0
+  (cd "$OUT" && timeout 300 "$WINE" "$BUILD/morvala-cli.exe" "$@") >"$OUT/$name.out" \
+    2>"$OUT/$name.err.raw" || status=$?
+  tr -d '\r' <"$OUT/$name.err.raw" >"$OUT/$name.err"
+  echo "$status" >"$OUT/$name.status"
+}
+# cli_linux NAME ARGS...: the same with the Linux build's tool, against the simulator on
+# the pseudo-terminal $OUT/tty.
+cli_linux() {
+  local name=$1
+  shift
+  local status=0
+  (cd "$OUT" && timeout 300 "$LINUX_BUILD/morvala-cli" "$@") >"$OUT/$name.out" \
+    2>"$OUT/$name.err" || status=$?
+  echo "$status" >"$OUT/$name.status"
+}
+linux_sim() {
+  rm -f "$OUT/tty"
+  "$LINUX_BUILD/loggersim" --link "$OUT/tty" --lifetime 300 "$@" >"$OUT/sim-linux.out" 2>&1 &
+  SIM_PID=$!
+  for _ in $(seq 100); do [ -L "$OUT/tty" ] && return 0; sleep 0.1; done
+  return 1
+}
+same() { cmp "$OUT/$1" "$OUT/$2"; }
+status_is() { [ "$(cat "$OUT/$1.status")" = "$2" ] || { echo "$1: status $(cat "$OUT/$1.status"), not $2"; cat "$OUT/$1.err"; false; }; }
+nothing_received() { ! grep -q ' RX ' "$1"; }
+
+start_sim COM11 "${LOGGER[@]}"
+cli_win config-win config --json --port COM11
+stop_sim
+linux_sim "${LOGGER[@]}"
+cli_linux config-linux config --json --port "$OUT/tty"
+stop_sim
+check CliConfigJsonReadsTheLogger status_is config-win 0
+check CliConfigJsonAsOnLinux same config-linux.out config-win.out
+
+start_sim COM11 "${LOGGER[@]}"
+cli_win download-win download --port COM11 -o download-win.csv
+stop_sim
+linux_sim "${LOGGER[@]}"
+cli_linux download-linux download --port "$OUT/tty" -o download-linux.csv
 stop_sim
 python3 tests/e2e/expected_csv.py "$FLIGHT" 0 $((RECORDS - 1)) "$OUT/expected.csv"
-check DownloadCsvEqualsTheFlight cmp "$OUT/expected.csv" "$OUT/download.csv"
+check CliDownloadCsvEqualsTheFlight same expected.csv download-win.csv
+check CliDownloadCsvAsOnLinux same download-linux.csv download-win.csv
 
-# The firmware update against the bootloader, which writes what it was given on exit.
-start_sim COM10 --bootloader --image-out "$OUT/programmed.hex"
-run flash 'ExchangesOnWine.FlashesTheSampleFirmware' MORVALA_TEST_COM=COM10
+start_sim COM12 --bootloader --image-out "$OUT/programmed.hex"
+cli_win flash-win flash --yes --port COM12 firmware.hex
 stop_sim
-check FlashedImageEqualsTheHexFile python3 tests/e2e/hexcmp.py data/sample_firmware_crlf.hex \
+check CliFlashBurnsTheFirmware status_is flash-win 0
+check CliFlashedImageEqualsTheHexFile python3 tests/e2e/hexcmp.py "$OUT/firmware.hex" \
   "$OUT/programmed.hex"
+
+start_sim COM12 --bootloader --log "$OUT/bad-sim.log"
+cli_win badhex-win flash --yes --port COM12 bad.hex
+stop_sim
+cli_linux badhex-linux flash --yes --port "$OUT/tty" bad.hex
+check CliBadHexFileIsAFileError status_is badhex-win 2
+check CliBadHexFileAsOnLinux same badhex-linux.err badhex-win.err
+check CliBadHexFileReachesNoLogger nothing_received "$OUT/bad-sim.log"
 
 "$WINESERVER" -k 2>/dev/null || true
 t3=$(date +%s)

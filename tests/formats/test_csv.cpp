@@ -18,6 +18,7 @@
 #include "frontend/savecsv.h"
 #include "formats/fileerror.h"
 #include "tests/support/flight_support.h"
+#include "tests/support/recordinguserio.h"
 #include "tests/support/files.h"
 
 namespace fs = std::filesystem;

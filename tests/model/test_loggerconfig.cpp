@@ -5,6 +5,7 @@
 #include <cfenv>
 #include <vector>
 
+#include "frontend/configcontrols.h"
 #include "model/loggerconfig.h"
 
 namespace {
@@ -16,6 +17,15 @@ ConfigControls Controls(std::initializer_list<int> recorded, int rateItem) {
   c.sensorItem = 0;
   c.deleteItem = 0;
   return c;
+}
+
+// The write message the window sends for its controls.
+std::array<uint8_t, 11> PackWriteMessage(const ConfigControls& c) {
+  return WriteMessageFor(SettingsFromControls(c));
+}
+
+bool NeedsSlowerThanFastest(const ConfigControls& c) {
+  return ::NeedsSlowerThanFastest(c.record, c.tele, c.rateItem);
 }
 
 LoggerConfig Received(std::vector<uint8_t> bytes) {
@@ -50,12 +60,12 @@ TEST(SampleRate, WrittenCodesReadBackAsTheirItem) {
 }
 
 TEST(WriteMessage, OneSecondSixteenBitAdcWithTelemetry) {
-  ConfigControls c = Controls({cbAD16, cbTele}, 4);
+  ConfigControls c = Controls({chAD16, chTele}, 4);
   c.offsetText = "000";
   c.serialText = "012";
   const std::array<uint8_t, 11> expected = {0x63, 0x01, 0x80, 49, 0, 0, 0x00, 0x80, 0, 12, 0};
   EXPECT_EQ(PackWriteMessage(c), expected);
-  c.tele[cbT4800] = true;
+  c.tele[chT4800] = true;
   EXPECT_EQ(PackWriteMessage(c)[7], 0x00);
 }
 
@@ -82,9 +92,9 @@ TEST(WriteMessage, SerialSensorOffsetAndDeleteMode) {
 }
 
 TEST(WriteMessage, EveryBoxLandsOnItsOwnBitAndNothingElseIsSent) {
-  for (int box = 0; box < cbCount; ++box) {
+  for (int box = 0; box < chCount; ++box) {
     ConfigControls c = Controls({box}, 0);
-    c.tele[cbT4800] = true;  // bit 7 of TeleFlags2 clear
+    c.tele[chT4800] = true;  // bit 7 of TeleFlags2 clear
     auto msg = PackWriteMessage(c);
     const int byte = box < 8 ? 1 : 2;
     EXPECT_EQ(msg[byte], 1u << (box % 8)) << "record box " << box;
@@ -93,13 +103,13 @@ TEST(WriteMessage, EveryBoxLandsOnItsOwnBitAndNothingElseIsSent) {
 
     ConfigControls t = Controls({}, 0);
     t.tele[static_cast<size_t>(box)] = true;
-    if (box != cbT4800) t.tele[cbT4800] = true;
+    if (box != chT4800) t.tele[chT4800] = true;
     msg = PackWriteMessage(t);
     const uint8_t flags1 = msg[6], flags2 = msg[7];
     if (box < 8) {
       EXPECT_EQ(flags1, 1u << box);
       EXPECT_EQ(flags2, 0);
-    } else if (box == cbT4800) {
+    } else if (box == chT4800) {
       EXPECT_EQ(flags1, 0);
       EXPECT_EQ(flags2, 0x00);  // checked: bit clear
     } else {
@@ -138,9 +148,9 @@ TEST(ConfigBlock, EmptyMessageAndTheFourEightHundredSwitch) {
   cfg.EepromKByte = 64;
   cfg.CopyNamedFields();
   ConfigControls c = ControlsFromConfig(cfg);
-  for (int box = 0; box < cbCount; ++box) {
+  for (int box = 0; box < chCount; ++box) {
     EXPECT_FALSE(c.record[static_cast<size_t>(box)]) << box;
-    EXPECT_EQ(c.tele[static_cast<size_t>(box)], box == cbT4800) << box;
+    EXPECT_EQ(c.tele[static_cast<size_t>(box)], box == chT4800) << box;
   }
   EXPECT_EQ(c.rateItem, 0);
   EXPECT_EQ(c.sensorItem, 0);
@@ -152,7 +162,7 @@ TEST(ConfigBlock, EmptyMessageAndTheFourEightHundredSwitch) {
 
   cfg.Bytes[7] = 0x80;
   cfg.CopyNamedFields();
-  EXPECT_FALSE(ControlsFromConfig(cfg).tele[cbT4800]);
+  EXPECT_FALSE(ControlsFromConfig(cfg).tele[chT4800]);
 }
 
 TEST(ConfigBlock, NumbersAndEepromSize) {
@@ -219,9 +229,9 @@ TEST(Texts, NumberFields) {
 
 TEST(RecordingTime, WorkedExamples) {
   EXPECT_EQ(
-      RecordingTimeText(BytesPerSample(Controls({cbAD16}, 0).record), SamplesPerSecond(0), 32),
+      RecordingTimeText(BytesPerSample(Controls({chAD16}, 0).record), SamplesPerSecond(0), 32),
       "max. 5m 28s");
-  auto c = Controls({cbAD16, cbAD0, cbRC1}, 4);
+  auto c = Controls({chAD16, chAD0, chRC1}, 4);
   EXPECT_EQ(BytesPerSample(c.record), 5);
   EXPECT_EQ(RecordingTimeText(5, SamplesPerSecond(4), 256), "max. 14h 33m 49s");
   // T exactly 3600 has no hour part.
@@ -244,14 +254,14 @@ TEST(RecordingTime, HalvesGoToTheEvenNeighbour) {
 }
 
 TEST(RecordingTime, ByteCountOfTheChannels) {
-  EXPECT_EQ(BytesPerSample(Controls({cbAD0, cbAD1, cbAD2, cbAD3, cbAD4}, 0).record), 6);
-  for (int adc : {cbAD0, cbAD1, cbAD2, cbAD3, cbAD4})
+  EXPECT_EQ(BytesPerSample(Controls({chAD0, chAD1, chAD2, chAD3, chAD4}, 0).record), 6);
+  for (int adc : {chAD0, chAD1, chAD2, chAD3, chAD4})
     EXPECT_EQ(BytesPerSample(Controls({adc}, 0).record), 2) << adc;
-  EXPECT_EQ(BytesPerSample(Controls({cbSpeed}, 0).record), 2);
-  EXPECT_EQ(BytesPerSample(Controls({cbFrq}, 0).record), 2);
-  EXPECT_EQ(BytesPerSample(Controls({cbGps}, 0).record), 6);
-  EXPECT_EQ(BytesPerSample(Controls({cbRC1, cbRC2, cbRC3, cbFrei, cbE1, cbE2}, 0).record), 6);
-  EXPECT_EQ(BytesPerSample(Controls({cbTele}, 0).record), 0);
+  EXPECT_EQ(BytesPerSample(Controls({chSpeed}, 0).record), 2);
+  EXPECT_EQ(BytesPerSample(Controls({chFrq}, 0).record), 2);
+  EXPECT_EQ(BytesPerSample(Controls({chGps}, 0).record), 6);
+  EXPECT_EQ(BytesPerSample(Controls({chRC1, chRC2, chRC3, chFrei, chE1, chE2}, 0).record), 6);
+  EXPECT_EQ(BytesPerSample(Controls({chTele}, 0).record), 0);
   ConfigControls teleOnly = Controls({}, 0);
   teleOnly.tele.fill(true);
   EXPECT_EQ(BytesPerSample(teleOnly.record), 0);
@@ -260,17 +270,17 @@ TEST(RecordingTime, ByteCountOfTheChannels) {
 }
 
 TEST(RecordingTime, FastestIntervalOnlyForTheFastChannels) {
-  for (int box : {cbRC1, cbGps, cbSpeed, cbFrq, cbE2}) {
-    EXPECT_TRUE(NeedsSlowerThanFastest(Controls({cbAD16, box}, 0))) << box;
-    EXPECT_FALSE(NeedsSlowerThanFastest(Controls({cbAD16, box}, 2))) << box;
+  for (int box : {chRC1, chGps, chSpeed, chFrq, chE2}) {
+    EXPECT_TRUE(NeedsSlowerThanFastest(Controls({chAD16, box}, 0))) << box;
+    EXPECT_FALSE(NeedsSlowerThanFastest(Controls({chAD16, box}, 2))) << box;
   }
-  for (int box : {cbAD16, cbAD2, cbTele})
+  for (int box : {chAD16, chAD2, chTele})
     EXPECT_FALSE(NeedsSlowerThanFastest(Controls({box}, 0))) << box;
-  ConfigControls t = Controls({cbAD16}, 0);
-  t.tele[cbAD16] = true;
-  t.tele[cbT4800] = true;
+  ConfigControls t = Controls({chAD16}, 0);
+  t.tele[chAD16] = true;
+  t.tele[chT4800] = true;
   EXPECT_FALSE(NeedsSlowerThanFastest(t));
-  t.tele[cbFrei] = true;  // "Manchester"
+  t.tele[chFrei] = true;  // "Manchester"
   EXPECT_TRUE(NeedsSlowerThanFastest(t));
 
   auto e = EstimateRecordingTime(t, 32);

@@ -1,5 +1,5 @@
 // The test side of the configuration exchanges: a logger that babbles, the message as the
-// logger sends it, the polls of the wait, and a view that records the control changes.
+// logger sends it, the polls of the wait, and a front end that records the events.
 #pragma once
 
 #include <unistd.h>
@@ -13,6 +13,7 @@
 
 #include "protocol/configread.h"
 #include "protocol/configwrite.h"
+#include "frontend/configcontrols.h"
 #include "serial/comport.h"
 #include "serial/mainsync.h"
 #include "serial/rxring.h"
@@ -67,30 +68,35 @@ inline void OnPoll(RecordingUserIO& io, std::function<void(int)> atPoll, int div
   };
 }
 
-class RecordingView : public ConfigReadView, public ConfigWriteView {
+// The front end of the configuration exchanges: the status goes to the recording user,
+// every other event is recorded under a short name, in order.
+class RecordingView : public StatusOnUserIO<ConfigObserver> {
  public:
+  explicit RecordingView(UserIO& io) : StatusOnUserIO(io) {}
   std::vector<std::string> calls;
   std::vector<LoggerConfig> loaded;
   bool warteVisible = false;
   bool throwOnLoad = false;
 
-  void ZeroFirstSampleRecords() override { calls.push_back("zero"); }
-  void ShowStartbuttonFocused() override { calls.push_back("start"); }
-  void ShowResetButton() override { calls.push_back("reset"); }
-  void SetWarteLabelVisible(bool v) override {
+  void PortOpened() override { calls.push_back("zero"); }
+  void Connected() override { calls.push_back("start"); }
+  void LineReady() override { calls.push_back("reset"); }
+  void DeleteWait(bool v) override {
     warteVisible = v;
     calls.push_back(v ? "warte+" : "warte-");
   }
-  void ShowConfigControls() override { calls.push_back("show"); }
-  void LoadControls(const LoggerConfig& cfg) override {
+  void ConfigBytesTaken(const LoggerConfig& cfg) override {
+    calls.push_back(EepromText(cfg.EepromKByte));
+  }
+  void ConfigAcknowledged(const LoggerConfig&) override { calls.push_back("show"); }
+  void ConfigRead(const LoggerConfig& cfg) override {
     calls.push_back("load");
     loaded.push_back(cfg);
     if (throwOnLoad) throw std::runtime_error("view fault");
+    calls.push_back("finish");
   }
-  void FinishRead() override { calls.push_back("finish"); }
-  void SetEepromLabel(const std::string& text) override { calls.push_back(text); }
-  void HideSchreibButton() override { calls.push_back("hideSchreib"); }
-  void HideLoggerAndStartButtons() override { calls.push_back("hideButtons"); }
+  void WriteSent() override { calls.push_back("hideSchreib"); }
+  void WriteEnded() override { calls.push_back("hideButtons"); }
 
   bool Called(const std::string& what) const {
     for (const auto& c : calls)
@@ -116,16 +122,16 @@ struct ConfigExchange {
     port.SetPort(path);
     port.SetMainThreadSync(&sync);
   }
-  void Read() { ReadConfiguration(port, ring, io, view, cfg, flags); }
-  void Write(const ConfigControls& controls) {
-    WriteConfiguration(port, ring, io, view, view, cfg, flags, controls);
+  ConfigOutcome Read() { return ReadConfiguration(port, ring, view, cfg, flags); }
+  ConfigOutcome Write(const ConfigControls& controls) {
+    return WriteConfiguration(port, ring, view, cfg, flags, SettingsFromControls(controls));
   }
 
   MainThreadSync sync;
   TComPort port;
   RecordingUserIO io;
   ReceiveRing ring{port, [this](const std::string& t) { io.ui.Message(BoxKind::Warning, t); }};
-  RecordingView view;
+  RecordingView view{io};
   LoggerConfig cfg;
   ConfigFlags flags;
 };

@@ -1,4 +1,4 @@
-// The firmware tests' window side: a tab that records its progress bar and log, and the
+// The firmware tests' front end: a tab that records its progress bar and log, and the
 // sample HEX file.
 #pragma once
 
@@ -6,24 +6,28 @@
 #include <string>
 #include <vector>
 
+#include "frontend/firmwareflow.h"
 #include "protocol/bootloader.h"
 #include "formats/hexfile.h"
 
-class RecordingFirmwareView : public firmware::FirmwareView {
+// The tab as the update sees it: the status goes to the recording user, the progress bar
+// and the log are recorded.
+class RecordingFirmwareView : public FirmwareFrontEnd {
  public:
-  void SetProgressMax(int v) override { progressMax = v; }
-  void SetProgressPosition(int v) override { position = v; }
-  int ProgressPosition() const override { return position; }
-  void SetProgressVisible(bool v) override {
-    progressVisible = v;
-    progressEverShown |= v;
+  using FirmwareFrontEnd::FirmwareFrontEnd;
+  void UpdateStarted(int lineCount) override {
+    progressMax = lineCount;
+    position = 0;
+    progressVisible = progressEverShown = true;
+    log.clear();
+    logVisible = logEverShown = true;
   }
-  void ClearLog() override { log.clear(); }
-  void AddLogLine(const std::string& s) override { log.push_back(s); }
-  void SetLogVisible(bool v) override {
-    logVisible = v;
-    logEverShown |= v;
+  void LogLine(const std::string& s) override { log.push_back(s); }
+  void HexLineSending(int, const std::string& s) override {
+    log.push_back(s);
+    ++position;
   }
+  void HideProgress() override { progressVisible = logVisible = false; }
   int Count(const std::string& line) const {
     return static_cast<int>(std::count(log.begin(), log.end(), line));
   }

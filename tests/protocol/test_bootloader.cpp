@@ -17,6 +17,7 @@
 #include "firmware_support.h"
 #include "tests/support/clock.h"
 #include "tests/support/files.h"
+#include "serial/portline.h"
 #include "tests/support/recordinguserio.h"
 #include "tools/sim/loggersim.h"
 
@@ -84,7 +85,8 @@ class BootloaderTest : public ::testing::Test {
   // Runs the click and returns its duration in ms.
   int64_t Run(int drainLimitMs = kDrainLimitMs) {
     const int64_t t0 = NowMs();
-    RunFirmwareUpdate(port, io, view, exportFileName, drainLimitMs);
+    PortLine line(port);
+    ChooseAndBurnFirmware(io, line, view, exportFileName, drainLimitMs);
     return NowMs() - t0;
   }
 
@@ -119,24 +121,14 @@ class BootloaderTest : public ::testing::Test {
   std::vector<std::string> lines;
   MainThreadSync sync;
   TComPort port;
-  RecordingFirmwareView view;
   RecordingUserIO io;
+  RecordingFirmwareView view{io};
   std::vector<Box> boxes;             // every box shown, with the screen behind it
   std::vector<std::string> confirms;  // every confirmation asked
   std::function<void()> onConfirm;    // while the confirmation is up
   std::string exportFileName = "vorher.csv";
   std::unique_ptr<loggersim::LoggerSim> sim;
 };
-
-TEST(TabSheet2, ShowsTheHint) {
-  RecordingFirmwareView view;
-  TComPort port;
-  RecordingUserIO io;
-  io.color = StatusColorFailure;
-  TabSheet2Show(io);
-  EXPECT_EQ(io.color, clBtnFace);
-  EXPECT_EQ(io.StatusText(1), "Bootloader Brücke im Logger setzen, danach Logger einschalten");
-}
 
 TEST_F(BootloaderTest, ReadyOnSecondTriggerBurnsTheWholeFile) {
   loggersim::SimFaults f;

@@ -13,7 +13,7 @@
 
 #include "protocol/download.h"
 #include "model/recorddecoder.h"
-#include "tests/support/flight_support.h"
+#include "download_support.h"
 #include "tests/support/clock.h"
 #include "tests/support/pty.h"
 #include "serial/comport.h"
@@ -91,15 +91,18 @@ class DownloadTest : public ::testing::Test {
       }
     });
   }
-  void Run() { Datenlesen(port, ring, io, view, *fd, 32, graphStep, bitmap); }
+  void Run() {
+    view.graphStep = graphStep;
+    view.Finish(Datenlesen(port, ring, view, *fd, 32), *fd);
+  }
 
   PtyPair pty;
   TComPort port;
   ReceiveRing ring{port, [this](const std::string& t) { ringMessages.push_back(t); }};
   std::vector<std::string> ringMessages;
   RecordingUserIO io;
-  FakeView view;
   RasterCanvas bitmap{473, 137};
+  FakeView view{io, bitmap};
   std::unique_ptr<FlightData> fd = NewFlight();
   int32_t graphStep = 1;
   std::thread peer;

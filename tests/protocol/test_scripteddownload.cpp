@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "protocol/download.h"
-#include "tests/support/flight_support.h"
+#include "download_support.h"
 #include "serial/comerrors.h"
 #include "serial/scriptedline.h"
 
@@ -45,12 +45,12 @@ class ScriptedDownload : public ::testing::Test {
       line.SendAfter(pauseMs, Bytes(records.begin() + 4 * 3 + 1, records.end()));
     };
   }
-  void Run() { Datenlesen(line, io, view, *fd, 32, 1, bitmap); }
+  void Run() { view.Finish(Datenlesen(line, view, *fd, 32), *fd); }
 
   ScriptedLine line;
   RecordingUserIO io;
-  FakeView view;
   RasterCanvas bitmap{473, 137};
+  FakeView view{io, bitmap};
   std::unique_ptr<FlightData> fd = NewFlight();
 };
 

@@ -30,11 +30,11 @@ class ScriptedRead : public ::testing::Test {
       if (io.sleeps.size() == 1) line.SendAfter(pauseMs, Bytes(bytes.begin() + 1, bytes.end()));
     };
   }
-  void Read() { ReadConfiguration(line, io, view, cfg, flags); }
+  void Read() { ReadConfiguration(line, view, cfg, flags); }
 
   ScriptedLine line;
   RecordingUserIO io;
-  RecordingView view;
+  RecordingView view{io};
   LoggerConfig cfg;
   ConfigFlags flags;
 };
@@ -90,7 +90,8 @@ TEST_F(ScriptedRead, WriteThatDoesNotLeaveThePortEndsWithinItsTimeOut) {
   line.SetWriteTimeouts(100, 1000);
   ConfigControls controls = ControlsFromConfig(cfg);
   controls.deleteItem = 1;
-  EXPECT_THROW(WriteConfiguration(line, io, view, view, cfg, flags, controls), std::runtime_error);
+  EXPECT_THROW(WriteConfiguration(line, view, cfg, flags, SettingsFromControls(controls)),
+               std::runtime_error);
   EXPECT_EQ(line.Written().size(), 11u);  // the whole message went to the port
   EXPECT_GE(line.NowMs(), 11 * 100 + 1000);
   EXPECT_FALSE(flags.DeleteInProgress);  // nothing waits for a delete not ordered

@@ -29,7 +29,7 @@ class ScriptedUpdate : public ::testing::Test {
     io.onSleep = [this](int ms) { line.Advance(ms); };
   }
   void Run(int drainLimitMs = kDrainLimitMs) {
-    RunFirmwareUpdate(line, io, view, exportFileName, drainLimitMs);
+    ChooseAndBurnFirmware(io, line, view, exportFileName, drainLimitMs);
   }
   std::string Written() const { return std::string(line.Written().begin(), line.Written().end()); }
 
@@ -38,7 +38,7 @@ class ScriptedUpdate : public ::testing::Test {
   std::vector<std::string> lines;
   ScriptedLine line;
   RecordingUserIO io;
-  RecordingFirmwareView view;
+  RecordingFirmwareView view{io};
   std::string exportFileName;
 };
 

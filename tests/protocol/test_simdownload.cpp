@@ -18,7 +18,7 @@
 
 #include "formats/csvexport.h"
 #include "protocol/download.h"
-#include "tests/support/flight_support.h"
+#include "download_support.h"
 #include "tests/support/clock.h"
 #include "tests/support/files.h"
 #include "serial/comport.h"
@@ -59,6 +59,7 @@ class BusyCores {
 // burst fills the port's input queue meanwhile.
 class StallingView : public FakeView {
  public:
+  using FakeView::FakeView;
   std::function<void()> onFirstShow;
   void ShowLiveGraph() override {
     FakeView::ShowLiveGraph();
@@ -94,7 +95,9 @@ class SimDownload : public ::testing::Test {
     port.Close();
     if (sim) sim->Stop();
   }
-  void Run(int eepromKByte = 64) { Datenlesen(port, ring, io, view, *fd, eepromKByte, 1, bitmap); }
+  void Run(int eepromKByte = 64) {
+    result = view.Finish(Datenlesen(port, ring, view, *fd, eepromKByte), *fd);
+  }
 
   // Until exactly `bytes` wait unread in the ring and the port.
   bool WaitUntilLeft(long bytes) {
@@ -133,6 +136,15 @@ class SimDownload : public ::testing::Test {
       if (!std::equal(want[i].begin(), want[i].end(), fd->SampleTable[i].b) && ++wrong <= 3)
         ADD_FAILURE() << "record " << i << " differs from the flight";
     EXPECT_EQ(wrong, 0);
+    // The bytes the download consumed decode, with the same decoder, to the same table and
+    // summary: what a kept dump gives back is what the download gave.
+    auto again = NewFlight();
+    ASSERT_TRUE(DecodeRawDump(result.dump, *again));
+    EXPECT_EQ(again->LastSampleIndex, fd->LastSampleIndex);
+    EXPECT_EQ(std::memcmp(again->SampleTable, fd->SampleTable,
+                          sizeof(SampleRecord) * (fd->LastSampleIndex + 1)),
+              0);
+    EXPECT_EQ(CsvText(*again), CsvText(*fd));  // header summary and every record
     TempDir dir;
     const std::string path = dir / "flug.csv";
     WriteCsvFile(path, *fd);
@@ -146,8 +158,9 @@ class SimDownload : public ::testing::Test {
   std::vector<std::string> ringMessages;
   ReceiveRing ring{port, [this](const std::string& t) { ringMessages.push_back(t); }};
   RecordingUserIO io;
-  StallingView view;
   RasterCanvas bitmap{473, 137};
+  StallingView view{io, bitmap};
+  DownloadResult result;
   std::unique_ptr<FlightData> fd = NewFlight();
   std::unique_ptr<loggersim::LoggerSim> sim;
   loggersim::SimFlight expected;

@@ -69,11 +69,11 @@ TEST_F(SimulatedLogger, ReadsAndAcknowledgesTheAnnouncedConfiguration) {
   EXPECT_EQ(io.panel[1], ConfigReceivedText(3, loggersim::SimConfig(SimConfigForTest()).Bytes()));
 
   const ConfigControls c = ControlsFromConfig(cfg);
-  EXPECT_TRUE(c.record[cbAD16] && c.record[cbAD0] && c.record[cbSpeed]);
-  EXPECT_TRUE(c.record[cbRC1] && c.record[cbE1] && c.record[cbTele]);
-  EXPECT_FALSE(c.record[cbFrq] || c.record[cbGps]);
-  EXPECT_TRUE(c.tele[cbAD16]);
-  EXPECT_FALSE(c.tele[cbT4800]);
+  EXPECT_TRUE(c.record[chAD16] && c.record[chAD0] && c.record[chSpeed]);
+  EXPECT_TRUE(c.record[chRC1] && c.record[chE1] && c.record[chTele]);
+  EXPECT_FALSE(c.record[chFrq] || c.record[chGps]);
+  EXPECT_TRUE(c.tele[chAD16]);
+  EXPECT_FALSE(c.tele[chT4800]);
   EXPECT_EQ(c.rateItem, 3);
   EXPECT_EQ(c.offsetText, "120");
   EXPECT_EQ(c.serialText, "012");
@@ -88,8 +88,8 @@ TEST_F(SimulatedLogger, WriteWithSingleLogDeletesAndReadsBack) {
 
   ConfigControls c = ControlsFromConfig(cfg);
   c.record = {};
-  c.record[cbAD16] = true;
-  c.record[cbTele] = true;
+  c.record[chAD16] = true;
+  c.record[chTele] = true;
   c.tele = {};
   c.rateItem = 4;
   c.offsetText = "000";
@@ -148,14 +148,14 @@ TEST_F(SimulatedLogger, WriteWithoutDeleteUsesTheShortPolls) {
   Read();
   ASSERT_TRUE(flags.ConfigRead) << io.panel[1];
   ConfigControls c = ControlsFromConfig(cfg);
-  c.record[cbGps] = true;
-  c.tele[cbT4800] = true;
+  c.record[chGps] = true;
+  c.tele[chT4800] = true;
   c.deleteItem = 0;
   io.sleeps.clear();
   io.ui.beeps = 0;
   ConfigExchange::Write(c);
   ASSERT_EQ(sim.WriteMessages().size(), 1u);
-  const auto msg = PackWriteMessage(c);
+  const auto msg = WriteMessageFor(SettingsFromControls(c));
   EXPECT_EQ(sim.WriteMessages()[0], std::vector<uint8_t>(msg.begin(), msg.end()));
   EXPECT_EQ(sim.Deletes(), 0);
   EXPECT_EQ(io.sleeps, std::vector<int>(io.sleeps.size(), 200));
@@ -172,7 +172,7 @@ class WriteReadBack : public ::testing::Test, public ConfigExchange {
     ASSERT_TRUE(line.Ok());
     Connect(line.path);
     port.Open();
-    controls.record[cbAD16] = true;
+    controls.record[chAD16] = true;
     controls.rateItem = 0;
     controls.sensorItem = 0;
     controls.deleteItem = 1;

@@ -1,5 +1,5 @@
-// Test doubles of the flight tests: a pixel canvas and the window's controls as the
-// download sees them; the user is the shared RecordingUserIO.
+// Test doubles of the flight tests: a pixel canvas for the graph, and a sample table of
+// its own for each test.
 #pragma once
 
 #include <algorithm>
@@ -10,9 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "protocol/download.h"
+#include "model/sampletable.h"
 #include "graph/graphcanvas.h"
-#include "tests/support/recordinguserio.h"
 
 // A canvas on a plain pixel array; lines clip at the edges, the end point is left out.
 class RasterCanvas : public GraphCanvas {
@@ -65,31 +64,6 @@ class RasterCanvas : public GraphCanvas {
   uint32_t pen_ = 0;
   bool invert_ = false;
   int x_ = 0, y_ = 0;
-};
-
-class FakeView : public DownloadView {
- public:
-  FakeView() : box(473, 137) {}
-  void HideConfigGroups() override { calls.push_back("hide groups"); }
-  void ShowPaintBox() override {
-    if (!paintBoxVisible) calls.push_back("show paint box");
-    paintBoxVisible = true;
-  }
-  void ShowLiveGraph() override { ++liveShows; }
-  void EnableSaveButton() override {
-    saveEnabled = true;
-    calls.push_back("enable save");
-  }
-  void HideStartAndLoggerButtons() override { calls.push_back("hide buttons"); }
-  GraphCanvas& PaintBoxCanvas() override {
-    calls.push_back("final graph");
-    return box;
-  }
-  RasterCanvas box;
-  bool paintBoxVisible = false;
-  bool saveEnabled = false;
-  int liveShows = 0;
-  std::vector<std::string> calls;
 };
 
 inline std::unique_ptr<FlightData> NewFlight() { return std::make_unique<FlightData>(); }
