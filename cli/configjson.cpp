@@ -234,4 +234,12 @@ ConfigControls ApplyChanges(const ConfigControls& afterRead,
   return c;
 }
 
+void CheckChanges(const std::vector<std::pair<std::string, std::string>>& sets, int deleteItem) {
+  // From controls that allow every change: telemetry on, the sensor with every channel.
+  ConfigControls open;
+  open.record[chTele] = true;
+  open.sensorItem = 1;
+  ApplyChanges(open, sets, deleteItem);
+}
+
 }  // namespace cli

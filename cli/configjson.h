@@ -30,5 +30,8 @@ std::string ConfigSummary(const LoggerConfig& cfg);
 ConfigControls ApplyChanges(const ConfigControls& afterRead,
                             const std::vector<std::pair<std::string, std::string>>& sets,
                             int deleteItem);
+// The checks of ApplyChanges that need no logger: names, values, and changes that
+// contradict each other. Throws UsageError.
+void CheckChanges(const std::vector<std::pair<std::string, std::string>>& sets, int deleteItem);
 
 }  // namespace cli

@@ -146,7 +146,7 @@ int Config(const Args& args, Reporter& reporter) {
   // Everything about the change is checked before the port is opened.
   const bool writing = !args.sets.empty() || !args.deleteMode.empty();
   const int deleteItem = args.deleteMode == "multilog" ? 1 : args.deleteMode == "singlelog" ? 2 : 0;
-  if (writing) ApplyChanges(ControlsAfterFirstRead(LoggerConfig()), args.sets, deleteItem);
+  if (writing) CheckChanges(args.sets, deleteItem);
   ToolPort port(args, reporter);
   ConfigFlags flags;
   LoggerConfig cfg = ReadConfig(port, reporter, flags);

@@ -23,8 +23,10 @@ const char* TelemetryCaption(int channel) {
 ConfigControls ControlsAfterFirstRead(const LoggerConfig& cfg) {
   ConfigControls c = ControlsFromConfig(cfg);
   if (NeedsSlowerThanFastest(c.record, c.tele, c.rateItem)) c.rateItem = 1;
-  c.record[chE1] = false;
-  c.tele[chE1] = false;
+  if (c.sensorItem != kSensorItemAtStart) {
+    c.record[chE1] = false;
+    c.tele[chE1] = false;
+  }
   return c;
 }
 

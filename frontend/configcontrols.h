@@ -37,9 +37,11 @@ const char* TelemetryCaption(int channel);
 // The controls as the window leaves them after the first read of a session, its change
 // handlers run in the order the read loads the controls: the boxes of both groups as the
 // block gives them; the interval item raised from "0,02 s" to "0,06 s" when a channel
-// other than the 16-bit ADC and ADC 0..4 is on; then the sensor choice, which unticks the
-// internal temperature in both groups (the box can be ticked again only for MS5534A).
+// other than the 16-bit ADC and ADC 0..4 is on; then the sensor choice: the window starts
+// with MS5534A chosen, so a logger with MPX4100 changes it, which unticks the internal
+// temperature in both groups (the box can be ticked again only for MS5534A).
 ConfigControls ControlsAfterFirstRead(const LoggerConfig& cfg);
+inline constexpr int kSensorItemAtStart = 1;
 
 // The estimate for the controls as Loggerzeit makes it.
 RecordingEstimate EstimateRecordingTime(const ConfigControls& controls, int eepromKByte);

@@ -15,7 +15,7 @@
 
 class FakeView : public StatusOnUserIO<DownloadObserver> {
  public:
-  FakeView(UserIO& io, GraphCanvas& bitmap) : StatusOnUserIO(io), bitmap_(bitmap), box(473, 137) {}
+  FakeView(UserIO& io, GraphCanvas& bitmap) : StatusOnUserIO(io), box(473, 137), bitmap_(bitmap) {}
 
   void DownloadRequested() override { calls.push_back("hide groups"); }
   void HeaderBegun() override {
