@@ -88,7 +88,6 @@ class Win32SerialDevice : public SerialDevice {
     modemLines_ = ::GetCommModemStatus(h, &status) != 0;
     COMMTIMEOUTS c = ToCommTimeouts(options.timeouts);
     ::SetCommTimeouts(h, &c);
-    ::PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
     std::lock_guard<std::mutex> lock(mutex_);
     handle_ = h;
     timeouts_ = options.timeouts;
