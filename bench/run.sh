@@ -3,31 +3,32 @@
 #   1. download throughput of the whole download path against the simulated logger
 #      sending as fast as the pseudo-terminal takes it, as a ratio to the line rate,
 #      and what each part of the path costs per record;
-#   2. time from start to the shown window of build/morvala;
+#   2. time from start to the shown window of build/morvala, as a ratio to a bare Qt window;
 #   3. the firmware transfer's time per HEX line beyond the 10 ms pause of the exchange;
 #   4. peak memory of a full download and of the idle window;
 #   5. how many sample downloads are exact while a CPU-bound process runs on every core.
-#   6. the flight analysis: opening a saved CSV of 65536 records and redrawing its lanes.
+#   6. the flight analysis: opening a saved CSV of 65536 records and redrawing its lanes;
+#   7. morvala-cli beside the window: download rate, and its start to the opened port.
 # Figures only: nothing here passes or fails on a time. The machine may be shared, so
 # compare the figures of one run with each other (ratios), not with another run's.
 #
 # Usage: bench/run.sh [BUILD_DIR]     (default: build-bench next to this folder)
 # Environment: BENCH_REPS (download repetitions, median taken; default 3),
-#              BENCH_START_RUNS (start-up runs; default 7),
+#              BENCH_START_RUNS (start-up runs of each program; default 15),
 #              BENCH_BUSY_REPS (sample downloads on the busy computer; default 5).
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(dirname "$here")
 build=${1:-$src/build-bench}
 reps=${BENCH_REPS:-3}
-startRuns=${BENCH_START_RUNS:-7}
+startRuns=${BENCH_START_RUNS:-15}
 busyReps=${BENCH_BUSY_REPS:-5}
 export LC_ALL=C
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVALA_TESTS=OFF >/dev/null || exit 1
 fi
-cmake --build "$build" --target morvala loggersim morvala_bench -j2 >/dev/null || {
+cmake --build "$build" --target morvala morvala-cli loggersim morvala_bench morvala_bare_window -j2 >/dev/null || {
   echo "build failed" >&2
   exit 1
 }
@@ -150,23 +151,20 @@ echo "   Cost of each part, one part at a time on the shown window:"
 echo
 
 # ---- 2. start-up ----
-echo "2. Start to the shown window (build/morvala with a settings file, $startRuns runs)"
-if [ -n "$display" ] && command -v xdotool >/dev/null; then
-  cfg=$tmp/startcfg
-  mkdir -p "$cfg/morvala"
-  printf '[ComPort1]\r\nPort=/dev/null\r\nBaudRate=38400\r\nStopBits=2\r\nDataBits=8\r\nParity=None\r\nFlowControl=None\r\n' \
-    >"$cfg/morvala/logger3.ini"
-  times=()
-  rss=()
-  refused=0
-  for i in $(seq "$startRuns"); do
-   for attempt in 1 2 3; do
+echo "2. Start to the shown window: build/morvala with a settings file, and as the yardstick"
+echo "   a bare Qt Widgets program (a QApplication and one empty QMainWindow), started the"
+echo "   same way, the two in turn, $startRuns runs each"
+# startTime BINARY TITLE RUN: microseconds from the start to the shown window on stdout
+# (empty when it did not show); the peak memory of the run in $tmp/rss_RUN.
+startTime() {
+  local bin=$1 title=$2 run=$3 attempt t0 pid shown
+  for attempt in 1 2 3; do
     t0=$(date +%s%N)
-    XDG_CONFIG_HOME=$cfg "$build/morvala" >"$tmp/start_$i.log" 2>&1 &
+    XDG_CONFIG_HOME=$cfg "$bin" >"$tmp/start_$run.log" 2>&1 &
     pid=$!
     shown=
     for _ in $(seq 2000); do
-      if xdotool search --onlyvisible --pid "$pid" --name '^Morvala' >/dev/null 2>&1; then
+      if xdotool search --onlyvisible --pid "$pid" --name "^$title" >/dev/null 2>&1; then
         shown=$(date +%s%N)
         break
       fi
@@ -174,31 +172,42 @@ if [ -n "$display" ] && command -v xdotool >/dev/null; then
       sleep 0.005
     done
     sleep 0.3
-    rss+=("$(sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\).*/\1/p' /proc/$pid/status 2>/dev/null)")
+    sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\).*/\1/p' /proc/$pid/status >"$tmp/rss_$run" 2>/dev/null
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
-    if [ -z "$shown" ] && grep -q "could not connect to display" "$tmp/start_$i.log"; then
-      refused=$((refused + 1))
-      continue
-    fi
-    if [ -n "$shown" ]; then
-      times+=("$(((shown - t0) / 1000))")
-    else
-      echo "   run $i: the window did not show; its output:"
-      sed 's/^/     | /' "$tmp/start_$i.log" | tail -20
-    fi
-    break
-   done
+    # A display that refused the connection is tried again.
+    [ -z "$shown" ] && grep -q "could not connect to display" "$tmp/start_$run.log" && continue
+    [ -n "$shown" ] && echo $(((shown - t0) / 1000))
+    return
   done
-  [ "$refused" -gt 0 ] && echo "   ($refused start(s) found the display refusing the connection and were run again)"
-  if [ ${#times[@]} -gt 0 ]; then
-    printf '%s\n' "${times[@]}" | sort -n | awk '{ v[NR] = $1 } END {
-      m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-      printf "   median %.1f ms  (min %.1f, max %.1f; runs:", m / 1000, v[1] / 1000, v[NR] / 1000
-      for (i = 1; i <= NR; ++i) printf " %.1f", v[i] / 1000
-      printf "; the poll with xdotool adds up to about 5 ms)\n" }'
-  fi
-  idleRss=$(printf '%s\n' "${rss[@]}" | grep -v '^$' | sort -n | tail -1)
+}
+medianMs() {
+  sort -n | awk '{ v[NR] = $1 } END {
+    if (NR == 0) { print "none"; exit }
+    m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+    printf "%.1f", m / 1000 }'
+}
+if [ -n "$display" ] && command -v xdotool >/dev/null; then
+  cfg=$tmp/startcfg
+  mkdir -p "$cfg/morvala"
+  printf '[ComPort1]\r\nPort=/dev/null\r\nBaudRate=38400\r\nStopBits=2\r\nDataBits=8\r\nParity=None\r\nFlowControl=None\r\n' \
+    >"$cfg/morvala/logger3.ini"
+  : >"$tmp/start_morvala"
+  : >"$tmp/start_bare"
+  idleRss=
+  for i in $(seq "$startRuns"); do
+    startTime "$build/morvala" Morvala "m$i" >>"$tmp/start_morvala"
+    r=$(cat "$tmp/rss_m$i" 2>/dev/null)
+    [ -n "$r" ] && { [ -z "$idleRss" ] || [ "$r" -gt "$idleRss" ]; } && idleRss=$r
+    startTime "$build/bench/morvala_bare_window" BareQtWindow "b$i" >>"$tmp/start_bare"
+  done
+  m=$(medianMs <"$tmp/start_morvala")
+  b=$(medianMs <"$tmp/start_bare")
+  echo "   build/morvala: median $m ms over $(wc -l <"$tmp/start_morvala") runs ($(sort -n "$tmp/start_morvala" | awk '{ printf "%s%.1f", NR > 1 ? " " : "", $1 / 1000 }'))"
+  echo "   bare Qt window: median $b ms over $(wc -l <"$tmp/start_bare") runs ($(sort -n "$tmp/start_bare" | awk '{ printf "%s%.1f", NR > 1 ? " " : "", $1 / 1000 }'))"
+  [ "$m" != none ] && [ "$b" != none ] && awk -v m="$m" -v b="$b" 'BEGIN {
+    printf "   ratio %.2f (target <= 1.15: %s; the poll with xdotool adds up to about 5 ms to both)\n",
+           m / b, m / b <= 1.15 ? "met" : "NOT met" }'
 else
   echo "   not measured: needs Xvfb and xdotool"
   idleRss=
@@ -269,3 +278,41 @@ echo
 # ---- 6. flight analysis ----
 echo "6. Flight analysis (targets: open under 0.5 s, a redraw under 16 ms)"
 "$bench" analysis --records 65536 --width 1280 --height 800 2>&1 | quiet
+echo
+
+# ---- 7. morvala-cli ----
+echo "7. morvala-cli beside the window: 30000 two-byte records from the simulator in its own"
+echo "   process, each program after its configuration read (records per second of the download)"
+"$bench" write-flight --records 30000 --flags1 0x01 --flags2 0x00 --out "$tmp/cli_flight.txt"
+for pace in 256000 fast; do
+  simPace=$([ "$pace" = fast ] && echo "--fast" || echo "--baud $pace")
+  # The window, as in 1.
+  "$build/loggersim" $simPace --flight "$tmp/cli_flight.txt" --link "$tmp/tty_w$pace" \
+    --announce-every 0 --power-on-delay 1500 --lifetime 120 >"$tmp/sim_w$pace.log" 2>&1 &
+  simPid=$!
+  for _ in $(seq 100); do [ -e "$tmp/tty_w$pace" ] && break; sleep 0.05; done
+  "$bench" download --records 30000 --flags1 0x01 --flags2 0x00 --variant window --reps 1 \
+    --port "$tmp/tty_w$pace" --label "w$pace" >"$tmp/cliw_$pace.txt" 2>&1
+  kill "$simPid" 2>/dev/null; wait "$simPid" 2>/dev/null
+  wd=$(data "$tmp/cliw_$pace.txt")
+  # The tool: its last progress line gives the rate of the download.
+  "$build/loggersim" $simPace --flight "$tmp/cli_flight.txt" --link "$tmp/tty_c$pace" \
+    --announce-every 0 --power-on-delay 1500 --lifetime 120 >"$tmp/sim_c$pace.log" 2>&1 &
+  simPid=$!
+  for _ in $(seq 100); do [ -e "$tmp/tty_c$pace" ] && break; sleep 0.05; done
+  "$build/morvala-cli" download --port "$tmp/tty_c$pace" -o "$tmp/cli_$pace.csv" 2>"$tmp/cli_$pace.err"
+  kill "$simPid" 2>/dev/null; wait "$simPid" 2>/dev/null
+  cr=$(grep 'Datensätze/s' "$tmp/cli_$pace.err" | tail -1 | sed -n 's/.*Bytes, \([0-9]*\) Datensätze\/s.*/\1/p')
+  cn=$(grep 'Datensätze/s' "$tmp/cli_$pace.err" | tail -1 | sed -n 's/^\([0-9]*\) Datensätze.*/\1/p')
+  awk -v p="$pace" -v w="$(field "$wd" rate)" -v wc="$(field "$wd" complete)" -v c="${cr:-0}" -v cn="${cn:-0}" 'BEGIN {
+    printf "   %-7s window %.0f rec/s (%s), morvala-cli %.0f rec/s (%s records): CLI / window = %.2f (goal >= 1)\n",
+           p == "fast" ? "unpaced" : p, w, wc == 1 ? "all records" : "RECORDS LOST", c, cn,
+           w > 0 ? c / w : 0 }'
+done
+"$build/loggersim" --fast --link "$tmp/tty_start" --announce-every 0 --power-on-delay 600000 \
+  --lifetime 120 >"$tmp/sim_start.log" 2>&1 &
+simPid=$!
+for _ in $(seq 100); do [ -e "$tmp/tty_start" ] && break; sleep 0.05; done
+d=$(python3 "$here/cli_start.py" "$build/morvala-cli" "$tmp/tty_start" 21 | grep '^DATA')
+kill "$simPid" 2>/dev/null; wait "$simPid" 2>/dev/null
+echo "   morvala-cli start to the opened port (\"verbunden\"), 21 runs: median $(field "$d" median) ms (goal < 50 ms; runs $(field "$d" runs))"

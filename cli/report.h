@@ -40,8 +40,9 @@ template <class Observer>
 class ReportingObserver : public Observer {
  public:
   explicit ReportingObserver(Reporter& r) : r_(r) {}
+  // Panel 1 as the window shows it, and the opened port's "verbunden" of panel 0.
   void StatusText(int panel, const std::string& text) override {
-    if (panel == 1) text_ = text;
+    if (panel == 1 || text == kTextConnected) text_ = text;
   }
   void StatusShown() override {
     // The window's request to press its read button means nothing here.
