@@ -13,20 +13,11 @@ namespace {
 
 volatile std::sig_atomic_t noted = 0;
 
-extern "C" void NoteSignal(int signal) { noted = signal; }
-
 constexpr int kSliceMs = 50;
 
 }  // namespace
 
-void CatchInterrupts() {
-  struct sigaction sa = {};
-  sa.sa_handler = NoteSignal;
-  sigemptyset(&sa.sa_mask);
-  sa.sa_flags = 0;  // no SA_RESTART: a blocking call returns and the wait looks again
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
-}
+void NoteInterrupt(int signal) { noted = signal; }
 
 int InterruptSignal() { return noted; }
 

@@ -22,8 +22,11 @@ class Interrupted : public std::runtime_error {
   int signal_;
 };
 
-// Installs the handlers of SIGINT and SIGTERM.
+// Installs the handlers of SIGINT and SIGTERM (POSIX), of Ctrl-C, Ctrl-Break and the
+// console's close (Windows, noted as SIGINT); one file per system.
 void CatchInterrupts();
+// What the handlers do: note the signal (async-signal-safe).
+void NoteInterrupt(int signal);
 // The signal noted, 0 for none.
 int InterruptSignal();
 // Throws Interrupted when a signal was noted.

@@ -1,10 +1,5 @@
 #include "formats/csvexport.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>

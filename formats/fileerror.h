@@ -9,7 +9,9 @@
 enum class FileOp { Read, Write };
 
 // "Dateizugriff verweigert", "Zu wenig Speicherplatz", "Ungültiger Dateiname",
-// "Datei nicht gefunden" (a missing file to read), otherwise "E/A-Fehler <errno>".
+// "Datei nicht gefunden" (a missing file to read), otherwise "E/A-Fehler <code>". The
+// code is the system's own: errno on POSIX (posix_fileerror.cpp), a GetLastError code on
+// Windows (win32_fileerror.cpp), which gives the same texts for the same faults.
 std::string IoErrorText(int err, FileOp op = FileOp::Write);
 
 class EInOutError : public std::runtime_error {

@@ -1,13 +1,9 @@
 #include "formats/flightcsv.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <limits>
 
+#include "formats/atomicfile.h"
 #include "formats/fileerror.h"
 
 namespace analysis {
@@ -159,39 +155,11 @@ Flight ParseFlightCsv(std::string_view text) {
 }
 
 Flight ReadFlightCsvFile(const std::string& path) {
-  // Opened without waiting, so a named pipe or a device chosen in the dialog cannot hold
-  // the window; only a plain file is read.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) throw EInOutError(errno, FileOp::Read);
-  std::string text;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    ::close(fd);
-    throw EInOutError(err, FileOp::Read);
-  }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   // A file of this format holds at most about 18 MB. Of a larger one only the first
   // 64 MB are read: the first line that does not fit lies within them.
   constexpr size_t kLimit = 64u << 20;
-  bool cut = false;
-  char buf[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int err = errno;
-      ::close(fd);
-      throw EInOutError(err, FileOp::Read);
-    }
-    if (n == 0) break;
-    text.append(buf, static_cast<size_t>(n));
-    if (text.size() > kLimit) {
-      cut = true;
-      break;
-    }
-  }
-  ::close(fd);
+  std::string text = ReadPlainFile(path, kLimit);
+  const bool cut = text.size() > kLimit;
   Flight f = ParseFlightCsv(text);
   if (cut) throw CsvFormatError(f.Count() + 3, "die Datei ist zu groß");
   const auto slash = path.find_last_of('/');

@@ -1,12 +1,10 @@
 #include "formats/hexfile.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <memory>
 
+#include "formats/atomicfile.h"
 #include "formats/fileerror.h"
 
 namespace firmware {
@@ -16,32 +14,10 @@ namespace {
 constexpr char kEndOfFileChar = 0x1A;
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-// At most kMaxHexFileBytes + 1 bytes of path, so that a larger file is told apart
-// without being read whole.
+// At most kMaxHexFileBytes + 1 bytes, so that a larger file is told apart without being
+// read whole.
 std::string ReadCapped(const std::string& path) {
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-  if (!f) throw EInOutError(errno, FileOp::Read);
-  // fopen takes a directory on Linux; reading it would fail later with less to say.
-  struct stat st;
-  if (::fstat(::fileno(f.get()), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) throw EInOutError(EISDIR, FileOp::Read);
-    if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > kMaxHexFileBytes)
-      throw EHexFileTooLarge();
-  }
-  std::string bytes;
-  char chunk[65536];
-  errno = 0;
-  while (bytes.size() <= kMaxHexFileBytes) {
-    const size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
-    bytes.append(chunk, n);
-    if (n < sizeof chunk) break;
-  }
-  if (std::ferror(f.get())) throw EInOutError(errno != 0 ? errno : EIO, FileOp::Read);
-  // The size checked above may have grown since.
+  std::string bytes = ReadPlainFile(path, kMaxHexFileBytes);
   if (bytes.size() > kMaxHexFileBytes) throw EHexFileTooLarge();
   return bytes;
 }

@@ -1,11 +1,6 @@
 #include "formats/rawdumpfile.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <charconv>
-#include <fstream>
-#include <iterator>
 
 #include "formats/atomicfile.h"
 #include "formats/fileerror.h"
@@ -64,12 +59,8 @@ void WriteRawDumpFile(const std::string& path, const RawDump& dump) {
 }
 
 RawDump ReadRawDumpFile(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) throw EInOutError(errno, FileOp::Read);
-  if (!S_ISREG(st.st_mode)) throw EInOutError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, FileOp::Read);
-  if (st.st_size > kMaxBytes + 4096) throw RawDumpFormatError("die Datei ist zu groß");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw EInOutError(errno ? errno : EACCES, FileOp::Read);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  constexpr size_t kLimit = static_cast<size_t>(kMaxBytes) + 4096;
+  const std::string text = ReadPlainFile(path, kLimit);
+  if (text.size() > kLimit) throw RawDumpFormatError("die Datei ist zu groß");
   return ParseRawDump(text);
 }

@@ -10,6 +10,9 @@ packages+=(clang libclang-rt-14-dev lintian dpkg-dev file appstream)
 # The format check: clang-format 14 (the package brings clang-format-14, the binary the
 # format scripts use, so a different clang-format first on PATH cannot change the layout).
 packages+=(clang-format)
+# The Windows cross-build and its tests under Wine (scripts/test-windows.sh): mingw-w64
+# with posix threads, 64-bit Wine, and GoogleTest's sources for the target.
+packages+=(g++-mingw-w64-x86-64-posix wine64 googletest)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -32,6 +32,18 @@ enum TComError : int {
   cePortList,           // "Registry error" (the port list of the setup dialog)
 };
 
+// What a system error code of the port says, whatever the system: the front ends choose
+// their hint after the message by it. Each backend file classifies its system's codes
+// (posix_device.cpp: errno; win32_device.cpp: GetLastError).
+enum class PortFault {
+  kOther,
+  kNoPermission,  // the user may not open the device
+  kNoSuchDevice,  // no device of that name
+  kBusy,          // another program holds the device
+  kLineDead,      // the device went away during use (logger off, adapter pulled)
+};
+PortFault ClassifySystemError(int code);
+
 // Text of a number 1..23; "" for any other.
 const char* ComErrorText(int number);
 
@@ -39,7 +51,8 @@ class EComPort : public std::runtime_error {
  public:
   // Without a system error: SystemErrorCode -1, message = the number's text alone.
   explicit EComPort(TComError number);
-  // With a system error: the text + " (win error code: %d)", the code being errno.
+  // With a system error: the text + " (win error code: %d)", the code being the
+  // system's own: errno on POSIX, GetLastError on Windows.
   // devicePath names the device that failed, for the hints shown with the message.
   EComPort(TComError number, int systemErrorCode, std::string devicePath = {});
   // A setting outside its limits: the push's number with an explanation of its own.

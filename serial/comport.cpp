@@ -1,16 +1,11 @@
 #include "serial/comport.h"
 
-#include <sys/ioctl.h>
-
-#include <cerrno>
-#include <cctype>
 #include <mutex>
 #include <vector>
 
 #include "serial/comthread.h"
 #include "serial/mainsync.h"
-#include "serial/posix_device.h"
-#include "serial/terminal_settings.h"
+#include "serial/serial_device.h"
 
 namespace {
 
@@ -58,8 +53,6 @@ RetiredThreads& Retired() {
   static RetiredThreads r;
   return r;
 }
-
-bool LineLacksModemLines(int err) { return err == ENOTTY || err == EINVAL || err == ENOSYS; }
 
 constexpr int32_t kMaxInputSize = 262143;  // a quarter of it must fit in 16 bits
 
@@ -178,20 +171,7 @@ TCustomComPort::~TCustomComPort() {
   }
 }
 
-std::string TCustomComPort::DevicePath(const std::string& port) {
-  if (!port.empty() && port[0] == '/') return port;
-  if (port.size() > 3 && (port[0] == 'C' || port[0] == 'c') && (port[1] == 'O' || port[1] == 'o') &&
-      (port[2] == 'M' || port[2] == 'm')) {
-    bool digits = true;
-    for (size_t i = 3; i < port.size(); ++i)
-      if (!std::isdigit(static_cast<unsigned char>(port[i]))) digits = false;
-    if (digits && port.size() <= 9) {
-      long n = std::stol(port.substr(3));
-      if (n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
-    }
-  }
-  return "/dev/" + port;
-}
+std::string TCustomComPort::DevicePath(const std::string& port) { return SerialDevicePath(port); }
 
 void TCustomComPort::SetPort(const std::string& name) {
   if (name == port_) return;
@@ -282,6 +262,9 @@ void TCustomComPort::PushLineSettings() {
   s.parity = static_cast<int>(parity_.Bits());
   s.parityCheck = parity_.Check();
   s.parityReplace = parity_.Check() && parity_.Replace();
+  s.replaceChar = parity_.ReplaceChar();
+  s.dsrSensitivity = flowControl_.DSRSensitivity();
+  s.txContinueOnXoff = flowControl_.TxContinueOnXoff();
   s.discardNull = discardNull_;
   s.outCtsFlow = flowControl_.OutCTSFlow();
   s.outDsrFlow = flowControl_.OutDSRFlow();
@@ -316,15 +299,14 @@ void TCustomComPort::UnlockSettings() {
   if (--lockCount_ == 0) PushSettings();
 }
 
-TerminalSettingsIo& TCustomComPort::TerminalSettings() { return SystemTerminalSettings(); }
-
 void TCustomComPort::CreateHandle() {
-  auto device = std::make_unique<PosixSerialDevice>(DevicePath(port_), TerminalSettings());
+  auto device = NewSerialDevice(port_, TerminalSettings());
   SerialOpenOptions options;
   options.dropDtr = flowControl_.ControlDTR() == dtrDisable;
   options.dropRts = flowControl_.ControlRTS() == rtsDisable;
   int32_t in = buffer_.InputSize();
   options.inputSize = (in < 0 || in > kMaxInputSize) ? 0 : in;
+  options.outputSize = buffer_.OutputSize() < 0 ? 0 : buffer_.OutputSize();
   auto clampT = [](int32_t v) { return v < -1 ? 0 : v; };
   options.timeouts.readInterval = clampT(timeouts_.ReadInterval());
   options.timeouts.readTotalMultiplier = clampT(timeouts_.ReadTotalMultiplier());
@@ -356,18 +338,18 @@ void TCustomComPort::Open() {
   if (!events_.Empty()) StartEventThread();
   if (OnAfterOpen) OnAfterOpen(this);
 
-  // The initial states of CTS, DSR and RLSD, read once (one TIOCMGET serves all three).
-  // A pseudo-terminal has no modem lines and answers ENOTTY or EINVAL: that is no
-  // failure, the lines are simply not reported.
+  // The initial states of CTS, DSR and RLSD, read once (one status read serves all
+  // three). A pseudo-terminal has no modem lines: that is no failure, the lines are
+  // simply not reported.
   if (device_) {
-    int bits = 0;
-    const int err = device_->ModemStatus(bits);
+    unsigned lines = 0;
+    const int err = device_->ModemStatus(lines);
     // A failing read raises; the port stays open.
-    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(ceModemStatus, err, device_->Path());
+    if (err != 0 && err != kNoModemLines) throw EComPort(ceModemStatus, err, device_->Path());
     if (err == 0) {
-      if (OnCTSChange) OnCTSChange(this, (bits & TIOCM_CTS) != 0);
-      if (OnDSRChange) OnDSRChange(this, (bits & TIOCM_DSR) != 0);
-      if (OnRLSDChange) OnRLSDChange(this, (bits & TIOCM_CAR) != 0);
+      if (OnCTSChange) OnCTSChange(this, (lines & kLineCts) != 0);
+      if (OnDSRChange) OnDSRChange(this, (lines & kLineDsr) != 0);
+      if (OnRLSDChange) OnRLSDChange(this, (lines & kLineRlsd) != 0);
     }
   }
 }
@@ -393,8 +375,9 @@ void TCustomComPort::Close() {
 
 void TCustomComPort::StartEventThread() {
   Retired().Sweep();
-  thread_ = std::make_unique<TComThread>(
-      *this, *device_, *(sync_ ? sync_ : &MainThreadSync::Instance()), events_, syncMethod_);
+  thread_ = std::make_unique<TComThread>(*this, device_->NewEventWaiter(events_),
+                                         *(sync_ ? sync_ : &MainThreadSync::Instance()), events_,
+                                         syncMethod_);
 }
 
 void TCustomComPort::StopEventThread() {
@@ -419,22 +402,22 @@ void TCustomComPort::StopEventThread() {
 bool TCustomComPort::EventThreadRunning() const { return thread_ && thread_->Running(); }
 
 int32_t TCustomComPort::PendingInput() {
-  if (!device_) throw EComPort(ceQueueCounts, EBADF, DevicePath(port_));
+  if (!device_) throw EComPort(ceQueueCounts, ClosedDeviceErrorCode(), DevicePath(port_));
   return device_->PendingInput();
 }
 
 int32_t TCustomComPort::PendingOutput() {
-  if (!device_) throw EComPort(ceQueueCounts, EBADF, DevicePath(port_));
+  if (!device_) throw EComPort(ceQueueCounts, ClosedDeviceErrorCode(), DevicePath(port_));
   return device_->PendingOutput();
 }
 
 void TCustomComPort::PurgeQueues(bool input, bool output) {
-  if (!device_) throw EComPort(cePurge, EBADF, DevicePath(port_));
+  if (!device_) throw EComPort(cePurge, ClosedDeviceErrorCode(), DevicePath(port_));
   device_->Purge(input, output);
 }
 
 int32_t TCustomComPort::Write(const void* buffer, int32_t count) {
-  if (!device_) throw EComPort(ceWrite, EBADF, DevicePath(port_));
+  if (!device_) throw EComPort(ceWrite, ClosedDeviceErrorCode(), DevicePath(port_));
   return device_->Write(buffer, count);
 }
 
@@ -444,12 +427,12 @@ int32_t TCustomComPort::SendText(const std::string& text) {
 }
 
 int32_t TCustomComPort::Read(void* buffer, int32_t count) {
-  if (!device_) throw EComPort(ceRead, EBADF, DevicePath(port_));
+  if (!device_) throw EComPort(ceRead, ClosedDeviceErrorCode(), DevicePath(port_));
   return device_->Read(buffer, count);
 }
 
 int32_t TCustomComPort::ReadWithin(void* buffer, int32_t count, int32_t timeoutMs) {
-  if (!device_) throw EComPort(ceRead, EBADF, DevicePath(port_));
+  if (!device_) throw EComPort(ceRead, ClosedDeviceErrorCode(), DevicePath(port_));
   SerialTimeouts t;
   t.readInterval = -1;
   t.readTotalMultiplier = 0;
@@ -489,20 +472,20 @@ void TCustomComPort::DispatchEvents(TComEvents batch) {
   if (batch.Has(evRing) && OnRing) OnRing(this);
   if (!open()) return;
   if (batch.Has(evCTS) || batch.Has(evDSR)) {
-    int bits = 0;
-    int err = device_->ModemStatus(bits);
-    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(ceModemStatus, err, device_->Path());
-    if (err == 0 && batch.Has(evCTS) && OnCTSChange) OnCTSChange(this, (bits & TIOCM_CTS) != 0);
-    if (err == 0 && batch.Has(evDSR) && OnDSRChange) OnDSRChange(this, (bits & TIOCM_DSR) != 0);
+    unsigned lines = 0;
+    int err = device_->ModemStatus(lines);
+    if (err != 0 && err != kNoModemLines) throw EComPort(ceModemStatus, err, device_->Path());
+    if (err == 0 && batch.Has(evCTS) && OnCTSChange) OnCTSChange(this, (lines & kLineCts) != 0);
+    if (err == 0 && batch.Has(evDSR) && OnDSRChange) OnDSRChange(this, (lines & kLineDsr) != 0);
   }
   if (!open()) return;
   if (batch.Has(evRxFlag) && OnRxFlag) OnRxFlag(this);
   if (!open()) return;
   if (batch.Has(evRLSD)) {
-    int bits = 0;
-    int err = device_->ModemStatus(bits);
-    if (err != 0 && !LineLacksModemLines(err)) throw EComPort(ceModemStatus, err, device_->Path());
-    if (err == 0 && OnRLSDChange) OnRLSDChange(this, (bits & TIOCM_CAR) != 0);
+    unsigned lines = 0;
+    int err = device_->ModemStatus(lines);
+    if (err != 0 && err != kNoModemLines) throw EComPort(ceModemStatus, err, device_->Path());
+    if (err == 0 && OnRLSDChange) OnRLSDChange(this, (lines & kLineRlsd) != 0);
   }
   if (!open()) return;
   if (batch.Has(evRx80Full) && OnRx80Full) OnRx80Full(this);

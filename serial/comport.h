@@ -1,6 +1,6 @@
 // The serial port component: one TComPort owns one serial device, keeps its settings as
 // properties, pushes them to the device when they change while open, and moves bytes
-// with bounded waits. Plain C++ on POSIX terminal calls; no Qt here.
+// with bounded waits. Plain C++ on the device seam of serial_device.h; no Qt here.
 #pragma once
 
 #include <cstdint>
@@ -188,7 +188,7 @@ class TComBuffer {
   int32_t outputSize_ = 1024;
 };
 
-class PosixSerialDevice;   // serial/posix_device.h
+class SerialDevice;        // serial/serial_device.h
 class TerminalSettingsIo;  // serial/terminal_settings.h
 class TComThread;          // serial/comthread.h
 class MainThreadSync;      // serial/mainsync.h
@@ -237,8 +237,9 @@ class TCustomComPort {
   int32_t XonLim() const { return buffer_.InputSize() / 4; }
   int32_t XoffLim() const { return buffer_.InputSize() / 4; }
 
-  // The device path that Port names: absolute paths as they stand, "COMn" is
-  // /dev/ttyS<n-1>, any other bare NAME is /dev/NAME.
+  // The device path that Port names on this system (serial_device.h). On POSIX absolute
+  // paths stand as they are, "COMn" is /dev/ttyS<n-1>, any other bare NAME is /dev/NAME;
+  // on Windows a bare name is prefixed with \\.\ (so COM10 and above work).
   static std::string DevicePath(const std::string& port);
 
   // Operations.
@@ -296,10 +297,10 @@ class TCustomComPort {
   // Open and close the device handle; overridable so that tests can inject failures.
   virtual void CreateHandle();
   virtual void DestroyHandle();
-  // The terminal-settings calls of the devices this port opens: the system's; tests put
-  // in a terminal that plays a driver.
-  virtual TerminalSettingsIo& TerminalSettings();
-  PosixSerialDevice* Device() const { return device_.get(); }
+  // The terminal-settings calls of the POSIX devices this port opens: null for the
+  // system's; tests put in a terminal that plays a driver.
+  virtual TerminalSettingsIo* TerminalSettings() { return nullptr; }
+  SerialDevice* Device() const { return device_.get(); }
 
  private:
   void StartEventThread();
@@ -327,7 +328,7 @@ class TCustomComPort {
   bool connected_ = false;
   bool closing_ = false;  // Close waits for the event thread
   int lockCount_ = 0;
-  std::unique_ptr<PosixSerialDevice> device_;
+  std::unique_ptr<SerialDevice> device_;
   std::unique_ptr<TComThread> thread_;
   MainThreadSync* sync_ = nullptr;
 

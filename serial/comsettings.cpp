@@ -2,7 +2,6 @@
 // RunSetupDialog and the value texts they share with the dialog.
 #include "serial/comsettings.h"
 
-#include <cerrno>
 #include <cstdlib>
 
 #include "serial/profile.h"

@@ -1,15 +1,9 @@
 #include "serial/comthread.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <vector>
 
 #include "serial/mainsync.h"
-#include "serial/posix_device.h"
 
 namespace {
 
@@ -23,30 +17,20 @@ struct BatchScope {
 
 }  // namespace
 
-TComThread::TComThread(TCustomComPort& port, PosixSerialDevice& device, MainThreadSync& sync,
-                       TComEvents events, TSyncMethod method)
-    : port_(port), device_(device), sync_(sync), events_(events), method_(method) {
-  stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (stopFd_ < 0) {
-    running_ = false;
-    return;
-  }
+TComThread::TComThread(TCustomComPort& port, std::unique_ptr<SerialEventWaiter> waiter,
+                       MainThreadSync& sync, TComEvents events, TSyncMethod method)
+    : port_(port), waiter_(std::move(waiter)), sync_(sync), events_(events), method_(method) {
   thread_ = std::thread([this] { Execute(); });
 }
 
 TComThread::~TComThread() {
   RequestStop();
   Join();
-  if (stopFd_ >= 0) ::close(stopFd_);
 }
 
 void TComThread::RequestStop() {
   if (stop_.exchange(true)) return;
-  if (stopFd_ >= 0) {
-    uint64_t one = 1;
-    ssize_t r = ::write(stopFd_, &one, sizeof one);
-    (void)r;
-  }
+  waiter_->Stop();
 }
 
 bool TComThread::WaitFinished(int ms) {
@@ -83,30 +67,19 @@ void TComThread::Execute() {
   bool stoppedByOwner = false;
   try {
     for (;;) {
-      struct pollfd fds[3] = {{stopFd_, POLLIN, 0},
-                              {device_.HangupEventFd(), POLLIN, 0},
-                              {device_.RxEventFd(), POLLIN, 0}};
-      int r = ::poll(fds, 3, -1);
+      TComEvents batch;
+      const SerialEventWaiter::Outcome outcome = waiter_->Wait(batch);
       if (stop_) {
         stoppedByOwner = true;
         break;
       }
-      if (r < 0) {
-        if (errno == EINTR) continue;
-        break;
-      }
-      if (fds[1].revents) break;  // the device has disappeared
-      if (!(fds[2].revents & POLLIN)) continue;
-      uint64_t counter = 0;
-      ssize_t n = ::read(fds[2].fd, &counter, sizeof counter);
-      (void)n;
-
-      TComEvents batch;
-      if (events_.Has(evRxChar)) batch.Include(evRxChar);
-      if (device_.TakeRx80Full() && events_.Has(evRx80Full)) batch.Include(evRx80Full);
-      if (device_.TakeRxFlag() && events_.Has(evRxFlag)) batch.Include(evRxFlag);
-      if (batch.Empty()) continue;
-      Dispatch(batch);
+      if (outcome != SerialEventWaiter::Outcome::kEvents) break;  // stopped, or the device gone
+      TComEvents mine;
+      for (int e = 0; e <= evRx80Full; ++e)
+        if (batch.Has(static_cast<TComEvent>(e)) && events_.Has(static_cast<TComEvent>(e)))
+          mine.Include(static_cast<TComEvent>(e));
+      if (mine.Empty()) continue;
+      Dispatch(mine);
       if (stop_) {
         stoppedByOwner = true;
         break;

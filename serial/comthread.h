@@ -1,19 +1,21 @@
-// The event thread of a port. It waits (poll, no time limit) for new bytes in the
-// backend's input queue, for the device to disappear and for its stop signal, and hands
-// every batch of events to the window's thread, blocking until the batch has run there.
+// The event thread of a port. It waits (the device's event waiter, no time limit) for
+// device events, for the device to disappear and for its stop signal, and hands every
+// batch of events to the window's thread, blocking until the batch has run there.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 #include "serial/comport.h"
+#include "serial/serial_device.h"
 
 class TComThread {
  public:
   // Starts the thread at once. events: the port's Events at Open; method: its SyncMethod.
-  TComThread(TCustomComPort& port, PosixSerialDevice& device, MainThreadSync& sync,
+  TComThread(TCustomComPort& port, std::unique_ptr<SerialEventWaiter> waiter, MainThreadSync& sync,
              TComEvents events, TSyncMethod method);
   ~TComThread();  // stops and joins
   TComThread(const TComThread&) = delete;
@@ -36,11 +38,10 @@ class TComThread {
   void Dispatch(TComEvents batch);
 
   TCustomComPort& port_;
-  PosixSerialDevice& device_;
+  std::unique_ptr<SerialEventWaiter> waiter_;
   MainThreadSync& sync_;
   const TComEvents events_;
   const TSyncMethod method_;
-  int stopFd_ = -1;
   std::atomic<bool> stop_{false};
   std::atomic<bool> running_{true};
   std::mutex mutex_;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -631,12 +632,120 @@ void PosixSerialDevice::PurgeQuietly() {
   WakeReaderIfRoomLocked();
 }
 
-int PosixSerialDevice::ModemStatus(int& bits) const {
-  bits = 0;
+int PosixSerialDevice::ModemStatus(unsigned& lines) {
+  lines = 0;
   if (fd_ < 0) return EBADF;
   if (gone_) return goneError_.load();
-  if (::ioctl(fd_, TIOCMGET, &bits) != 0) return errno;
+  int bits = 0;
+  if (::ioctl(fd_, TIOCMGET, &bits) != 0) {
+    const int err = errno;
+    // A pseudo-terminal has no modem lines and answers ENOTTY or EINVAL.
+    return (err == ENOTTY || err == EINVAL || err == ENOSYS) ? kNoModemLines : err;
+  }
+  if (bits & TIOCM_CTS) lines |= kLineCts;
+  if (bits & TIOCM_DSR) lines |= kLineDsr;
+  if (bits & TIOCM_RNG) lines |= kLineRing;
+  if (bits & TIOCM_CAR) lines |= kLineRlsd;
   return 0;
+}
+
+namespace {
+
+// The event thread's wait: poll, without time limit, on the stop eventfd, the hang-up
+// eventfd and the eventfd that the reader signals for every chunk it stores.
+class PosixEventWaiter : public SerialEventWaiter {
+ public:
+  PosixEventWaiter(PosixSerialDevice& device, TComEvents events)
+      : device_(device), events_(events), stopFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+  ~PosixEventWaiter() override {
+    if (stopFd_ >= 0) ::close(stopFd_);
+  }
+
+  Outcome Wait(TComEvents& batch) override {
+    if (stopFd_ < 0) return Outcome::kStopped;
+    for (;;) {
+      struct pollfd fds[3] = {{stopFd_, POLLIN, 0},
+                              {device_.HangupEventFd(), POLLIN, 0},
+                              {device_.RxEventFd(), POLLIN, 0}};
+      const int r = ::poll(fds, 3, -1);
+      if (fds[0].revents) return Outcome::kStopped;
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        return Outcome::kGone;
+      }
+      if (fds[1].revents) return Outcome::kGone;  // the device has disappeared
+      if (!(fds[2].revents & POLLIN)) continue;
+      uint64_t counter = 0;
+      ssize_t n = ::read(fds[2].fd, &counter, sizeof counter);
+      (void)n;
+      batch = TComEvents();
+      if (events_.Has(evRxChar)) batch.Include(evRxChar);
+      if (device_.TakeRx80Full() && events_.Has(evRx80Full)) batch.Include(evRx80Full);
+      if (device_.TakeRxFlag() && events_.Has(evRxFlag)) batch.Include(evRxFlag);
+      if (!batch.Empty()) return Outcome::kEvents;
+    }
+  }
+
+  void Stop() override {
+    if (stopFd_ < 0) return;
+    uint64_t one = 1;
+    ssize_t r = ::write(stopFd_, &one, sizeof one);
+    (void)r;
+  }
+
+ private:
+  PosixSerialDevice& device_;
+  const TComEvents events_;
+  int stopFd_;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialEventWaiter> PosixSerialDevice::NewEventWaiter(TComEvents events) {
+  return std::make_unique<PosixEventWaiter>(*this, events);
+}
+
+std::unique_ptr<SerialDevice> NewSerialDevice(const std::string& port,
+                                              TerminalSettingsIo* terminal) {
+  return std::make_unique<PosixSerialDevice>(SerialDevicePath(port),
+                                             terminal ? *terminal : SystemTerminalSettings());
+}
+
+// Absolute paths as they stand (a pseudo-terminal, a by-id link), "COMn" is
+// /dev/ttyS<n-1>, any other bare NAME is /dev/NAME.
+std::string SerialDevicePath(const std::string& port) {
+  if (!port.empty() && port[0] == '/') return port;
+  if (port.size() > 3 && (port[0] == 'C' || port[0] == 'c') && (port[1] == 'O' || port[1] == 'o') &&
+      (port[2] == 'M' || port[2] == 'm')) {
+    bool digits = true;
+    for (size_t i = 3; i < port.size(); ++i)
+      if (!std::isdigit(static_cast<unsigned char>(port[i]))) digits = false;
+    if (digits && port.size() <= 9) {
+      long n = std::stol(port.substr(3));
+      if (n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
+    }
+  }
+  return "/dev/" + port;
+}
+
+int ClosedDeviceErrorCode() { return EBADF; }
+
+PortFault ClassifySystemError(int code) {
+  switch (code) {
+    case EACCES:
+    case EPERM: return PortFault::kNoPermission;
+    case ENOENT: return PortFault::kNoSuchDevice;
+    case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+    case EWOULDBLOCK:
+#endif
+    case EBUSY: return PortFault::kBusy;  // the lock or TIOCEXCL of another program
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case EPIPE: return PortFault::kLineDead;
+    default: return PortFault::kOther;
+  }
 }
 
 bool PosixSerialDevice::TakeRx80Full() {

@@ -19,95 +19,59 @@
 #include <string>
 #include <thread>
 
-// Line settings as the port derives them from its properties.
-struct SerialLineSettings {
-  int32_t baudRate = 9600;
-  int dataBits = 8;  // 5..8
-  int stopBits = 0;  // 0 = one, 1 = one and a half, 2 = two
-  int parity = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
-  bool parityCheck = false;
-  bool parityReplace = false;  // bytes with a parity error read as 0
-  bool discardNull = false;
-  bool outCtsFlow = false;
-  bool outDsrFlow = false;  // no equivalent on Linux; kept for completeness
-  int dtrControl = 0;       // 0 held off, 1 held on, 2 handshake
-  int rtsControl = 0;       // 0 held off, 1 held on, 2 handshake, 3 toggle
-  bool xonXoffOut = false;
-  bool xonXoffIn = false;
-  uint8_t xonChar = 17;
-  uint8_t xoffChar = 19;
-  uint8_t eventChar = 0;
-  int32_t xonLim = 0;
-  int32_t xoffLim = 0;
-};
-
-// The five time-outs in milliseconds; -1 stands for the all-ones value.
-struct SerialTimeouts {
-  int32_t readInterval = -1;
-  int32_t readTotalMultiplier = 0;
-  int32_t readTotalConstant = 0;
-  int32_t writeTotalMultiplier = 100;
-  int32_t writeTotalConstant = 1000;
-};
+#include "serial/serial_device.h"
 
 class TerminalSettingsIo;  // serial/terminal_settings.h
 
-struct SerialOpenOptions {
-  bool dropDtr = true;
-  bool dropRts = true;
-  int32_t inputSize = 1024;
-  SerialTimeouts timeouts;
-};
-
-class PosixSerialDevice {
+class PosixSerialDevice : public SerialDevice {
  public:
   // Input queue size used for Buffer.InputSize 0 (the driver's own choice).
   static constexpr int32_t kDefaultInputSize = 4096;
-  // Upper bound of any wait that the time-outs leave unbounded.
-  static constexpr int kUnboundedWaitMs = 60000;
 
   explicit PosixSerialDevice(std::string path);
   // With other terminal-settings calls than the system's (tests).
   PosixSerialDevice(std::string path, TerminalSettingsIo& terminal);
-  ~PosixSerialDevice();  // runs Close
+  ~PosixSerialDevice() override;  // runs Close
   PosixSerialDevice(const PosixSerialDevice&) = delete;
   PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
 
-  const std::string& Path() const { return path_; }
+  const std::string& Path() const override { return path_; }
 
   // Opens, locks, drops DTR/RTS as asked, sets raw mode and starts the reader.
   // Raises EComPort ceOpen with errno.
-  void Open(const SerialOpenOptions& options);
+  void Open(const SerialOpenOptions& options) override;
   // Stops the reader, discards both queues, restores the original terminal settings and
   // closes. Never blocks on output that does not drain; never fails.
-  void Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  void Close() override;
+  bool IsOpen() const override { return fd_ >= 0; }
   int Fd() const { return fd_; }
   bool IsPseudoTerminal() const { return isPty_; }
 
   // Raises EComPort ceLineSettings with errno when the device refuses them. The settings
   // are read back (the rate too); a refused push leaves the previous settings in force.
-  void ApplyLineSettings(const SerialLineSettings& settings);
-  void SetTimeouts(const SerialTimeouts& timeouts);
-  SerialTimeouts Timeouts() const;
+  void ApplyLineSettings(const SerialLineSettings& settings) override;
+  void SetTimeouts(const SerialTimeouts& timeouts) override;
+  SerialTimeouts Timeouts() const override;
   // Input size 0 means kDefaultInputSize; the output queue is the kernel's.
-  void SetQueueSizes(int32_t inputSize, int32_t outputSize);
+  void SetQueueSizes(int32_t inputSize, int32_t outputSize) override;
   int32_t InputCapacity() const;
 
   // Transfers. Read raises ceRead, Write ceWrite (with errno; EBADF when closed).
-  int32_t Read(void* buffer, int32_t count);
+  int32_t Read(void* buffer, int32_t count) override;
   // Read with the given time-outs in place of the device's own (which stay as they are).
-  int32_t Read(void* buffer, int32_t count, const SerialTimeouts& timeouts);
-  int32_t Write(const void* buffer, int32_t count);
+  int32_t Read(void* buffer, int32_t count, const SerialTimeouts& timeouts) override;
+  int32_t Write(const void* buffer, int32_t count) override;
   // Queue counts raise ceQueueCounts, Purge cePurge.
-  int32_t PendingInput();
-  int32_t PendingOutput();
-  void Purge(bool input, bool output);
+  int32_t PendingInput() override;
+  int32_t PendingOutput() override;
+  void Purge(bool input, bool output) override;
   // Purge that ignores every failure (used on the way out).
-  void PurgeQuietly();
+  void PurgeQuietly() override;
 
-  // TIOCMGET; 0 and the bits, or the errno of the failure.
-  int ModemStatus(int& bits) const;
+  // TIOCMGET; 0 and the lines, kNoModemLines on a terminal without them, or the errno.
+  int ModemStatus(unsigned& lines) override;
+  // Waits on the input queue's and the hang-up's eventfd and a stop eventfd of its own.
+  std::unique_ptr<SerialEventWaiter> NewEventWaiter(TComEvents events) override;
 
   // ---- for the event thread ----
   // Readable (eventfd) whenever new bytes were put into the input queue.

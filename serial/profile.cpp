@@ -1,16 +1,12 @@
-// Profile-file layer: parsing, in-place update and the atomic rewrite.
+// Profile-file layer: parsing and in-place update; the disk access is settingsfile_io.h.
 #include "serial/profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
 
+#include "serial/settingsfile_io.h"
 #include "serial/settingspath.h"
 
 namespace {
@@ -66,31 +62,12 @@ enum class LoadResult { kOk, kMissing, kFailed };
 // cannot be read (no permission, a directory, too large) gives kFailed.
 LoadResult Load(const std::string& path, std::vector<Line>& lines) {
   lines.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? LoadResult::kMissing : LoadResult::kFailed;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<unsigned long long>(st.st_size) > ProfileFileMax) {
-    ::close(fd);
-    return LoadResult::kFailed;
-  }
   std::string data;
-  char buf[8192];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      return LoadResult::kFailed;
-    }
-    if (n == 0) break;
-    data.append(buf, static_cast<size_t>(n));
-    if (data.size() > ProfileFileMax) {
-      ::close(fd);
-      return LoadResult::kFailed;
-    }
+  switch (LoadSettingsFile(path, ProfileFileMax, data)) {
+    case SettingsLoad::kMissing: return LoadResult::kMissing;
+    case SettingsLoad::kFailed: return LoadResult::kFailed;
+    case SettingsLoad::kOk: break;
   }
-  ::close(fd);
   // A byte-order mark written by some editor is not part of the first line.
   if (data.size() >= 3 && data.compare(0, 3, "\xEF\xBB\xBF") == 0) data.erase(0, 3);
   size_t start = 0;
@@ -106,59 +83,6 @@ LoadResult Load(const std::string& path, std::vector<Line>& lines) {
   // Views point into each line's own text; classify only once the vector stands still.
   for (Line& line : lines) Classify(line);
   return LoadResult::kOk;
-}
-
-bool WriteAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-// Creates the folder and its missing parents (mode 0700 for new ones, as a
-// configuration folder should be).
-bool MakeDirectories(const std::string& dir) {
-  struct stat st {};
-  if (::stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  std::string parent = DirectoryOf(dir);
-  if (parent != dir && !MakeDirectories(parent)) return false;
-  return ::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-// Replaces the file at path by data: temporary file beside it, fsync, rename, fsync of
-// the folder. On failure the old file stays and the temporary file is removed.
-bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode) {
-  std::string dir = DirectoryOf(path);
-  std::string base = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
-  std::string tmpl = (dir == "/" ? "" : dir) + "/." + base + ".XXXXXX";
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::rename(name.data(), path.c_str()) == 0;
-  if (!ok) {
-    ::unlink(name.data());
-    return false;
-  }
-  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
-  }
-  return true;
 }
 
 }  // namespace
@@ -193,25 +117,11 @@ bool WriteProfileString(const std::string& section, const std::string& key,
   if (HasLineBreak(v)) return false;
 
   std::string path = SettingsFilePath(file);
-  if (IsBareSettingsName(file) && !MakeDirectories(SettingsDirectory())) return false;
-  // A settings file reached through a symbolic link stays a link: write its target.
-  if (char* real = ::realpath(path.c_str(), nullptr)) {
-    path = real;
-    std::free(real);
-  }
+  if (IsBareSettingsName(file) && !MakeSettingsFolders(SettingsDirectory())) return false;
 
   std::vector<Line> lines;
-  mode_t mode = 0644;
   LoadResult loaded = Load(path, lines);
   if (loaded == LoadResult::kFailed) return false;  // never overwrite what we cannot read
-  if (loaded == LoadResult::kOk) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
-  } else {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
 
   std::string newLine = std::string(k) + "=" + std::string(v);
   // Find the section (first match), the key in it, and the section's last non-blank line.
@@ -250,5 +160,5 @@ bool WriteProfileString(const std::string& section, const std::string& key,
     data += "\r\n";
   }
   if (data.size() > ProfileFileMax) return false;
-  return ReplaceFile(path, data, mode);
+  return ReplaceSettingsFile(path, data);
 }

@@ -18,7 +18,6 @@
 #include "serial/mainsync.h"
 #include "serial/rxring.h"
 #include "tests/support/clock.h"
-#include "tests/support/pty.h"
 #include "tests/support/recordinguserio.h"
 
 // A logger that sends one byte value without end, politely: 256 bytes a millisecond.

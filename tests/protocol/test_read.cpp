@@ -7,6 +7,7 @@
 
 #include "protocol/configread.h"
 #include "exchange_support.h"
+#include "tests/support/pty.h"
 #include "serial/comport.h"
 #include "serial/mainsync.h"
 #include "serial/rxring.h"

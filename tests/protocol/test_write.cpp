@@ -5,6 +5,7 @@
 #include "protocol/configread.h"
 #include "protocol/configwrite.h"
 #include "exchange_support.h"
+#include "tests/support/pty.h"
 #include "serial/comport.h"
 #include "serial/mainsync.h"
 #include "serial/rxring.h"

@@ -112,6 +112,7 @@ TEST_F(ComPortTest, MissingDeviceRaisesOpenErrorWithEnoent) {
     EXPECT_EQ(e.SystemErrorCode(), ENOENT);
     EXPECT_STREQ(e.what(), "Unable to open com port (win error code: 2)");
     EXPECT_EQ(e.DevicePath(), "/tmp/morvala-no-such-serial-device");
+    EXPECT_EQ(ClassifySystemError(e.SystemErrorCode()), PortFault::kNoSuchDevice);
   }
   EXPECT_FALSE(port.Connected());
   EXPECT_FALSE(port.EventThreadRunning());
@@ -156,6 +157,7 @@ TEST_F(ComPortTest, SecondPortObjectCannotTakeAPortInUse) {
   } catch (const EComPort& e) {
     EXPECT_EQ(e.ErrorNumber(), ceOpen);
     EXPECT_TRUE(e.SystemErrorCode() == EWOULDBLOCK || e.SystemErrorCode() == EBUSY) << e.what();
+    EXPECT_EQ(ClassifySystemError(e.SystemErrorCode()), PortFault::kBusy);
   }
   EXPECT_FALSE(other.Connected());
   // The first one is untouched, and the port is free again after its Close.

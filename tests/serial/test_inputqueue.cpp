@@ -69,7 +69,8 @@ class ReaderHold {
 // The port with its backend in reach of the test.
 class DevicePort : public TComPort {
  public:
-  using TCustomComPort::Device;
+  // The POSIX backend behind the seam, whose reader these tests hold.
+  PosixSerialDevice* Device() const { return static_cast<PosixSerialDevice*>(TComPort::Device()); }
 };
 
 class InputQueueTest : public PortOnPtyTest<DevicePort> {

@@ -120,7 +120,7 @@ class PortOnDriver : public TComPort {
   explicit PortOnDriver(DriverTerminal& terminal) : terminal_(terminal) {}
 
  protected:
-  TerminalSettingsIo& TerminalSettings() override { return terminal_; }
+  TerminalSettingsIo* TerminalSettings() override { return &terminal_; }
 
  private:
   DriverTerminal& terminal_;

@@ -180,3 +180,16 @@ TEST(SettingsPath, BareNamesLieInTheConfigurationFolder) {
   EXPECT_EQ(SettingsFilePath(dir / "here.ini"), dir / "here.ini");
   EXPECT_EQ(SettingsFilePath("./logger3.ini"), "./logger3.ini");
 }
+
+TEST(SettingsPath, DataFolderFollowsXdgDataHome) {
+  TempDir dir;
+  ScopedEnv home("HOME", dir.Path().c_str());
+  {
+    ScopedEnv xdg("XDG_DATA_HOME", (dir / "data/").c_str());
+    EXPECT_EQ(DataDirectory(), dir / "data/morvala");
+  }
+  for (const char* unusable : {"", "relative/data", static_cast<const char*>(nullptr)}) {
+    ScopedEnv xdg("XDG_DATA_HOME", unusable);
+    EXPECT_EQ(DataDirectory(), dir / ".local/share/morvala");
+  }
+}

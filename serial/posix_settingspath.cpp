@@ -1,4 +1,4 @@
-// Location of the settings file.
+// Location of the settings file and the data folder on POSIX (XDG).
 #include "serial/settingspath.h"
 
 #include <pwd.h>
@@ -27,6 +27,17 @@ std::string SettingsDirectory() {
     base = xdg;
   else
     base = HomeDirectory() + "/.config";
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  return base + "/morvala";
+}
+
+std::string DataDirectory() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  std::string base;
+  if (xdg != nullptr && xdg[0] == '/')
+    base = xdg;
+  else
+    base = HomeDirectory() + "/.local/share";
   while (base.size() > 1 && base.back() == '/') base.pop_back();
   return base + "/morvala";
 }

@@ -78,3 +78,33 @@ void AtomicFile::WriteWhole(const std::string& path, const std::string& text) {
   file.Write(text);
   file.Commit();
 }
+
+std::string ReadPlainFile(const std::string& path, size_t limit) {
+  // Opened without waiting, so a named pipe or a device chosen in a dialog cannot hold
+  // the caller; only a plain file is read.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) throw EInOutError(errno, FileOp::Read);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    throw EInOutError(err, FileOp::Read);
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::string text;
+  char buf[65536];
+  while (text.size() <= limit) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      ::close(fd);
+      throw EInOutError(err, FileOp::Read);
+    }
+    if (n == 0) break;
+    text.append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  if (text.size() > limit + 1) text.resize(limit + 1);
+  return text;
+}

@@ -1,0 +1,27 @@
+// The console on POSIX: SIGINT and SIGTERM only note the signal; standard output needs
+// nothing.
+#include <csignal>
+
+#include "cli/console.h"
+#include "cli/interrupt.h"
+
+namespace {
+
+extern "C" void NoteSignal(int signal) { cli::NoteInterrupt(signal); }
+
+}  // namespace
+
+namespace cli {
+
+void CatchInterrupts() {
+  struct sigaction sa = {};
+  sa.sa_handler = NoteSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = 0;  // no SA_RESTART: a blocking call returns and the wait looks again
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+}
+
+void PrepareStandardOutput() {}
+
+}  // namespace cli
