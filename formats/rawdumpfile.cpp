@@ -51,8 +51,8 @@ RawDump ParseRawDump(const std::string& text) {
   if (text.compare(pos, 1, "\n") != 0) throw RawDumpFormatError("Zeile 4 muss leer sein");
   ++pos;
   if (text.size() - pos != static_cast<size_t>(count))
-    throw RawDumpFormatError("die Datei hält " + std::to_string(text.size() - pos) +
-                             " statt " + std::to_string(count) + " Bytes");
+    throw RawDumpFormatError("die Datei hält " + std::to_string(text.size() - pos) + " statt " +
+                             std::to_string(count) + " Bytes");
   RawDump dump;
   dump.eepromKByte = static_cast<int32_t>(kByte);
   dump.bytes.assign(text.begin() + static_cast<std::ptrdiff_t>(pos), text.end());
