@@ -62,8 +62,8 @@ std::string SqliteText(sqlite3* db, int rc, int busyTimeoutMs) {
   switch (primary) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-      return "das Flugbuch wird von einem anderen Morvala benutzt (nach " +
-             Seconds(busyTimeoutMs) + " Warten aufgegeben)";
+      return "das Flugbuch wird von einem anderen Morvala benutzt (nach " + Seconds(busyTimeoutMs) +
+             " Warten aufgegeben)";
     case SQLITE_FULL: return IoErrorText(ENOSPC);
     case SQLITE_READONLY:
     case SQLITE_PERM: return IoErrorText(EACCES);
@@ -232,10 +232,10 @@ uint64_t DumpHash(const RawDump& d) {
 // The values a CSV of the flight holds: the header values and every record.
 uint64_t ContentHash(const analysis::Flight& f) {
   Hash h;
-  for (int64_t v : {int64_t(f.recordFlags1), int64_t(f.recordFlags2), int64_t(f.sampleRateCode),
-                    f.downloadCount, int64_t(f.headerByte6), int64_t(f.headerByte7),
-                    int64_t(f.headerByte8), f.headerWord9, f.latDegrees, f.lonDegrees,
-                    f.gpsHeaderValue, int64_t(f.Count())})
+  for (int64_t v :
+       {int64_t(f.recordFlags1), int64_t(f.recordFlags2), int64_t(f.sampleRateCode),
+        f.downloadCount, int64_t(f.headerByte6), int64_t(f.headerByte7), int64_t(f.headerByte8),
+        f.headerWord9, f.latDegrees, f.lonDegrees, f.gpsHeaderValue, int64_t(f.Count())})
     h.Add(v);
   for (const auto& col : f.columns) h.Add(col.data(), col.size() * sizeof(int64_t));
   return h.Value();
@@ -473,9 +473,9 @@ std::unique_ptr<Logbook> Logbook::Open(const std::string& path, const Options& o
 
   for (int attempt = 0; attempt < 2; ++attempt) {
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(path.c_str(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
       const std::string text = SqliteText(db, rc, busy);
       sqlite3_close_v2(db);
@@ -606,10 +606,22 @@ AddResult Logbook::Insert(Source source, const analysis::Flight& f, const RawDum
   s.Bind(1, std::string(source == Source::Download ? "download" : "import"))
       .Bind(2, when.Iso())
       .Bind(3, when.utcSeconds);
-  if (logger.serialNumber >= 0) s.Bind(4, int64_t(logger.serialNumber)); else s.BindNull(4);
-  if (!logger.sensor.empty()) s.Bind(5, logger.sensor); else s.BindNull(5);
-  if (logger.flightNumber >= 0) s.Bind(6, int64_t(logger.flightNumber)); else s.BindNull(6);
-  if (!fileName.empty()) s.Bind(7, fileName); else s.BindNull(7);
+  if (logger.serialNumber >= 0)
+    s.Bind(4, int64_t(logger.serialNumber));
+  else
+    s.BindNull(4);
+  if (!logger.sensor.empty())
+    s.Bind(5, logger.sensor);
+  else
+    s.BindNull(5);
+  if (logger.flightNumber >= 0)
+    s.Bind(6, int64_t(logger.flightNumber));
+  else
+    s.BindNull(6);
+  if (!fileName.empty())
+    s.Bind(7, fileName);
+  else
+    s.BindNull(7);
   s.Bind(8, int64_t(f.recordFlags1))
       .Bind(9, int64_t(f.recordFlags2))
       .Bind(10, int64_t(f.sampleRateCode))
@@ -623,12 +635,19 @@ AddResult Logbook::Insert(Source source, const analysis::Flight& f, const RawDum
       .Bind(18, f.gpsHeaderValue)
       .Bind(19, int64_t(sum.records))
       .Bind(20, sum.durationS);
-  if (sum.hasAltitude) s.Bind(21, sum.altitudeMin).Bind(22, sum.altitudeMax);
-  else s.BindNull(21).BindNull(22);
+  if (sum.hasAltitude)
+    s.Bind(21, sum.altitudeMin).Bind(22, sum.altitudeMax);
+  else
+    s.BindNull(21).BindNull(22);
   s.Bind(23, int64_t(sum.gpsFixes));
-  if (sum.gpsFixes > 0) s.Bind(24, sum.latMin).Bind(25, sum.latMax).Bind(26, sum.lonMin).Bind(27, sum.lonMax);
-  else s.BindNull(24).BindNull(25).BindNull(26).BindNull(27);
-  if (dump) s.Bind(28, static_cast<int64_t>(DumpHash(*dump))); else s.BindNull(28);
+  if (sum.gpsFixes > 0)
+    s.Bind(24, sum.latMin).Bind(25, sum.latMax).Bind(26, sum.lonMin).Bind(27, sum.lonMax);
+  else
+    s.BindNull(24).BindNull(25).BindNull(26).BindNull(27);
+  if (dump)
+    s.Bind(28, static_cast<int64_t>(DumpHash(*dump)));
+  else
+    s.BindNull(28);
   s.Bind(29, static_cast<int64_t>(contentHash));
   s.Step();
   const int64_t id = sqlite3_last_insert_rowid(db_);
@@ -636,7 +655,8 @@ AddResult Logbook::Insert(Source source, const analysis::Flight& f, const RawDum
   Stmt b(db_, "INSERT INTO flight_bytes (flight_id, eeprom_kbyte, bytes) VALUES (?, ?, ?)", busy);
   b.Bind(1, id);
   if (dump) {
-    b.Bind(2, static_cast<int64_t>(dump->eepromKByte)).BindBlob(3, dump->bytes.data(), dump->bytes.size());
+    b.Bind(2, static_cast<int64_t>(dump->eepromKByte))
+        .BindBlob(3, dump->bytes.data(), dump->bytes.size());
   } else {
     b.BindNull(2).BindBlob(3, csvText.data(), csvText.size());
   }
@@ -672,16 +692,16 @@ AddResult Logbook::ImportCsv(const std::string& path, const LocalTime& when) {
     f = analysis::ParseFlightCsv(text);
     f.fileName = name;
   } catch (const analysis::CsvFormatError& e) {
-    throw LogbookError("Die Datei " + Quote(name) + " ist keine CSV-Datei dieses Programms: " +
-                       e.what());
+    throw LogbookError("Die Datei " + Quote(name) +
+                       " ist keine CSV-Datei dieses Programms: " + e.what());
   } catch (const EInOutError& e) {
     throw LogbookError("Die Datei " + Quote(name) + " lässt sich nicht lesen: " + e.what());
   }
   try {
     return Insert(Source::Import, f, nullptr, text, {}, when, name);
   } catch (const LogbookError& e) {
-    throw LogbookError("Die Datei " + Quote(name) + " wurde nicht ins Flugbuch übernommen: " +
-                       e.what() + ".");
+    throw LogbookError("Die Datei " + Quote(name) +
+                       " wurde nicht ins Flugbuch übernommen: " + e.what() + ".");
   }
 }
 
@@ -944,7 +964,8 @@ void Logbook::Backup(const std::string& path) const {
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());
-  if (fd < 0) throw LogbookError("Die Sicherung wurde nicht geschrieben: " + IoErrorText(errno) + ".");
+  if (fd < 0)
+    throw LogbookError("Die Sicherung wurde nicht geschrieben: " + IoErrorText(errno) + ".");
   ::close(fd);
   const std::string tmp = name.data();
   auto fail = [&](const std::string& why) {
@@ -967,7 +988,8 @@ void Logbook::Backup(const std::string& path) const {
       rc = sqlite3_errcode(dest);
     }
   }
-  if (rc == SQLITE_OK) rc = sqlite3_exec(dest, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_exec(dest, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
   const std::string why = rc == SQLITE_OK ? "" : SqliteText(dest, rc, options_.busyTimeoutMs);
   sqlite3_close_v2(dest);
   if (rc != SQLITE_OK) fail(why);

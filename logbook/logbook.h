@@ -55,7 +55,7 @@ struct FlightSummary {
   int32_t records = 0;
   double durationS = 0;  // from the first to the last record
   int recordFlags1 = 0, recordFlags2 = 0;
-  bool hasAltitude = false;  // the 16-bit ADC, else ADC 0
+  bool hasAltitude = false;                  // the 16-bit ADC, else ADC 0
   int64_t altitudeMin = 0, altitudeMax = 0;  // raw readings
   int32_t gpsFixes = 0;
   double latMin = 0, latMax = 0, lonMin = 0, lonMax = 0;  // decimal degrees, when fixes > 0
@@ -202,8 +202,8 @@ class Logbook {
   std::optional<int64_t> FindDuplicate(const analysis::Flight& f, uint64_t contentHash,
                                        const RawDump* dump) const;
   AddResult Insert(Source source, const analysis::Flight& f, const RawDump* dump,
-                   const std::string& csvText, const LoggerIdentity& logger,
-                   const LocalTime& when, const std::string& fileName);
+                   const std::string& csvText, const LoggerIdentity& logger, const LocalTime& when,
+                   const std::string& fileName);
   void SetText(int64_t id, const char* column, const std::string& text);
 
   std::string path_;

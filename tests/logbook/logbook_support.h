@@ -70,9 +70,7 @@ inline logbook::LoggerIdentity Logger(int serial = 12, int flightNumber = 7) {
 }
 
 // 2026-12-09 04:30:00 +01:00 plus minutes.
-inline logbook::LocalTime At(int minutes = 0) {
-  return {1796787000 + minutes * 60LL, 3600};
-}
+inline logbook::LocalTime At(int minutes = 0) { return {1796787000 + minutes * 60LL, 3600}; }
 
 // One text value of a statement run on the file by SQLite itself ("" when it fails).
 inline std::string SqlValue(const std::string& path, const std::string& sql) {

@@ -191,13 +191,12 @@ TEST_F(LogbookFailure, DamagedFileIsMovedAsideEmptyFileIsTakenFolderIsReported) 
   WriteFile(Path(), garbage);
   {
     auto lb = Logbook::Open(Path());
-    ASSERT_NE(lb->Notice().find("Das Flugbuch war beschädigt. Es wurde nach „" + Path() +
-                                ".defekt-"),
-              std::string::npos)
+    ASSERT_NE(
+        lb->Notice().find("Das Flugbuch war beschädigt. Es wurde nach „" + Path() + ".defekt-"),
+        std::string::npos)
         << lb->Notice();
-    const std::string aside =
-        lb->Notice().substr(lb->Notice().find("„") + 3,
-                            lb->Notice().find("“") - lb->Notice().find("„") - 3);
+    const std::string aside = lb->Notice().substr(
+        lb->Notice().find("„") + 3, lb->Notice().find("“") - lb->Notice().find("„") - 3);
     EXPECT_TRUE(ReadFile(aside) == garbage);  // never overwritten
     EXPECT_TRUE(lb->List().empty());
     lb->AddDownload(DumpOf(Flight(50)), Logger(), At());
