@@ -429,13 +429,16 @@ std::string ThreeDigits(int v) {
 
 }  // namespace
 
+std::string FoldCase(const std::string& text) { return Folded(text); }
+
+std::string Entry::SearchText() const {
+  // One field a line, so that a search never matches across two of them.
+  return Folded(model + "\n" + note + "\n" + DateText() + "\n" + downloaded + "\n" +
+                (serialNumber >= 0 ? ThreeDigits(serialNumber) : ""));
+}
+
 bool Entry::Matches(const std::string& search) const {
-  if (search.empty()) return true;
-  const std::string needle = Folded(search);
-  for (const std::string& hay :
-       {model, note, DateText(), downloaded, serialNumber >= 0 ? ThreeDigits(serialNumber) : ""})
-    if (Folded(hay).find(needle) != std::string::npos) return true;
-  return false;
+  return search.empty() || SearchText().find(Folded(search)) != std::string::npos;
 }
 
 // ---- opening -----------------------------------------------------------------------

@@ -92,7 +92,12 @@ struct Entry {
   // Whether the search text (ignoring case) occurs in the model, the note, the date as
   // shown or as kept, or the serial number with three digits. An empty text matches.
   bool Matches(const std::string& search) const;
+  // What Matches searches, case folded (FoldCase), for a caller that searches often.
+  std::string SearchText() const;
 };
+
+// Lower case for ASCII and the German capitals with umlauts, as the search compares.
+std::string FoldCase(const std::string& text);
 
 enum class SortBy { Downloaded, SerialNumber, FlightNumber, Duration, Records, Model };
 struct ListOptions {
