@@ -50,9 +50,7 @@ QString FlightsText(long long n) {
 }
 
 // The flight as the user names it: "Flug vom 09.12.2026 04:30".
-QString Describe(const Entry& e) {
-  return QStringLiteral("Flug vom %1").arg(Utf8(e.DateText()));
-}
+QString Describe(const Entry& e) { return QStringLiteral("Flug vom %1").arg(Utf8(e.DateText())); }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
                         const QString& hint) {
@@ -105,7 +103,7 @@ class LogbookTableModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation o, int role) const override {
     if (o != Qt::Horizontal) return {};
     // Short titles, so that model and note fit beside the numbers; the hints say more.
-    static const char* const kTitles[kCount] = {"Datum, Zeit", "SN",     "Flug",   "Dauer", "Sätze",
+    static const char* const kTitles[kCount] = {"Datum, Zeit", "SN",   "Flug",   "Dauer", "Sätze",
                                                 "Kanäle",      "Höhe", "Modell", "Notiz"};
     static const char* const kHints[kCount] = {
         "Zeit des Downloads (Ortszeit)",
@@ -146,18 +144,25 @@ class LogbookTableModel : public QAbstractTableModel {
         case Note: return Utf8(logbook::FoldCase(e.note));
       }
     }
-    if (role == Qt::EditRole && (c == Model || c == Note)) return Utf8(c == Model ? e.model : e.note);
+    if (role == Qt::EditRole && (c == Model || c == Note))
+      return Utf8(c == Model ? e.model : e.note);
     if (role != Qt::DisplayRole) return {};
     switch (c) {
       case Date: return Utf8(e.DateText());
       case Serial:
-        return e.serialNumber < 0 ? QString() : QStringLiteral("%1").arg(e.serialNumber, 3, 10, QLatin1Char('0'));
+        return e.serialNumber < 0
+                   ? QString()
+                   : QStringLiteral("%1").arg(e.serialNumber, 3, 10, QLatin1Char('0'));
       case FlightNo:
-        return e.flightNumber < 0 ? QString() : QStringLiteral("%1").arg(e.flightNumber, 5, 10, QLatin1Char('0'));
+        return e.flightNumber < 0
+                   ? QString()
+                   : QStringLiteral("%1").arg(e.flightNumber, 5, 10, QLatin1Char('0'));
       case Duration: return Hms(e.summary.durationS);
       case Records: return e.summary.records;
       case Channels: return ChannelCount(e);
-      case Highest: return e.summary.hasAltitude ? QVariant::fromValue<qlonglong>(e.summary.HighestRaw()) : QVariant(QString());
+      case Highest:
+        return e.summary.hasAltitude ? QVariant::fromValue<qlonglong>(e.summary.HighestRaw())
+                                     : QVariant(QString());
       case Model: return Utf8(e.model);
       case Note: return Utf8(e.note);
     }
@@ -307,8 +312,9 @@ LogbookPage::LogbookPage(AnalysisPage* analysis, QTabWidget* tabs, QWidget* pare
                               QStringLiteral("Flüge und Flugzeit je Modell und je Jahr"));
   CsvButton = MakeButton(this, "CsvButton", QStringLiteral("CSV…"),
                          QStringLiteral("den gewählten Flug als CSV-Datei für Excel speichern"));
-  GpxButton = MakeButton(this, "LogbookGpxButton", QStringLiteral("GPX…"),
-                         QStringLiteral("die GPS-Spur des gewählten Flugs als GPX-Datei speichern"));
+  GpxButton =
+      MakeButton(this, "LogbookGpxButton", QStringLiteral("GPX…"),
+                 QStringLiteral("die GPS-Spur des gewählten Flugs als GPX-Datei speichern"));
   KmlButton = MakeButton(
       this, "LogbookKmlButton", QStringLiteral("KML…"),
       QStringLiteral("die GPS-Spur des gewählten Flugs als KML-Datei (Google Earth) speichern"));
@@ -375,7 +381,8 @@ LogbookPage::LogbookPage(AnalysisPage* analysis, QTabWidget* tabs, QWidget* pare
   connect(KmlButton, &QPushButton::clicked, this, [this] { ExportButtonClick("kml"); });
   connect(DeleteButton, &QPushButton::clicked, this, [this] { DeleteButtonClick(); });
   connect(BackupButton, &QPushButton::clicked, this, [this] { BackupButtonClick(); });
-  auto* find = new QShortcut(QKeySequence::Find, this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+  auto* find =
+      new QShortcut(QKeySequence::Find, this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
   connect(find, &QShortcut::activated, this, [this] {
     SearchEdit->setFocus(Qt::ShortcutFocusReason);
     SearchEdit->selectAll();
@@ -483,7 +490,8 @@ void LogbookPage::UpdateState() {
 void LogbookPage::Say(const QString& text, bool error) {
   MessageLabel->setText(text);
   QPalette pal = MessageLabel->palette();
-  pal.setColor(QPalette::WindowText, error ? QColor(180, 0, 0) : palette().color(QPalette::WindowText));
+  pal.setColor(QPalette::WindowText,
+               error ? QColor(180, 0, 0) : palette().color(QPalette::WindowText));
   MessageLabel->setPalette(pal);
 }
 
@@ -546,7 +554,9 @@ void LogbookPage::OpenCurrent() {
     analysis::Flight f = book_->LoadFlight(*id);
     const Entry& e = model_->At(model_->RowOf(*id));
     std::string what = e.DateText();
-    if (e.flightNumber >= 0) what += ", Flug " + QStringLiteral("%1").arg(e.flightNumber, 5, 10, QLatin1Char('0')).toStdString();
+    if (e.flightNumber >= 0)
+      what += ", Flug " +
+              QStringLiteral("%1").arg(e.flightNumber, 5, 10, QLatin1Char('0')).toStdString();
     if (!e.model.empty()) what += ", " + e.model;
     f.source = analysis::FlightSource::Logbook;
     f.fileName = what;
@@ -577,7 +587,8 @@ void LogbookPage::OverviewButtonClick() {
     table->setAccessibleName(keyTitle == QStringLiteral("Modell")
                                  ? QStringLiteral("Summen je Modell")
                                  : QStringLiteral("Summen je Jahr"));
-    table->setHorizontalHeaderLabels({keyTitle, QStringLiteral("Flüge"), QStringLiteral("Flugzeit")});
+    table->setHorizontalHeaderLabels(
+        {keyTitle, QStringLiteral("Flüge"), QStringLiteral("Flugzeit")});
     table->verticalHeader()->setVisible(false);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -598,9 +609,9 @@ void LogbookPage::OverviewButtonClick() {
     return table;
   };
   auto* layout = new QVBoxLayout(&dialog);
-  auto* total = new QLabel(QStringLiteral("Im Flugbuch: %1, zusammen %2")
-                               .arg(FlightsText(t.flights), Hms(t.durationS)),
-                           &dialog);
+  auto* total = new QLabel(
+      QStringLiteral("Im Flugbuch: %1, zusammen %2").arg(FlightsText(t.flights), Hms(t.durationS)),
+      &dialog);
   total->setObjectName(QStringLiteral("TotalLabel"));
   auto* modelsLabel = new QLabel(QStringLiteral("Je &Modell:"), &dialog);
   QTableWidget* models = fill(t.perModel, QStringLiteral("Modell"), QStringLiteral("ModelTotals"));
@@ -655,9 +666,10 @@ void LogbookPage::ExportButtonClick(const char* kind) {
   QString base = QStringLiteral("flug-%1-%2")
                      .arg(Utf8(e.downloaded.substr(0, 10)), Utf8(e.downloaded.substr(11, 5)))
                      .remove(QLatin1Char(':'));
-  QFileDialog* d = FileDialog(window(), QStringLiteral("%1 als %2-Datei speichern").arg(Describe(e), ext.toUpper()),
-                              QFileDialog::AcceptSave, QFileDialog::AnyFile,
-                              QStringLiteral("%1-Dateien (*.%2)").arg(ext.toUpper(), ext));
+  QFileDialog* d = FileDialog(
+      window(), QStringLiteral("%1 als %2-Datei speichern").arg(Describe(e), ext.toUpper()),
+      QFileDialog::AcceptSave, QFileDialog::AnyFile,
+      QStringLiteral("%1-Dateien (*.%2)").arg(ext.toUpper(), ext));
   d->setDefaultSuffix(ext);
   d->selectFile(base + QLatin1Char('.') + ext);
   const auto chosen = RunDialog(d);
@@ -727,7 +739,8 @@ void LogbookPage::Import(const std::vector<std::string>& paths) {
                   .arg(duplicates == 1 ? QStringLiteral("1 Datei war")
                                        : QStringLiteral("%1 Dateien waren").arg(duplicates));
     if (!refused.isEmpty())
-      text += QStringLiteral("\n%1 abgelehnt:\n").arg(refused.size()) + refused.join(QLatin1Char('\n'));
+      text +=
+          QStringLiteral("\n%1 abgelehnt:\n").arg(refused.size()) + refused.join(QLatin1Char('\n'));
   }
   Say(text.section(QLatin1Char('\n'), 0, 1).replace(QLatin1Char('\n'), QLatin1Char(' ')),
       !refused.isEmpty());
@@ -764,7 +777,8 @@ void LogbookPage::BackupButtonClick() {
   QFileDialog* d = FileDialog(window(), QStringLiteral("Flugbuch sichern"), QFileDialog::AcceptSave,
                               QFileDialog::AnyFile, QStringLiteral("Flugbuch (*.sqlite)"));
   d->setDefaultSuffix(QStringLiteral("sqlite"));
-  d->selectFile(QStringLiteral("flugbuch-%1.sqlite").arg(QDate::currentDate().toString(Qt::ISODate)));
+  d->selectFile(
+      QStringLiteral("flugbuch-%1.sqlite").arg(QDate::currentDate().toString(Qt::ISODate)));
   const auto chosen = RunDialog(d);
   if (!chosen) return;
   try {
@@ -784,7 +798,8 @@ bool LogbookPage::eventFilter(QObject* watched, QEvent* e) {
       DeleteButtonClick();
       return true;
     }
-    if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && k->modifiers() == Qt::NoModifier) {
+    if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) &&
+        k->modifiers() == Qt::NoModifier) {
       OpenCurrent();
       return true;
     }
