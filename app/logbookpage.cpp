@@ -19,6 +19,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
 #include <exception>
@@ -31,6 +32,9 @@
 using logbook::Entry;
 
 namespace {
+
+// How long after the window is built the logbook is opened in the background.
+constexpr int kOpenDelayMs = 500;
 
 QString Utf8(const std::string& s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -77,24 +81,49 @@ class LogbookTableModel : public QAbstractTableModel {
   // Saves an edit of the model or the note; false when it was not saved.
   std::function<bool(int64_t id, int column, const std::string& text)> save;
 
+  // What the search and the sort compare, worked out once per row.
+  struct Keys {
+    std::string search, model, note;  // case folded
+  };
+
+  // The model holds every kept flight and shows those that match the search: a search
+  // resets the rows at once, which a view takes far faster than thousands of single
+  // removals.
   void Reset(std::vector<Entry> entries) {
     beginResetModel();
     entries_ = std::move(entries);
-    search_.clear();
-    search_.reserve(entries_.size());
-    for (const Entry& e : entries_) search_.push_back(e.SearchText());
+    keys_.clear();
+    keys_.reserve(entries_.size());
+    for (const Entry& e : entries_) keys_.push_back(KeysOf(e));
+    Select();
     endResetModel();
   }
-  const Entry& At(int row) const { return entries_[static_cast<size_t>(row)]; }
-  const std::string& SearchTextAt(int row) const { return search_[static_cast<size_t>(row)]; }
+  void SetSearch(const std::string& foldedNeedle) {
+    beginResetModel();
+    needle_ = foldedNeedle;
+    Select();
+    endResetModel();
+  }
+  void Add(const Entry& e) {
+    entries_.push_back(e);
+    keys_.push_back(KeysOf(e));
+    if (!Matches(entries_.size() - 1)) return;
+    const int row = rowCount();
+    beginInsertRows({}, row, row);
+    shown_.push_back(entries_.size() - 1);
+    endInsertRows();
+  }
+  int AllCount() const { return static_cast<int>(entries_.size()); }
+  const Entry& At(int row) const { return entries_[shown_[static_cast<size_t>(row)]]; }
+  const Keys& KeysAt(int row) const { return keys_[shown_[static_cast<size_t>(row)]]; }
   int RowOf(int64_t id) const {
-    for (size_t i = 0; i < entries_.size(); ++i)
-      if (entries_[i].id == id) return static_cast<int>(i);
+    for (size_t i = 0; i < shown_.size(); ++i)
+      if (entries_[shown_[i]].id == id) return static_cast<int>(i);
     return -1;
   }
 
   int rowCount(const QModelIndex& parent = {}) const override {
-    return parent.isValid() ? 0 : static_cast<int>(entries_.size());
+    return parent.isValid() ? 0 : static_cast<int>(shown_.size());
   }
   int columnCount(const QModelIndex& parent = {}) const override {
     return parent.isValid() ? 0 : kCount;
@@ -179,12 +208,13 @@ class LogbookTableModel : public QAbstractTableModel {
     if (role != Qt::EditRole || !index.isValid()) return false;
     const int c = index.column();
     if (c != Model && c != Note) return false;
-    Entry& e = entries_[static_cast<size_t>(index.row())];
+    const size_t i = shown_[static_cast<size_t>(index.row())];
+    Entry& e = entries_[i];
     const std::string text = value.toString().trimmed().toStdString();
     if (text == (c == Model ? e.model : e.note)) return true;
     if (!save || !save(e.id, c, text)) return false;
     (c == Model ? e.model : e.note) = text;
-    search_[static_cast<size_t>(index.row())] = e.SearchText();
+    keys_[i] = KeysOf(e);
     emit dataChanged(index, index);
     return true;
   }
@@ -203,34 +233,61 @@ class LogbookTableModel : public QAbstractTableModel {
     return n;
   }
 
+  static Keys KeysOf(const Entry& e) {
+    return {e.SearchText(), logbook::FoldCase(e.model), logbook::FoldCase(e.note)};
+  }
+
+  bool Matches(size_t i) const {
+    return needle_.empty() || keys_[i].search.find(needle_) != std::string::npos;
+  }
+  void Select() {
+    shown_.clear();
+    shown_.reserve(entries_.size());
+    for (size_t i = 0; i < entries_.size(); ++i)
+      if (Matches(i)) shown_.push_back(i);
+  }
+
   std::vector<Entry> entries_;
-  std::vector<std::string> search_;
+  std::vector<Keys> keys_;
+  std::vector<size_t> shown_;  // the rows: indexes into entries_
+  std::string needle_;
 };
 
 namespace {
 
-// The search field's filter over the table, and the sort by each column's key.
-class SearchProxy : public QSortFilterProxyModel {
+// The sort by each column's key.
+class SortProxy : public QSortFilterProxyModel {
  public:
-  SearchProxy(LogbookTableModel* model, QObject* parent)
+  SortProxy(LogbookTableModel* model, QObject* parent)
       : QSortFilterProxyModel(parent), model_(model) {
     setSourceModel(model);
     setSortRole(Qt::UserRole);
     setDynamicSortFilter(true);
   }
-  void SetSearch(const QString& text) {
-    needle_ = logbook::FoldCase(text.trimmed().toStdString());
-    invalidateRowsFilter();
-  }
 
  protected:
-  bool filterAcceptsRow(int row, const QModelIndex&) const override {
-    return needle_.empty() || model_->SearchTextAt(row).find(needle_) != std::string::npos;
+  // The same order as the cells' sort keys (Qt::UserRole), compared without going
+  // through QVariant: a logbook of thousands of flights sorts at once.
+  bool lessThan(const QModelIndex& left, const QModelIndex& right) const override {
+    const Entry& a = model_->At(left.row());
+    const Entry& b = model_->At(right.row());
+    using M = LogbookTableModel;
+    switch (left.column()) {
+      case M::Serial: return a.serialNumber < b.serialNumber;
+      case M::FlightNo: return a.flightNumber < b.flightNumber;
+      case M::Duration: return a.summary.durationS < b.summary.durationS;
+      case M::Records: return a.summary.records < b.summary.records;
+      case M::Highest: return a.summary.HighestRaw() < b.summary.HighestRaw();
+      case M::Model: return model_->KeysAt(left.row()).model < model_->KeysAt(right.row()).model;
+      case M::Note: return model_->KeysAt(left.row()).note < model_->KeysAt(right.row()).note;
+      case M::Date:
+        return a.downloadedUtc != b.downloadedUtc ? a.downloadedUtc < b.downloadedUtc : a.id < b.id;
+      default: return QSortFilterProxyModel::lessThan(left, right);
+    }
   }
 
  private:
   LogbookTableModel* model_;
-  std::string needle_;
 };
 
 }  // namespace
@@ -253,7 +310,7 @@ LogbookPage::LogbookPage(AnalysisPage* analysis, QTabWidget* tabs, QWidget* pare
   model_->save = [this](int64_t id, int column, const std::string& text) {
     return SaveEdit(id, column, text);
   };
-  proxy_ = new SearchProxy(model_, this);
+  proxy_ = new SortProxy(model_, this);
   Table = new QTableView(this);
   Table->setObjectName(QStringLiteral("LogbookTable"));
   Table->setModel(proxy_);
@@ -369,7 +426,11 @@ LogbookPage::LogbookPage(AnalysisPage* analysis, QTabWidget* tabs, QWidget* pare
   }
 
   connect(SearchEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
-    static_cast<SearchProxy*>(proxy_)->SetSearch(text);
+    const std::optional<int64_t> current = CurrentId();
+    model_->SetSearch(logbook::FoldCase(text.trimmed().toStdString()));
+    if (current) SelectId(*current);
+    if (!Table->currentIndex().isValid() && proxy_->rowCount() > 0)
+      Table->setCurrentIndex(proxy_->index(0, 0));
     UpdateState();
   });
   connect(Table, &QAbstractItemView::activated, this, [this] { OpenCurrent(); });
@@ -388,9 +449,32 @@ LogbookPage::LogbookPage(AnalysisPage* analysis, QTabWidget* tabs, QWidget* pare
     SearchEdit->selectAll();
   });
   UpdateState();
+  // Opened a moment after the window came up, away from the start-up.
+  QTimer::singleShot(kOpenDelayMs, this, [this] { StartOpening(); });
 }
 
-LogbookPage::~LogbookPage() = default;
+LogbookPage::~LogbookPage() {
+  if (opening_.valid()) opening_.wait();  // the thread ends before the page
+}
+
+LogbookPage::Opened LogbookPage::OpenAndList(const std::string& path) {
+  Opened o;
+  try {
+    o.book = logbook::Logbook::Open(path);
+    o.entries = o.book->List();
+  } catch (const std::exception& e) {
+    o.book.reset();
+    o.error = e.what();
+  }
+  return o;
+}
+
+void LogbookPage::StartOpening() {
+  if (tried_ || opening_.valid()) return;
+  // The path is read here, on the window's thread; the thread has only its own objects.
+  opening_ =
+      std::async(std::launch::async, &LogbookPage::OpenAndList, logbook::Logbook::DefaultPath());
+}
 
 logbook::Logbook* LogbookPage::Book() {
   if (book_ || tried_) return book_.get();
@@ -398,16 +482,18 @@ logbook::Logbook* LogbookPage::Book() {
   const std::string path = logbook::Logbook::DefaultPath();
   LocationLabel->setText(QStringLiteral("Ort: %1").arg(Utf8(path)));
   LocationLabel->setToolTip(Utf8(path));
-  try {
-    book_ = logbook::Logbook::Open(path);
-  } catch (const std::exception& e) {
-    openError_ = e.what();
+  Opened o = opening_.valid() ? opening_.get() : OpenAndList(path);
+  if (!o.book) {
+    openError_ = o.error;
     Say(Utf8(openError_), true);
     UpdateState();
     return nullptr;
   }
+  book_ = std::move(o.book);
   if (!book_->Notice().empty()) Say(Utf8(book_->Notice()), true);
-  Reload();
+  model_->Reset(std::move(o.entries));
+  if (proxy_->rowCount() > 0) Table->setCurrentIndex(proxy_->index(0, 0));
+  UpdateState();
   return book_.get();
 }
 
@@ -466,12 +552,12 @@ void LogbookPage::UpdateState() {
     total += model_->At(proxy_->mapToSource(proxy_->index(r, 0)).row()).summary.durationS;
   if (!book_) {
     CountLabel->setText(tried_ ? QStringLiteral("Kein Flugbuch in diesem Lauf.") : QString());
-  } else if (shown == model_->rowCount()) {
+  } else if (shown == model_->AllCount()) {
     CountLabel->setText(QStringLiteral("%1, zusammen %2").arg(FlightsText(shown), Hms(total)));
   } else {
     CountLabel->setText(QStringLiteral("%1 von %2 gezeigt, zusammen %3")
                             .arg(FlightsText(shown))
-                            .arg(model_->rowCount())
+                            .arg(model_->AllCount())
                             .arg(Hms(total)));
   }
   const std::optional<int64_t> id = CurrentId();
@@ -538,9 +624,11 @@ LogbookPage::KeepResult LogbookPage::KeepDownload(const RawDump& dump,
     Say(Utf8(r.error), true);
     return r;
   }
-  Reload();
-  SelectId(r.id);
+  // Only the new row is read; the rest of the table stays as it is.
   const std::optional<Entry> e = book->Get(r.id);
+  if (e && !r.duplicate && model_->RowOf(r.id) < 0) model_->Add(*e);
+  SelectId(r.id);
+  UpdateState();
   const QString what = e ? Describe(*e) : QStringLiteral("Flug");
   Say(r.duplicate ? QStringLiteral("Der Download ist bereits im Flugbuch (%1).").arg(what)
                   : QStringLiteral("Der Download wurde ins Flugbuch aufgenommen (%1).").arg(what));

@@ -2,11 +2,13 @@
 // a search field, the count and total time of the rows shown, the totals per model and
 // per year ("Übersicht…"), model and note edited in place, the flight opened in
 // "Auswertung" with Enter or a double-click, and the ways in and out (CSV, GPX, KML,
-// "Importieren…", "Löschen", "Sichern…"). The logbook is opened when the page is first
-// shown or a download is kept, never at start-up.
+// "Importieren…", "Löschen", "Sichern…"). The logbook is never opened during start-up:
+// a moment after the window came up it is opened and checked on a thread of its own, so
+// that the tab shows at once when clicked; a use before then opens it on the spot.
 #pragma once
 
 #include <QWidget>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -90,6 +92,15 @@ class LogbookPage : public QWidget {
   void ShowError(const QString& text);
   bool SaveEdit(int64_t id, int column, const std::string& text);
   void Import(const std::vector<std::string>& paths);
+  // Opens the logbook and lists it on a thread of its own.
+  void StartOpening();
+
+  struct Opened {
+    std::unique_ptr<logbook::Logbook> book;
+    std::vector<logbook::Entry> entries;
+    std::string error;
+  };
+  static Opened OpenAndList(const std::string& path);
 
   AnalysisPage* analysis_;
   QTabWidget* tabs_;
@@ -97,5 +108,6 @@ class LogbookPage : public QWidget {
   QSortFilterProxyModel* proxy_;
   std::unique_ptr<logbook::Logbook> book_;
   bool tried_ = false;
+  std::future<Opened> opening_;
   std::string openError_;
 };
