@@ -678,6 +678,7 @@ void LogbookPage::OverviewButtonClick() {
     table->setHorizontalHeaderLabels(
         {keyTitle, QStringLiteral("Flüge"), QStringLiteral("Flugzeit")});
     table->verticalHeader()->setVisible(false);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setTabKeyNavigation(false);

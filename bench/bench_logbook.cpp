@@ -80,12 +80,14 @@ int RunLogbook(const Args& args) {
       add.push_back(MsSince(t0, Clock::now()));
     }
     book.reset();
-    std::printf("   keeping a download of 65536 full records (%.2f MB dump), durable commit"
-                " included: median %.1f ms (min %.1f, max %.1f; %d runs)\n",
-                dumpBytes / double(reps) / 1e6, Median(add), *std::min_element(add.begin(), add.end()),
-                *std::max_element(add.begin(), add.end()), reps);
+    std::printf(
+        "   keeping a download of 65536 full records (%.2f MB dump), durable commit"
+        " included: median %.1f ms (min %.1f, max %.1f; %d runs)\n",
+        dumpBytes / double(reps) / 1e6, Median(add), *std::min_element(add.begin(), add.end()),
+        *std::max_element(add.begin(), add.end()), reps);
     std::printf("   database after %d of them: %.2f MB for %.2f MB of dumps (+%.1f %%)\n", reps,
-                FileSize(path) / 1e6, dumpBytes / 1e6, 100.0 * (FileSize(path) - dumpBytes) / dumpBytes);
+                FileSize(path) / 1e6, dumpBytes / 1e6,
+                100.0 * (FileSize(path) - dumpBytes) / dumpBytes);
   }
 
   // ---- a logbook of many flights ----
@@ -116,8 +118,9 @@ int RunLogbook(const Args& args) {
     std::filesystem::copy_file(build / "flugbuch.sqlite", bookPath);
     std::printf("   logbook of %d flights of 240 full records built in %.1f s (%s)\n", flights,
                 built / 1000, build.Path().c_str());
-    std::printf("   database: %.2f MB for %.2f MB of raw dumps (+%.1f %%)\n", FileSize(bookPath) / 1e6,
-                dumpBytes / 1e6, 100.0 * (FileSize(bookPath) - dumpBytes) / dumpBytes);
+    std::printf("   database: %.2f MB for %.2f MB of raw dumps (+%.1f %%)\n",
+                FileSize(bookPath) / 1e6, dumpBytes / 1e6,
+                100.0 * (FileSize(bookPath) - dumpBytes) / dumpBytes);
   }
 
   session.WriteIni("/tmp/morvala-bench-no-logger");
@@ -135,7 +138,8 @@ int RunLogbook(const Args& args) {
     Settle();
     (atOnce ? shownAtOnce : shown).push_back(MsSince(t0, Clock::now()));
     if (page->ShownIds().size() != static_cast<size_t>(flights)) {
-      std::fprintf(stderr, "the table shows %zu flights, not %d\n", page->ShownIds().size(), flights);
+      std::fprintf(stderr, "the table shows %zu flights, not %d\n", page->ShownIds().size(),
+                   flights);
       return 1;
     }
     // Typing "ka 8" and taking it back, one keystroke at a time.
@@ -165,15 +169,16 @@ int RunLogbook(const Args& args) {
     }
     session.form.reset();
   }
-  std::printf("   tab \"Flugbuch\" with %d flights, from the click to the painted table: median %.1f ms"
-              " (max %.1f) a second after the start; clicked right at the start, with the"
-              " logbook opened and checked on the spot: median %.1f ms\n",
-              flights, Median(shown), *std::max_element(shown.begin(), shown.end()),
-              Median(shownAtOnce));
-  std::printf("   a keystroke in the search field, table filtered and painted: median %.1f ms (max %.1f)\n",
-              Median(keystroke), *std::max_element(keystroke.begin(), keystroke.end()));
-  std::printf("   Enter on a flight, open in \"Auswertung\": median %.1f ms (max %.1f)\n", Median(opened),
-              *std::max_element(opened.begin(), opened.end()));
+  std::printf(
+      "   tab \"Flugbuch\" with %d flights, from the click to the painted table: median %.1f ms"
+      " (max %.1f) a second after the start; clicked right at the start, with the"
+      " logbook opened and checked on the spot: median %.1f ms\n",
+      flights, Median(shown), *std::max_element(shown.begin(), shown.end()), Median(shownAtOnce));
+  std::printf(
+      "   a keystroke in the search field, table filtered and painted: median %.1f ms (max %.1f)\n",
+      Median(keystroke), *std::max_element(keystroke.begin(), keystroke.end()));
+  std::printf("   Enter on a flight, open in \"Auswertung\": median %.1f ms (max %.1f)\n",
+              Median(opened), *std::max_element(opened.begin(), opened.end()));
 
   // ---- keeping through the page, as the window will after a download ----
   {
@@ -193,9 +198,10 @@ int RunLogbook(const Args& args) {
         return 1;
       }
     }
-    std::printf("   KeepDownload of 65536 full records into the logbook of %d flights (commit and the"
-                " table refreshed): median %.1f ms (the first opens the logbook: %.1f ms)\n",
-                flights, Median(std::vector<double>(keep.begin() + 1, keep.end())), keep[0]);
+    std::printf(
+        "   KeepDownload of 65536 full records into the logbook of %d flights (commit and the"
+        " table refreshed): median %.1f ms (the first opens the logbook: %.1f ms)\n",
+        flights, Median(std::vector<double>(keep.begin() + 1, keep.end())), keep[0]);
     session.form.reset();
   }
 
@@ -217,9 +223,10 @@ int RunLogbook(const Args& args) {
     const double ms = MsSince(t0, Clock::now());
     int taken = 0;
     for (const auto& o : out) taken += o.taken;
-    std::printf("   importing 100 CSV files of 2400 records (%.1f MB) into an empty logbook: %.2f s,"
-                " %d taken\n",
-                csvBytes / 1e6, ms / 1000, taken);
+    std::printf(
+        "   importing 100 CSV files of 2400 records (%.1f MB) into an empty logbook: %.2f s,"
+        " %d taken\n",
+        csvBytes / 1e6, ms / 1000, taken);
     const auto t1 = Clock::now();
     const std::vector<logbook::ImportOutcome> again = book->ImportFiles({files.Path()});
     int duplicates = 0;

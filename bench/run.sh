@@ -8,6 +8,9 @@
 #   4. peak memory of a full download and of the idle window;
 #   5. how many sample downloads are exact while a CPU-bound process runs on every core.
 #   6. the flight analysis: opening a saved CSV of 65536 records and redrawing its lanes.
+#   7. the logbook: keeping a download of 65536 full records with its durable commit, the
+#      tab "Flugbuch" with 10 000 flights (table, filter keystroke, opening a flight),
+#      importing 100 CSV files of 2400 records, and the database's size over the dumps.
 # Figures only: nothing here passes or fails on a time. The machine may be shared, so
 # compare the figures of one run with each other (ratios), not with another run's.
 #
@@ -71,6 +74,8 @@ else
   platform="offscreen (Xvfb missing or not startable: the window figures are without an X server)"
 fi
 export XDG_RUNTIME_DIR=$tmp/runtime
+# Every logbook of the benchmarks is their own, never the user's.
+export XDG_DATA_HOME=$tmp/data
 mkdir -p "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
@@ -269,3 +274,9 @@ echo
 # ---- 6. flight analysis ----
 echo "6. Flight analysis (targets: open under 0.5 s, a redraw under 16 ms)"
 "$bench" analysis --records 65536 --width 1280 --height 800 2>&1 | quiet
+echo
+
+# ---- 7. logbook ----
+echo "7. Logbook (targets: keeping under 100 ms, the table under 100 ms, a keystroke under 20 ms,"
+echo "   opening a flight under 100 ms, 100 imports under 3 s, the database at most 10 % over the dumps)"
+"$bench" logbook --flights 10000 2>&1 | quiet
