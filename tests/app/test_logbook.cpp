@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
+#include <QTabBar>
 #include <QTableWidget>
 #include <sys/stat.h>
 
@@ -80,6 +81,13 @@ TEST_F(LogbookPageTest, OpensLazilyShowsNewestFirstReadableAndFiltersByTheSearch
   EXPECT_EQ(Text(Page()->CountLabel), "3 Flüge, zusammen 0:17:00");
   EXPECT_EQ(Text(Page()->LocationLabel), "Ort: " + BookPath());
   EXPECT_EQ(Page()->CurrentId(), ids[1]);  // the newest is the current row
+
+  // From the tabs the Tab key reaches the search field, then the table.
+  form->PageControl1->tabBar()->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), Page()->SearchEdit);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), Page()->Table);
 
   // Every control has a name; the table's cells and titles read through QAccessible.
   for (QWidget* w : Page()->findChildren<QWidget*>()) {
