@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSortFilterProxyModel>
@@ -827,14 +828,29 @@ void LogbookPage::Import(const std::vector<std::string>& paths) {
       text += QStringLiteral("\n%1 bereits im Flugbuch.")
                   .arg(duplicates == 1 ? QStringLiteral("1 Datei war")
                                        : QStringLiteral("%1 Dateien waren").arg(duplicates));
-    if (!refused.isEmpty())
-      text +=
-          QStringLiteral("\n%1 abgelehnt:\n").arg(refused.size()) + refused.join(QLatin1Char('\n'));
   }
-  Say(text.section(QLatin1Char('\n'), 0, 1).replace(QLatin1Char('\n'), QLatin1Char(' ')),
+  Say(text.section(QLatin1Char('\n'), 0, 1).replace(QLatin1Char('\n'), QLatin1Char(' ')) +
+          (refused.isEmpty() ? QString() : QStringLiteral(" %1 abgelehnt.").arg(refused.size())),
       !refused.isEmpty());
-  QtUserIO::ShowBox(window(), refused.isEmpty() ? BoxKind::Information : BoxKind::Warning,
-                    text.toStdString());
+  // The reasons in the box; a long list in full behind "Details einblenden…".
+  constexpr int kShown = 8;
+  if (!refused.isEmpty()) {
+    text += QStringLiteral("\n%1 abgelehnt:\n").arg(refused.size()) +
+            refused.mid(0, kShown).join(QLatin1Char('\n'));
+    if (refused.size() > kShown)
+      text += QStringLiteral("\n… und %1 weitere (siehe Details)").arg(refused.size() - kShown);
+  }
+  QMessageBox box(
+      refused.isEmpty() ? QMessageBox::Information : QMessageBox::Warning,
+      QString::fromUtf8(BoxTitle(refused.isEmpty() ? BoxKind::Information : BoxKind::Warning)),
+      text, QMessageBox::NoButton, window());
+  box.setObjectName(QStringLiteral("ImportReport"));
+  box.setTextFormat(Qt::PlainText);
+  if (refused.size() > kShown) box.setDetailedText(refused.join(QLatin1Char('\n')));
+  QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  box.setDefaultButton(ok);
+  box.setEscapeButton(ok);
+  box.exec();
 }
 
 void LogbookPage::DeleteButtonClick() {

@@ -302,6 +302,23 @@ TEST_F(LogbookPageTest, KeepingADownloadAddsItOnceAndReportsWhatCannotBeKept) {
                 "“ ist in diesem Lauf nicht verfügbar: an seiner Stelle steht ein Ordner.");
   EXPECT_EQ(form->TabSheet4->MessageLabel->text().toStdString(), r.error);
   EXPECT_FALSE(form->TabSheet4->ImportButton->isEnabled());
+  form.reset();
+
+  // A damaged logbook: set aside, and the user told where it went when the tab shows.
+  ::rmdir((other / "morvala/flugbuch.sqlite").c_str());
+  WriteFile(other / "morvala/flugbuch.sqlite", std::string(5000, 'x'));
+  QString told;
+  modal::DialogAnswerer<QMessageBox> answer([&](QMessageBox& box) {
+    told = box.text();
+    box.accept();
+  });
+  CreateWindow();
+  form->PageControl1->setCurrentIndex(3);
+  EXPECT_TRUE(told.startsWith("Das Flugbuch war beschädigt. Es wurde nach „" +
+                              QString::fromStdString(other / "morvala/flugbuch.sqlite.defekt-")))
+      << told.toStdString();
+  r = form->TabSheet4->KeepDownload(dump, Logger(), *fd);
+  EXPECT_TRUE(r.kept && !r.duplicate);
 }
 
 }  // namespace

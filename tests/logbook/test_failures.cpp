@@ -73,7 +73,7 @@ class LogbookFailure : public ::testing::Test {
 };
 
 TEST_F(LogbookFailure, TwoProcessesAddingAtOnceBothArrive) {
-  Logbook::Open(Path());  // both find the schema made
+  // Both start on a logbook that does not exist yet: one makes it, the other waits.
   auto adder = [&](uint32_t firstSeed) {
     return Child([this, firstSeed] {
       auto lb = Logbook::Open(Path());
