@@ -192,6 +192,12 @@ TEST_F(LogbookPageTest, ExportImportDeleteAndOverviewThroughTheirDialogs) {
   EXPECT_TRUE(ReadFile(dir / "flug.csv") == CsvText(*fd));
   EXPECT_EQ(Text(Page()->MessageLabel), "CSV-Datei gespeichert: " + (dir / "flug.csv"));
 
+  {  // "Sichern…": a copy that opens as a logbook of its own.
+    modal::DialogAnswerer<QFileDialog> save([&](QFileDialog& d) { Type(d, dir / "kopie"); });
+    QTest::mouseClick(Page()->BackupButton, Qt::LeftButton);
+    EXPECT_EQ(logbook::Logbook::Open(dir / "kopie.sqlite")->List().size(), 3u);
+  }
+
   {  // Import of two files, one the CSV reader refuses: a German report.
     auto other = std::make_unique<FlightData>();
     ASSERT_TRUE(DecodeRawDump(DumpOf(Flight(50, 9)), *other));

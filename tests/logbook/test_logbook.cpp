@@ -253,12 +253,24 @@ TEST_F(LogbookTest, BackupIsAConsistentLogbookOfItsOwn) {
   EXPECT_THROW(lb->Backup(dir / "fehlt/sicherung.sqlite"), LogbookError);
 }
 
-TEST_F(LogbookTest, RawDumpFileRoundTripsThroughTheLogbook) {
+TEST_F(LogbookTest, DumpFileAndTrackFilesByTheirExtension) {
   auto lb = Open();
   const RawDump dump = DumpOf(Flight(50), 256);
   const int64_t id = lb->AddDownload(dump, Logger(), At()).id;
   WriteRawDumpFile(dir / "flug.dump", lb->Dump(id));
   EXPECT_EQ(ReadRawDumpFile(dir / "flug.dump"), dump);
+
+  // The whole flight's track, one point per record with a fix.
+  lb->Export(id, dir / "flug.GPX");
+  lb->Export(id, dir / "flug.kml");
+  const std::string gpx = ReadFile(dir / "flug.GPX");
+  size_t points = 0;
+  for (size_t at = gpx.find("<trkpt"); at != std::string::npos; at = gpx.find("<trkpt", at + 1))
+    ++points;
+  EXPECT_EQ(points, 50u);
+  EXPECT_NE(ReadFile(dir / "flug.kml").find("<LineString>"), std::string::npos);
+  EXPECT_THROW(lb->Export(id, dir / "flug.txt"), LogbookError);
+  EXPECT_THROW(lb->Export(id + 1, dir / "fehlt.csv"), LogbookError);
 }
 
 }  // namespace
