@@ -128,8 +128,9 @@ std::string AnalysisPage::SummaryText(const Flight* f) {
            "bereit; „Flug öffnen…“ liest einen gespeicherten Flug aus seiner CSV-Datei.";
   std::string s;
   s += "Herkunft: " +
-       (f->source == FlightSource::Download ? std::string("letzter Download")
-                                            : "Datei „" + f->fileName + "“") +
+       (f->source == FlightSource::Download  ? std::string("letzter Download")
+        : f->source == FlightSource::Logbook ? "Flugbuch, " + f->fileName
+                                             : "Datei „" + f->fileName + "“") +
        "\n";
   s += "Datensätze: " + std::to_string(f->Count()) + "\n";
   s += "Dauer: " + FormatHms(f->Count() * f->SampleInterval()) + "\n";

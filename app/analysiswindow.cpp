@@ -33,8 +33,9 @@ namespace {
 int Decimals(Column c) { return c == kLatitude || c == kLongitude ? 6 : 0; }
 
 QString SourceText(const Flight& f) {
-  const QString what = f.source == FlightSource::Download
-                           ? QStringLiteral("letzter Download")
+  const QString what = f.source == FlightSource::Download ? QStringLiteral("letzter Download")
+                       : f.source == FlightSource::Logbook
+                           ? QStringLiteral("Flugbuch, %1").arg(QString::fromStdString(f.fileName))
                            : QStringLiteral("Datei „%1“").arg(QString::fromStdString(f.fileName));
   return QStringLiteral("%1, %2 Datensätze").arg(what).arg(f.Count());
 }

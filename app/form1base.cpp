@@ -160,6 +160,8 @@ TForm1Base::TForm1Base(QWidget* parent) : QWidget(parent) {
   PageControl1->addTab(TabSheet2, QStringLiteral("Firmwareupdate"));
   TabSheet3 = new AnalysisPage;
   PageControl1->addTab(TabSheet3, QStringLiteral("Auswertung"));
+  TabSheet4 = new LogbookPage(TabSheet3, PageControl1);
+  PageControl1->addTab(TabSheet4, QStringLiteral("Flugbuch"));
   PageControl1->setCurrentIndex(0);
   PageControl1->setUsesScrollButtons(false);
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/analysispage.h"
+#include "app/logbookpage.h"
 #include "app/widgets.h"
 
 class TForm1Base : public QWidget {
@@ -62,6 +63,7 @@ class TForm1Base : public QWidget {
   QWidget* TabSheet1;
   QWidget* TabSheet2;
   AnalysisPage* TabSheet3;  // "Auswertung"
+  LogbookPage* TabSheet4;   // "Flugbuch"
 
   // TabSheet1
   QPushButton* Startbutton;

@@ -63,6 +63,8 @@ int RunDownload(const Args& args);
 int RunComponents(const Args& args);
 int RunFirmware(const Args& args);
 int RunAnalysis(const Args& args);
+// The logbook: keeping, the tab with many flights, importing, the database's size.
+int RunLogbook(const Args& args);
 int WriteFlightFile(const Args& args);
 
 }  // namespace bench

@@ -6,6 +6,7 @@
 //   morvala_bench components
 //   morvala_bench firmware   --lines N
 //   morvala_bench analysis   [--records N] [--width W] [--height H] [--reps R]
+//   morvala_bench logbook    [--flights N] [--reps R]
 //   morvala_bench write-flight --records N --flags1 X --flags2 Y --out FILE
 #include <QStyleFactory>
 #include <cmath>
@@ -100,9 +101,9 @@ double Median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(
-        stderr,
-        "usage: morvala_bench download|components|firmware|analysis|write-flight [options]\n");
+    std::fprintf(stderr,
+                 "usage: morvala_bench download|components|firmware|analysis|logbook|write-flight "
+                 "[options]\n");
     return 2;
   }
   const std::string command = argv[1];
@@ -120,6 +121,7 @@ int main(int argc, char** argv) {
   if (command == "components") return bench::RunComponents(args);
   if (command == "firmware") return bench::RunFirmware(args);
   if (command == "analysis") return bench::RunAnalysis(args);
+  if (command == "logbook") return bench::RunLogbook(args);
   std::fprintf(stderr, "unknown command %s\n", command.c_str());
   return 2;
 }

@@ -8,7 +8,10 @@
 #   4. peak memory of a full download and of the idle window;
 #   5. how many sample downloads are exact while a CPU-bound process runs on every core.
 #   6. the flight analysis: opening a saved CSV of 65536 records and redrawing its lanes;
-#   7. morvala-cli beside the window: download rate, and its start to the opened port.
+#   7. morvala-cli beside the window: download rate, and its start to the opened port;
+#   8. the logbook: keeping a download of 65536 full records with its durable commit, the
+#      tab "Flugbuch" with 10 000 flights (table, filter keystroke, opening a flight),
+#      importing 100 CSV files of 2400 records, and the database's size over the dumps.
 # Figures only: nothing here passes or fails on a time. The machine may be shared, so
 # compare the figures of one run with each other (ratios), not with another run's.
 #
@@ -72,6 +75,8 @@ else
   platform="offscreen (Xvfb missing or not startable: the window figures are without an X server)"
 fi
 export XDG_RUNTIME_DIR=$tmp/runtime
+# Every logbook of the benchmarks is their own, never the user's.
+export XDG_DATA_HOME=$tmp/data
 mkdir -p "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
@@ -316,3 +321,9 @@ for _ in $(seq 100); do [ -e "$tmp/tty_start" ] && break; sleep 0.05; done
 d=$(python3 "$here/cli_start.py" "$build/morvala-cli" "$tmp/tty_start" 21 | grep '^DATA')
 kill "$simPid" 2>/dev/null; wait "$simPid" 2>/dev/null
 echo "   morvala-cli start to the opened port (\"verbunden\"), 21 runs: median $(field "$d" median) ms (goal < 50 ms; runs $(field "$d" runs))"
+echo
+
+# ---- 8. logbook ----
+echo "8. Logbook (targets: keeping under 100 ms, the table under 100 ms, a keystroke under 20 ms,"
+echo "   opening a flight under 100 ms, 100 imports under 3 s, the database at most 10 % over the dumps)"
+"$bench" logbook --flights 10000 2>&1 | quiet

@@ -43,11 +43,12 @@ struct LaneInfo {
 // Every lane in drawing order: "16-Bit-ADC" … "Temp. ext.", "Breite", "Länge", "GPS 3".
 const std::array<LaneInfo, kColumnCount>& AllLanes();
 
-enum class FlightSource { None, Download, File };
+// Logbook: a flight kept in the logbook; its fileName then describes which one.
+enum class FlightSource { None, Download, File, Logbook };
 
 struct Flight {
   FlightSource source = FlightSource::None;
-  std::string fileName;  // for a flight read from a file
+  std::string fileName;  // for a flight read from a file, or the logbook's description
 
   // The header values as the CSV's lines 1 and 2 hold them.
   int recordFlags1 = 0;

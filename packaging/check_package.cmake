@@ -59,7 +59,7 @@ foreach(path ${EXPECTED})
     list(APPEND missing "${path}")
   endif()
 endforeach()
-foreach(dep libqt6widgets6 libqt6printsupport6 libqt6gui6 libqt6core6 libc6 libstdc++6
+foreach(dep libqt6widgets6 libqt6printsupport6 libqt6gui6 libqt6core6 libc6 libstdc++6 libsqlite3-0
             qt6-translations-l10n)
   string(FIND "${fields}" "${dep}" at)
   if(at LESS 0)

@@ -19,6 +19,8 @@ printf '[ComPort1]\r\nPort=%s\r\nBaudRate=38400\r\nStopBits=2\r\nDataBits=8\r\nP
 echo "Simulated logger on $(cat "$demo/loggersim.out" | head -1) (link $demo/logger-tty)"
 echo "Sample firmware for the \"Firmwareupdate\" tab: $PWD/data/sample_firmware.hex"
 export XDG_CONFIG_HOME="$demo/config"
+# The demo keeps its flights in a logbook of its own, never in the user's.
+export XDG_DATA_HOME="$demo/data"
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: running under Xvfb (nothing will be visible)."
   xvfb-run -a build/morvala

@@ -3,7 +3,7 @@
 # Only missing packages are installed, non-interactively.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
-          libgtest-dev libgmock-dev
+          libgtest-dev libgmock-dev libsqlite3-dev
           xvfb xauth xdotool imagemagick fonts-dejavu-core procps python3 time gpsbabel)
 # Fuzzing (clang and its libFuzzer), the checks of the Debian package and its metadata.
 packages+=(clang libclang-rt-14-dev lintian dpkg-dev file appstream)

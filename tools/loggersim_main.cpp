@@ -1,5 +1,7 @@
 // build/loggersim: the simulated logger as a program, for trying the window
-// by hand and for tests that run the program under test as a whole.
+// by hand and for tests that run the program under test as a whole. Only the dump file
+// of --replay is read with the program's own reader (formats/rawdumpfile.h); the wire
+// format stays the simulator's own coding.
 #include <signal.h>
 
 #include <chrono>
@@ -9,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/rawdumpfile.h"
 #include "tools/sim/loggersim.h"
 
 using namespace loggersim;
@@ -24,6 +27,8 @@ const char kHelp[] =
     "  --flight FILE           stored flight from a flight file (see data/README.md)\n"
     "  --sample                the built-in 20-minute sample flight (default)\n"
     "  --empty                 no stored flight\n"
+    "  --replay DUMPFILE       answer a download with exactly the bytes of a raw dump\n"
+    "                          (morvala-cli download --dump, log dump)\n"
     "  --data-length N|auto    DataLength announced in the download header\n"
     "  --truncate              stop the download after DataLength record bytes\n"
     "  --baud N                pace the output at the line rate of N baud (default 38400)\n"
@@ -88,6 +93,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> configSettings;
   std::string imageOut, sampleFlightOut, sampleHexOut, dataLength;
   bool truncate = false, crlf = false;
+  RawDump replay;
 
   std::vector<std::string> args(argv + 1, argv + argc);
   auto fail = [](const std::string& what) {
@@ -124,6 +130,14 @@ int main(int argc, char** argv) {
       flight = SampleFlight();
     } else if (a == "--empty") {
       emptyFlight = true;
+    } else if (a == "--replay") {
+      if (!value(s)) return fail("--replay needs a dump file");
+      try {
+        replay = ReadRawDumpFile(s);
+      } catch (const std::exception& e) {
+        return fail(s + ": " + e.what());
+      }
+      if (replay.bytes.empty()) return fail(s + ": the dump holds no bytes");
     } else if (a == "--data-length") {
       if (!value(dataLength)) return fail("--data-length needs N or auto");
     } else if (a == "--truncate") {
@@ -215,6 +229,10 @@ int main(int argc, char** argv) {
   }
   if (truncate) flight.truncateToDataLength = true;
   SimConfig config = ConfigForFlight(flight);
+  if (!replay.bytes.empty()) {
+    opt.replay = replay.bytes;
+    config = ConfigForReplay(replay.bytes, replay.eepromKByte);
+  }
   for (const std::string& c : configSettings) {
     std::string err;
     if (!ParseConfigSetting(c, config, &err)) return fail(err);

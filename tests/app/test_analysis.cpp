@@ -128,10 +128,11 @@ class AnalysisTest : public WindowTest {
 
 TEST_F(AnalysisTest, ThirdTabHasItsOwnShowHandlerAndLeavesTheOtherTwoAlone) {
   WindowWithoutLogger();
-  ASSERT_EQ(form->PageControl1->count(), 3);
+  ASSERT_EQ(form->PageControl1->count(), 4);
   EXPECT_EQ(form->PageControl1->tabText(0).toStdString(), "Logger auslesen und konfigurieren");
   EXPECT_EQ(form->PageControl1->tabText(1).toStdString(), "Firmwareupdate");
   EXPECT_EQ(form->PageControl1->tabText(2).toStdString(), "Auswertung");
+  EXPECT_EQ(form->PageControl1->tabText(3).toStdString(), "Flugbuch");
 
   form->StatusBar1->SetColor(StatusColorSuccess);
   form->PageControl1->setCurrentIndex(2);

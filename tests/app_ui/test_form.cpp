@@ -121,10 +121,11 @@ TEST_F(Form1BaseTest, WindowCaptionFontAndFixedClientArea) {
   EXPECT_EQ(form.minimumSize(), QSize(641, 428));
   EXPECT_EQ(form.maximumSize(), QSize(641, 428));
   EXPECT_DOUBLE_EQ(form.font().pointSizeF(), 8.0);
-  EXPECT_EQ(form.PageControl1->count(), 3);
+  EXPECT_EQ(form.PageControl1->count(), 4);
   EXPECT_EQ(form.PageControl1->tabText(0), QString("Logger auslesen und konfigurieren"));
   EXPECT_EQ(form.PageControl1->tabText(1), QString("Firmwareupdate"));
   EXPECT_EQ(form.PageControl1->tabText(2), QString("Auswertung"));
+  EXPECT_EQ(form.PageControl1->tabText(3), QString("Flugbuch"));
   EXPECT_EQ(form.PageControl1->currentWidget(), form.TabSheet1);
   EXPECT_FALSE(form.SaveButton->isEnabled());
   EXPECT_TRUE(form.ToolButton1->isEnabled());

@@ -3,10 +3,13 @@
 #include <cstdlib>
 
 #include "app/application.h"
+#include "tests/support/files.h"
 #include "tests/support/testmain.h"
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // A page that opens the logbook finds one of this run's own, never the user's.
+  setenv("XDG_DATA_HOME", ProgramTempDir().Path().c_str(), 1);
   MorvalaApplication app(argc, argv);
   return RunAllTests(argc, argv);
 }

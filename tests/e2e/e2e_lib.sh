@@ -91,7 +91,9 @@ e2e_main_window() { xdotool search --onlyvisible --name '^Morvala V3\.7 $' 2>/de
 # e2e_start_morvala BUILD CONFIG_HOME OUT: starts the program and waits for its window.
 e2e_start_morvala() {
   local build=$1 home=$2 out=$3
-  XDG_CONFIG_HOME="$home" QT_QPA_PLATFORM=xcb LC_ALL=C "$build/morvala" >"$out" 2>&1 &
+  # The logbook beside the settings folder, never the user's.
+  XDG_CONFIG_HOME="$home" XDG_DATA_HOME="$home/data" QT_QPA_PLATFORM=xcb LC_ALL=C \
+    "$build/morvala" >"$out" 2>&1 &
   E2E_MORVALA_PID=$!
   E2E_PIDS+=($E2E_MORVALA_PID)
   e2e_wait 60 "the main window" e2e_have_window || return 1

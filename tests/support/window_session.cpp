@@ -67,6 +67,8 @@ MorvalaApplication* App() { return static_cast<MorvalaApplication*>(QCoreApplica
 
 WindowSession::WindowSession() {
   qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.Path()));
+  // The logbook too lives in the session's own folder, never in the user's.
+  qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir / "data"));
   App()->SetUserIO(&io);
 }
 

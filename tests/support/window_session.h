@@ -57,7 +57,8 @@ class StatusWatcher : public QObject {
 
 class WindowSession {
  public:
-  // Points XDG_CONFIG_HOME at a folder of its own and makes io the application's UserIO.
+  // Points XDG_CONFIG_HOME at a folder of its own (XDG_DATA_HOME, the logbook's, at
+  // "data" in it) and makes io the application's UserIO.
   WindowSession();
   ~WindowSession();
   WindowSession(const WindowSession&) = delete;

@@ -6,10 +6,13 @@
 
 #include "app/application.h"
 #include "serial/ui/comsetupfrm.h"
+#include "tests/support/files.h"
 #include "tests/support/testmain.h"
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // A page that opens the logbook finds one of this run's own, never the user's.
+  setenv("XDG_DATA_HOME", ProgramTempDir().Path().c_str(), 1);
   std::signal(SIGXFSZ, SIG_IGN);  // a file size limit gives EFBIG, not the end of the run
   MorvalaApplication app(argc, argv);
   InstallMainThreadWake();

@@ -139,6 +139,17 @@ SimConfig ConfigForFlight(const SimFlight& f) {
   return c;
 }
 
+SimConfig ConfigForReplay(const std::vector<uint8_t>& dump, int eepromKByte) {
+  SimConfig c;
+  if (dump.size() > 4) {
+    c.recordFlags1 = dump[2];
+    c.recordFlags2 = dump[3];
+    c.sampleRateCode = dump[4];
+  }
+  c.eepromSize = uint8_t(Clamp(eepromKByte / 32.0, 1, 255));
+  return c;
+}
+
 SimFlight LoadFlight(const std::string& path) {
   std::ifstream in(path);
   if (!in) throw std::runtime_error("cannot open flight file " + path);

@@ -221,7 +221,13 @@ struct LoggerSim::Impl {
 
   void StartDownload() {
     const SimFaults& f = opt.faults;
-    std::vector<uint8_t> m = BuildDownload(flight, opt.downloadSyncCount, f.allHighBits);
+    std::vector<uint8_t> m;
+    if (opt.replay.empty()) {
+      m = BuildDownload(flight, opt.downloadSyncCount, f.allHighBits);
+    } else {
+      m.assign(size_t(opt.downloadSyncCount), 0x55);
+      m.insert(m.end(), opt.replay.begin(), opt.replay.end());
+    }
     long stop = f.downloadStopAfter;
     if (f.recordsStopAfter >= 0) {
       long atRecords = long(opt.downloadSyncCount) + 1 + 23 + f.recordsStopAfter;

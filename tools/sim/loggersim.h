@@ -94,6 +94,9 @@ struct SimFlight {
 
 SimFlight SampleFlight();                     // built-in 20-minute flight, 1200 records at 1 s
 SimConfig ConfigForFlight(const SimFlight&);  // default configuration that matches a flight
+// The configuration that announces a replayed dump: its channel flags and sample rate
+// (header positions 1 to 3 behind the start marker) and the EEPROM size that bounded it.
+SimConfig ConfigForReplay(const std::vector<uint8_t>& dump, int eepromKByte);
 
 // Text format (see data/README.md): "key = value" header lines, one line of 16
 // numbers per record, "#" comments. Throw std::runtime_error on bad input.
@@ -171,6 +174,10 @@ struct SimOptions {
   std::string linkPath;         // if set: symlink to the slave
   std::string logPath;          // if set: log of received bytes with times
   int lifetimeMs = 0;           // > 0: the simulator ends by itself
+  // Not empty: a download is answered with the 0x55 run and then exactly these bytes
+  // (a raw dump as a download consumed it, from the start marker on) instead of the
+  // stored flight.
+  std::vector<uint8_t> replay;
   SimFaults faults;
 };
 
