@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 #include "model/coords.h"
 
@@ -18,15 +19,19 @@ CursorStats StatsBetween(const Flight& f, Column c, int32_t a, int32_t b) {
   s.atB = f.LaneValue(c, b);
   s.difference = s.atB - s.atA;
   const int32_t from = std::min(a, b), to = std::max(a, b);
-  s.min = s.max = f.LaneValue(c, from);
   double sum = 0;
+  s.min = std::numeric_limits<double>::infinity();
+  s.max = -s.min;
   for (int32_t i = from; i <= to; ++i) {
     const double v = f.LaneValue(c, i);
+    if (std::isnan(v)) continue;
     s.min = std::min(s.min, v);
     s.max = std::max(s.max, v);
     sum += v;
+    ++s.counted;
   }
-  s.mean = sum / (to - from + 1);
+  if (s.counted == 0) s.min = s.max = std::numeric_limits<double>::quiet_NaN();
+  s.mean = s.counted ? sum / s.counted : std::numeric_limits<double>::quiet_NaN();
   return s;
 }
 
@@ -35,6 +40,7 @@ double SecondsBetween(int32_t a, int32_t b, double sampleInterval) {
 }
 
 std::string GermanNumber(double v, int decimals) {
+  if (std::isnan(v)) return "–";
   std::string s = FixedPoint(v, decimals);
   // No "-0" for a value that rounds to zero.
   if (s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);

@@ -10,6 +10,7 @@
 #include <QPdfWriter>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTableWidget>
@@ -21,6 +22,7 @@
 #include "app/flightchart.h"
 #include "app/trackview.h"
 #include "formats/atomicfile.h"
+#include "formats/filenames.h"
 #include "frontend/userio.h"
 
 using namespace analysis;
@@ -100,8 +102,16 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   sideLayout->addWidget(Track, 3);
   sideLayout->addWidget(laneCaption);
   sideLayout->addWidget(LaneList, 2);
+  // The lanes keep a readable height: when all of them do not fit, the diagram scrolls.
+  auto* chartArea = new QScrollArea(this);
+  chartArea->setObjectName(QStringLiteral("ChartArea"));
+  chartArea->setWidget(Chart);
+  chartArea->setWidgetResizable(true);
+  chartArea->setFrameShape(QFrame::NoFrame);
+  chartArea->setFocusPolicy(Qt::NoFocus);
+  chartArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   auto* upper = new QSplitter(Qt::Horizontal, this);
-  upper->addWidget(Chart);
+  upper->addWidget(chartArea);
   upper->addWidget(side);
   upper->setStretchFactor(0, 3);
   upper->setStretchFactor(1, 1);
@@ -150,8 +160,9 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   if (const QScreen* s = QGuiApplication::primaryScreen())
     want = want.boundedTo(s->availableGeometry().size() * 0.95);
   resize(want);
-  // Room for the table's rows below the lanes.
+  // Room for the table's rows below the lanes, and most of the width for the lanes.
   split->setSizes({want.height() * 62 / 100, want.height() * 38 / 100});
+  upper->setSizes({want.width() * 3 / 4, want.width() / 4});
 }
 
 void AnalysisWindow::ShowFlight(std::shared_ptr<const Flight> flight, bool newFlight) {
@@ -267,13 +278,12 @@ void AnalysisWindow::WriteDiagram(const std::string& path) const {
 
 void AnalysisWindow::SaveImageClick() {
   if (!io_) return;
-  const auto chosen =
-      io_->SaveFileName("PNG-Bild (*.png);;PDF-Dokument (*.pdf)", "flugauswertung.png");
+  const std::string folder = flight_ ? FolderOf(flight_->filePath) : std::string();
+  const auto chosen = io_->SaveFileName("PNG-Bild (*.png);;PDF-Dokument (*.pdf)",
+                                        InFolder(folder, "flugauswertung.png"));
   if (!chosen || chosen->empty()) return;
-  std::string path = *chosen;
-  const QString lower = QString::fromStdString(path).toLower();
-  if (!lower.endsWith(QStringLiteral(".png")) && !lower.endsWith(QStringLiteral(".pdf")))
-    path += ".png";
+  const std::string path = WithExtension(*chosen, {".png", ".pdf"});
+  if (PathExists(path) && !io_->Confirm(ReplaceQuestion(path))) return;
   WriteDiagram(path);
   io_->SetStatusColor(StatusColorSuccess);
   io_->SetStatusText(1, "Bild gespeichert: " + path);

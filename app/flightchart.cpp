@@ -6,29 +6,45 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "analysis/stats.h"
 #include "analysis/ticks.h"
+#include "analysis/valueaxis.h"
 
 using namespace analysis;
 
 namespace {
 
-constexpr int kLabelWidth = 112;  // lane names and value ranges left of the plot
+constexpr int kLabelWidth = 150;  // lane names, units and value scales left of the plot
 constexpr int kAxisHeight = 24;
 constexpr int kTop = 18;  // room for the cursor flags
-constexpr int kLaneGap = 6;
-constexpr int kCursorReach = 5;  // pixels within which a press grabs a cursor
-constexpr int kClickSlop = 3;    // pixels a press may move and still be a click
+constexpr int kLaneGap = 4;
+constexpr int kAltitudeWeight = 3;  // the altitude lane is this many times as high
+constexpr int kCursorReach = 5;     // pixels within which a press grabs a cursor
+constexpr int kClickSlop = 3;       // pixels a press may move and still be a click
 
 const QColor kCursorColor[2] = {QColor(0, 90, 210), QColor(205, 30, 30)};
 const QColor kRangeShade(255, 246, 196);
 const QColor kGrid(225, 225, 225);
 const QColor kTrace(20, 20, 20);
 
-int Decimals(Column c) { return c == kLatitude || c == kLongitude ? 6 : 0; }
+bool IsCoordinate(Column c) { return c == kLatitude || c == kLongitude; }
+// The smallest step a lane's values can take: a thousandth of a minute, or one count.
+double Resolution(Column c) { return IsCoordinate(c) ? 1.0 / 60000 : 1.0; }
+
+// The lane labels' font: smaller than the window's, so two lines fit a lane.
+QFont LabelFont(const QFont& base) {
+  QFont f = base;
+  f.setPointSizeF(std::max(base.pointSizeF() * 0.85, 7.0));
+  return f;
+}
 
 }  // namespace
+
+QString FlightChart::UnitOf(Column c) {
+  return IsCoordinate(c) ? QStringLiteral("°") : QStringLiteral("roh");
+}
 
 FlightChart::FlightChart(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::StrongFocus);
@@ -57,9 +73,6 @@ void FlightChart::SetFlight(std::shared_ptr<const Flight> flight) {
       std::vector<double>& v = values_[l.column];
       v.resize(static_cast<size_t>(n));
       for (int32_t i = 0; i < n; ++i) v[static_cast<size_t>(i)] = flight_->LaneValue(l.column, i);
-      const auto [mn, mx] = std::minmax_element(v.begin(), v.end());
-      lo_[l.column] = v.empty() ? 0 : *mn;
-      hi_[l.column] = v.empty() ? 1 : *mx;
       visible_[l.column] = true;
     }
     cursor_ = {flight_->rangeFirst, flight_->rangeLast};
@@ -68,13 +81,34 @@ void FlightChart::SetFlight(std::shared_ptr<const Flight> flight) {
   }
   active_ = A;
   drag_ = Drag::None;
+  UpdateMinimumHeight();
   ShowAll();
+  // A flight of the same length leaves the view as it was: repaint all the same.
+  update();
+  emit ViewChanged();
   emit CursorsChanged();
+}
+
+int FlightChart::LaneWeight(Column c) const {
+  return flight_ && c == flight_->AltitudeColumn() ? kAltitudeWeight : 1;
+}
+
+int FlightChart::MinimumLaneHeight() const {
+  return 2 * QFontMetrics(LabelFont(font())).height() + 4;
+}
+
+void FlightChart::UpdateMinimumHeight() {
+  int weights = 0;
+  const std::vector<Column> lanes = ShownLanes();
+  for (Column c : lanes) weights += LaneWeight(c);
+  const int lanesHeight = weights * MinimumLaneHeight() + static_cast<int>(lanes.size()) * kLaneGap;
+  setMinimumHeight(std::max(200, kTop + kAxisHeight + lanesHeight));
 }
 
 void FlightChart::SetLaneVisible(Column c, bool visible) {
   if (!flight_ || !flight_->HasChannel(c) || visible_[c] == visible) return;
   visible_[c] = visible;
+  UpdateMinimumHeight();
   update();
   emit CursorsChanged();
 }
@@ -121,16 +155,20 @@ void FlightChart::ShowAll() {
   SetView(0, std::max(n - 1, 1.0));
 }
 
+double FlightChart::RecordsPerPixel(const QSize& size) const {
+  return (v1_ - v0_) / std::max(PlotRect(size).width() - 1, 1);
+}
+
 void FlightChart::ZoomAround(double factor, double x) {
   const QRect plot = PlotRect();
-  const double fx = std::clamp((x - plot.left()) / std::max(plot.width(), 1), 0.0, 1.0);
+  const double fx = std::clamp((x - plot.left() - 0.5) / std::max(plot.width() - 1, 1), 0.0, 1.0);
   const double at = v0_ + fx * (v1_ - v0_);
   const double span = (v1_ - v0_) * factor;
   SetView(at - fx * span, at - fx * span + span);
 }
 
 void FlightChart::PanByPixels(double dx) {
-  const double perPixel = (v1_ - v0_) / std::max(PlotRect().width(), 1);
+  const double perPixel = RecordsPerPixel(size());
   SetView(v0_ - dx * perPixel, v1_ - dx * perPixel);
 }
 
@@ -141,13 +179,13 @@ QRect FlightChart::PlotRect(const QSize& size) const {
 
 double FlightChart::XOfRecord(double record, const QSize& size) const {
   const QRect plot = PlotRect(size);
-  return plot.left() + (record - v0_) / (v1_ - v0_) * plot.width();
+  return plot.left() + 0.5 + ColumnOfRecord(record, v0_, v1_, plot.width());
 }
 
 int32_t FlightChart::RecordAtX(double x, const QSize& size) const {
   if (!flight_ || flight_->Empty()) return 0;
   const QRect plot = PlotRect(size);
-  const double r = v0_ + (x - plot.left()) * (v1_ - v0_) / plot.width();
+  const double r = v0_ + (x - plot.left() - 0.5) * RecordsPerPixel(size);
   return static_cast<int32_t>(
       std::clamp(std::lround(r), 0L, static_cast<long>(flight_->Count() - 1)));
 }
@@ -155,70 +193,124 @@ int32_t FlightChart::RecordAtX(double x, const QSize& size) const {
 QRect FlightChart::LaneRect(int lane, int laneCount, const QSize& size) const {
   const QRect plot = PlotRect(size);
   if (laneCount <= 0) return plot;
-  const double h = (plot.height() + kLaneGap) / static_cast<double>(laneCount);
-  const int top = plot.top() + static_cast<int>(std::lround(lane * h));
-  const int bottom = plot.top() + static_cast<int>(std::lround((lane + 1) * h)) - kLaneGap;
+  // The shown lanes share the height by their weights; any other count shares it evenly.
+  const std::vector<Column> shown = ShownLanes();
+  const bool weighted = static_cast<int>(shown.size()) == laneCount;
+  auto weight = [&](int k) { return weighted ? LaneWeight(shown[static_cast<size_t>(k)]) : 1; };
+  int total = 0, before = 0;
+  for (int k = 0; k < laneCount; ++k) {
+    total += weight(k);
+    if (k < lane) before += weight(k);
+  }
+  const double unit = (plot.height() + kLaneGap) / static_cast<double>(total);
+  const int top = plot.top() + static_cast<int>(std::lround(before * unit));
+  const int bottom =
+      plot.top() + static_cast<int>(std::lround((before + weight(lane)) * unit)) - kLaneGap;
   return QRect(plot.left(), top, plot.width(), std::max(bottom - top, 2));
+}
+
+bool FlightChart::ViewExtent(Column c, int width, double& lo, double& hi) const {
+  const std::vector<double>& v = values_[c];
+  lo = std::numeric_limits<double>::infinity();
+  hi = -lo;
+  if (v.empty()) return false;
+  const long long n = static_cast<long long>(v.size());
+  if ((v1_ - v0_) / std::max(width - 1, 1) < 1.5) {
+    const long long from = std::clamp(static_cast<long long>(std::ceil(v0_)), 0LL, n - 1);
+    const long long to = std::clamp(static_cast<long long>(std::floor(v1_)), 0LL, n - 1);
+    for (long long i = from; i <= to; ++i) {
+      const double x = v[static_cast<size_t>(i)];
+      if (std::isnan(x)) continue;
+      lo = std::min(lo, x);
+      hi = std::max(hi, x);
+    }
+  } else {
+    MinMaxPerColumn(v.data(), v.size(), v0_, v1_, width, columns_);
+    for (const ColumnRange& cr : columns_) {
+      if (!cr.any) continue;
+      lo = std::min(lo, cr.min);
+      hi = std::max(hi, cr.max);
+    }
+  }
+  return lo <= hi;
+}
+
+ValueAxis FlightChart::LaneAxis(Column c, const QSize& size) const {
+  double lo, hi;
+  if (!ViewExtent(c, PlotRect(size).width(), lo, hi)) return ValueAxis{};
+  return NiceValueAxis(lo, hi, Resolution(c));
 }
 
 void FlightChart::DrawLane(QPainter& p, Column c, const QRect& r, const QSize& size) const {
   const std::vector<double>& v = values_[c];
   if (v.empty()) return;
-  const double lo = lo_[c], hi = hi_[c] > lo_[c] ? hi_[c] : lo_[c] + 1;
-  // The altitude reading is drawn as the final graph draws it: smaller readings higher.
+  const ValueAxis axis = LaneAxis(c, size);
+  // The raw altitude reading is drawn as the final graph draws it: smaller readings higher.
   const bool inverted = c == kAdc16;
-  const double top = r.top() + 2, height = r.height() - 4;
+  const double top = r.top() + 1, height = r.height() - 2;
   auto yOf = [&](double value) {
-    double f = (value - lo) / (hi - lo);
+    double f = (value - axis.lo) / (axis.hi - axis.lo);
     if (inverted) f = 1 - f;
     return top + (1 - f) * height;
   };
 
-  // Name and the values at the lane's top and bottom.
-  p.setPen(Qt::black);
-  const QFontMetrics fm = p.fontMetrics();
-  const int labelRight = r.left() - 6;
-  const QRect nameRect(4, r.top(), labelRight - 4, fm.height());
-  QFont bold = p.font();
-  bold.setBold(true);
+  // Left of the lane: name and unit, and the values at its top and bottom edge.
   p.save();
+  const QFont labelFont = LabelFont(p.font());
+  QFont bold = labelFont;
+  bold.setBold(true);
+  const QFontMetrics fm(labelFont);
+  const int labelRight = r.left() - 6;
+  const QRect upper(4, r.top(), labelRight - 4, fm.height());
+  const QRect lower(4, std::max(r.bottom() - fm.height() + 1, r.top() + fm.height()),
+                    labelRight - 4, fm.height());
   p.setFont(bold);
-  p.drawText(nameRect, Qt::AlignLeft | Qt::AlignTop, QString::fromUtf8(AllLanes()[c].name));
+  p.setPen(Qt::black);
+  p.drawText(upper, Qt::AlignLeft | Qt::AlignTop, QString::fromUtf8(AllLanes()[c].name));
+  p.setFont(labelFont);
+  p.setPen(QColor(70, 70, 70));
+  p.drawText(lower, Qt::AlignLeft | Qt::AlignBottom, UnitOf(c));
+  const QString topValue = QString::fromStdString(AxisLabel(axis, inverted ? axis.lo : axis.hi));
+  const QString bottomValue = QString::fromStdString(AxisLabel(axis, inverted ? axis.hi : axis.lo));
+  p.drawText(upper, Qt::AlignRight | Qt::AlignTop, topValue);
+  p.drawText(lower, Qt::AlignRight | Qt::AlignBottom, bottomValue);
   p.restore();
-  p.setPen(QColor(90, 90, 90));
-  const QString topValue = QString::fromStdString(GermanNumber(inverted ? lo : hi, Decimals(c)));
-  const QString bottomValue = QString::fromStdString(GermanNumber(inverted ? hi : lo, Decimals(c)));
-  if (r.height() >= 2 * fm.height() + 4) {
-    p.drawText(QRect(4, r.top() + fm.height(), labelRight - 4, fm.height()),
-               Qt::AlignRight | Qt::AlignTop, topValue);
-    p.drawText(QRect(4, r.bottom() - fm.height() + 1, labelRight - 4, fm.height()),
-               Qt::AlignRight | Qt::AlignBottom, bottomValue);
-  }
   p.setPen(QColor(160, 160, 160));
   p.drawRect(r.adjusted(0, 0, -1, -1));
 
   p.save();
   p.setClipRect(r);
   p.setPen(QPen(kTrace, 1));
-  const double span = v1_ - v0_;
-  const double recordsPerPixel = span / r.width();
+  const double recordsPerPixel = RecordsPerPixel(size);
   const long long n = static_cast<long long>(v.size());
   if (recordsPerPixel < 1.5) {
-    // Zoomed in: a line through every record in view.
+    // Zoomed in: a line through every record in view, broken where a record has no value.
     const long long from = std::max(0LL, static_cast<long long>(std::floor(v0_)) - 1);
     const long long to = std::min(n - 1, static_cast<long long>(std::ceil(v1_)) + 1);
     QPolygonF line;
-    line.reserve(static_cast<int>(to - from + 1));
-    for (long long i = from; i <= to; ++i)
-      line << QPointF(XOfRecord(static_cast<double>(i), size), yOf(v[static_cast<size_t>(i)]));
-    p.drawPolyline(line);
+    std::vector<QPointF> dots;
+    auto flush = [&] {
+      if (line.size() > 1) p.drawPolyline(line);
+      if (line.size() == 1) p.drawPoint(line.front());
+      line.clear();
+    };
+    for (long long i = from; i <= to; ++i) {
+      const double value = v[static_cast<size_t>(i)];
+      if (std::isnan(value)) {
+        flush();
+        continue;
+      }
+      line << QPointF(XOfRecord(static_cast<double>(i), size), yOf(value));
+      dots.push_back(line.back());
+    }
+    flush();
     if (recordsPerPixel < 0.1) {
       p.setBrush(kTrace);
-      for (const QPointF& pt : line) p.drawEllipse(pt, 1.5, 1.5);
+      for (const QPointF& pt : dots) p.drawEllipse(pt, 1.5, 1.5);
     }
   } else {
-    // Zoomed out: per pixel column one stroke from its smallest to its largest value.
-    analysis::MinMaxPerColumn(v.data(), v.size(), v0_, v1_, r.width(), columns_);
+    // Zoomed out: per pixel column one stroke from its smallest to its largest value
+    // (the columns LaneAxis has just computed for this width).
     std::vector<QLineF> strokes;
     strokes.reserve(columns_.size());
     for (size_t col = 0; col < columns_.size(); ++col) {
@@ -257,14 +349,15 @@ void FlightChart::Render(QPainter& p, const QSize& size) const {
   // Time grid and axis.
   const QFontMetrics fm = p.fontMetrics();
   const double spacing = fm.horizontalAdvance(QStringLiteral("00:00:00,00")) + 16;
-  const auto ticks = TimeTicks(v0_ * dt, v1_ * dt, plot.width(), spacing);
+  const auto ticks = TimeTicks(v0_ * dt, v1_ * dt, plot.width() - 1, spacing);
+  const double x0 = plot.left() + 0.5;  // the view's first record lies on this column's centre
   p.setPen(kGrid);
   for (const Tick& t : ticks)
-    p.drawLine(QPointF(plot.left() + t.x, plot.top()), QPointF(plot.left() + t.x, plot.bottom()));
+    p.drawLine(QPointF(x0 + t.x, plot.top()), QPointF(x0 + t.x, plot.bottom()));
   p.setPen(Qt::black);
   p.drawLine(plot.left(), plot.bottom() + 1, plot.right(), plot.bottom() + 1);
   for (const Tick& t : ticks) {
-    const double x = plot.left() + t.x;
+    const double x = x0 + t.x;
     p.drawLine(QPointF(x, plot.bottom() + 1), QPointF(x, plot.bottom() + 5));
     const QString label = QString::fromStdString(t.label);
     const int w = fm.horizontalAdvance(label);
@@ -273,7 +366,7 @@ void FlightChart::Render(QPainter& p, const QSize& size) const {
                label);
   }
   p.drawText(QRect(4, plot.bottom() + 6, kLabelWidth - 10, fm.height()), Qt::AlignLeft,
-             QStringLiteral("Zeit (min:s)"));
+             QString::fromStdString(TimeAxisCaption(v1_ * dt)));
 
   // The lanes.
   const std::vector<Column> lanes = ShownLanes();
@@ -383,8 +476,8 @@ void FlightChart::mouseReleaseEvent(QMouseEvent* e) {
     const int x1 = std::min(pressPos_.x(), pos.x()), x2 = std::max(pressPos_.x(), pos.x());
     if (x2 - x1 > kClickSlop) {
       const QRect plot = PlotRect();
-      const double per = (v1_ - v0_) / plot.width();
-      SetView(v0_ + (x1 - plot.left()) * per, v0_ + (x2 - plot.left()) * per);
+      const double per = RecordsPerPixel(size());
+      SetView(v0_ + (x1 - plot.left() - 0.5) * per, v0_ + (x2 - plot.left() - 0.5) * per);
     }
     update();
   }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "analysis/decimate.h"
+#include "analysis/valueaxis.h"
 #include "model/flight.h"
 
 class QPainter;
@@ -56,6 +57,13 @@ class FlightChart : public QWidget {
   double XOfRecord(double record, const QSize& size) const;
   int32_t RecordAtX(double x, const QSize& size) const;
   QRect LaneRect(int lane, int laneCount, const QSize& size) const;
+  // The value axis a lane is drawn on: fitted to the records in view, so zooming rescales.
+  analysis::ValueAxis LaneAxis(analysis::Column c, const QSize& size) const;
+  // The unit a lane's values are given in.
+  static QString UnitOf(analysis::Column c);
+  // The height below which a lane's labels would not fit; the chart asks for enough
+  // height to give every shown lane at least this.
+  int MinimumLaneHeight() const;
 
   // Draws the whole diagram for a surface of this size (the screen, PNG, PDF, benchmark).
   void Render(QPainter& p, const QSize& size) const;
@@ -77,11 +85,15 @@ class FlightChart : public QWidget {
   enum class Drag { None, Pending, Pan, Cursor, ZoomBox };
   void DrawLane(QPainter& p, analysis::Column c, const QRect& r, const QSize& size) const;
   void KeepCursorInView(Cursor c);
+  int LaneWeight(analysis::Column c) const;
+  void UpdateMinimumHeight();
+  double RecordsPerPixel(const QSize& size) const;
+  // The smallest and largest value of a lane in view; false when it has none.
+  bool ViewExtent(analysis::Column c, int width, double& lo, double& hi) const;
   int CursorNear(int x) const;  // -1 when no cursor line is within reach
 
   std::shared_ptr<const analysis::Flight> flight_;
   std::array<std::vector<double>, analysis::kColumnCount> values_;
-  std::array<double, analysis::kColumnCount> lo_{}, hi_{};
   std::array<bool, analysis::kColumnCount> visible_{};
   std::array<int32_t, 2> cursor_{0, 0};
   Cursor active_ = A;

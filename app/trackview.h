@@ -9,6 +9,7 @@
 
 #include "model/flight.h"
 
+class QFontMetrics;
 class QPainter;
 
 class TrackView : public QWidget {
@@ -23,6 +24,18 @@ class TrackView : public QWidget {
   // The pixel at which record i's position lies when drawn into r (the nearest record
   // with a fix); false without a fix.
   bool PositionOf(int32_t record, const QRect& r, QPointF& at) const;
+
+  // The marks' labels as they are drawn into r: "Start", "Ende", "A", "B" (those shown),
+  // each placed beside its mark where it covers no other label and no other mark.
+  struct Label {
+    QString text;
+    QPointF mark;
+    QRectF box;
+  };
+  std::vector<Label> Labels(const QRect& r, const QFontMetrics& fm) const;
+  // The pieces of the track: runs of consecutive records with a fix. A gap in the fixes
+  // ends a piece; no line is drawn across it.
+  size_t PieceCount() const;
 
  protected:
   void paintEvent(QPaintEvent*) override;

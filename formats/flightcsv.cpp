@@ -12,6 +12,25 @@
 
 namespace analysis {
 
+namespace {
+std::string LastPart(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string KindOf(unsigned mode) {
+  if (S_ISDIR(mode)) return "ein Ordner";
+  if (S_ISFIFO(mode)) return "eine benannte Pipe (FIFO)";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "ein Gerät";
+  if (S_ISSOCK(mode)) return "ein Socket";
+  return "keine gewöhnliche Datei";
+}
+}  // namespace
+
+NotAFileError::NotAFileError(const std::string& path, unsigned mode)
+    : std::runtime_error("„" + LastPart(path) + "“ ist " + KindOf(mode) +
+                         ", keine Datei, die sich öffnen lässt.") {}
+
 CsvFormatError::CsvFormatError(int64_t line, const std::string& reason)
     : std::runtime_error("Zeile " + std::to_string(line) + ": " + reason), line_(line) {}
 
@@ -103,12 +122,20 @@ class Lines {
   }
   int64_t Number() const { return number_; }
   bool AtEnd() const { return pos_ >= text_.size(); }
+  size_t Position() const { return pos_; }
 
  private:
   std::string_view text_;
   size_t pos_ = 0;
   int64_t number_ = 0;
 };
+
+bool OnlyLineEndsFollow(std::string_view text, const Lines& lines) {
+  return text.find_first_not_of("\r\n", lines.Position()) == std::string_view::npos;
+}
+
+// The minutes of a coordinate value in thousandths: its last five digits.
+int64_t MinutesOf(int64_t v) { return (v < 0 ? -v : v) % 100000; }
 
 }  // namespace
 
@@ -145,11 +172,18 @@ Flight ParseFlightCsv(std::string_view text) {
   int64_t values[kColumnCount];
   while (lines.Next(line)) {
     // Nothing but line ends after the last record: the end of the file.
-    if (line.empty() && lines.AtEnd()) break;
+    if (line.empty() && OnlyLineEndsFollow(text, lines)) break;
     if (f.columns[0].size() == static_cast<size_t>(kMaxCsvRecords))
       throw CsvFormatError(lines.Number(),
                            "mehr als " + std::to_string(kMaxCsvRecords) + " Datensätze");
     ParseLine(line, lines.Number(), kRecordRanges, values);
+    for (int c : {kLatitude, kLongitude}) {
+      if (MinutesOf(values[c]) >= 60000)
+        throw CsvFormatError(lines.Number(), "Wert " + std::to_string(c + 1) + " (" +
+                                                 std::to_string(values[c]) + ") hat " +
+                                                 std::to_string(MinutesOf(values[c]) / 1000) +
+                                                 " Minuten, mehr als 59");
+    }
     for (int c = 0; c < kColumnCount; ++c) f.columns[c].push_back(values[c]);
   }
   if (f.Empty()) throw CsvFormatError(3, "die Datei enthält keinen Datensatz");
@@ -165,10 +199,14 @@ Flight ReadFlightCsvFile(const std::string& path) {
   if (fd < 0) throw EInOutError(errno, FileOp::Read);
   std::string text;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
     ::close(fd);
     throw EInOutError(err, FileOp::Read);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw NotAFileError(path, st.st_mode);
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   // A file of this format holds at most about 18 MB. Of a larger one only the first
@@ -194,8 +232,8 @@ Flight ReadFlightCsvFile(const std::string& path) {
   ::close(fd);
   Flight f = ParseFlightCsv(text);
   if (cut) throw CsvFormatError(f.Count() + 3, "die Datei ist zu groß");
-  const auto slash = path.find_last_of('/');
-  f.fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+  f.fileName = LastPart(path);
+  f.filePath = path;
   return f;
 }
 

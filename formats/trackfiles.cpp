@@ -37,7 +37,15 @@ std::string XmlEscape(const std::string& text) {
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
       case '\'': out += "&apos;"; break;
-      default: out += c;
+      case '\t':
+      case '\n':
+      case '\r': out += c; break;
+      default:
+        // XML 1.0 has no place for the other control characters, not even as entities.
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+          out += ' ';
+        else
+          out += c;
     }
   }
   return out;
@@ -49,9 +57,14 @@ std::string GpxText(const Flight& f, int32_t a, int32_t b, const std::string& na
       "<gpx version=\"1.1\" creator=\"Morvala\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
       "  <trk>\n    <name>" +
       XmlEscape(name) + "</name>\n    <trkseg>\n";
-  for (const TrackPoint& p : TrackPoints(f, a, b))
+  const std::vector<TrackPoint> points = TrackPoints(f, a, b);
+  for (size_t k = 0; k < points.size(); ++k) {
+    // A gap in the fixes starts a new segment.
+    if (k > 0 && points[k].index != points[k - 1].index + 1) out += "    </trkseg>\n    <trkseg>\n";
+    const TrackPoint& p = points[k];
     out += "      <trkpt lat=\"" + FixedPoint(p.lat, kDecimals) + "\" lon=\"" +
            FixedPoint(p.lon, kDecimals) + "\"></trkpt>\n";
+  }
   out += "    </trkseg>\n  </trk>\n</gpx>\n";
   return out;
 }
@@ -76,10 +89,16 @@ std::string KmlText(const Flight& f, int32_t a, int32_t b, const std::string& na
   if (!points.empty()) {
     out += Placemark("Start", points.front());
     out += Placemark("Ende", points.back());
-    out +=
-        "    <Placemark>\n      <name>" + XmlEscape(name) +
-        "</name>\n      <LineString>\n        <tessellate>1</tessellate>\n        <coordinates>\n";
-    for (const TrackPoint& p : points) out += "          " + KmlCoordinate(p) + "\n";
+    // One line per run of fixes: no line across a gap.
+    for (size_t k = 0; k < points.size(); ++k) {
+      if (k == 0 || points[k].index != points[k - 1].index + 1) {
+        if (k > 0) out += "        </coordinates>\n      </LineString>\n    </Placemark>\n";
+        out += "    <Placemark>\n      <name>" + XmlEscape(name) +
+               "</name>\n      <LineString>\n        <tessellate>1</tessellate>\n"
+               "        <coordinates>\n";
+      }
+      out += "          " + KmlCoordinate(points[k]) + "\n";
+    }
     out += "        </coordinates>\n      </LineString>\n    </Placemark>\n";
   }
   out += "  </Document>\n</kml>\n";

@@ -47,7 +47,8 @@ enum class FlightSource { None, Download, File };
 
 struct Flight {
   FlightSource source = FlightSource::None;
-  std::string fileName;  // for a flight read from a file
+  std::string fileName;  // for a flight read from a file: the path's last part
+  std::string filePath;  // and the path as it was opened
 
   // The header values as the CSV's lines 1 and 2 hold them.
   int recordFlags1 = 0;
@@ -73,8 +74,13 @@ struct Flight {
   bool HasGps() const { return (recordFlags2 & 0x40) != 0; }
   // The lanes of the recorded channels, in drawing order.
   std::vector<LaneInfo> RecordedLanes() const;
-  // The value a lane shows for record i: decimal degrees for the coordinates.
+  // The value a lane shows for record i: decimal degrees for the coordinates, and not a
+  // number (NaN) for a coordinate of a record without a GPS fix, which has no position.
   double LaneValue(Column c, int32_t i) const;
+  // Record i has a GPS fix (see HasFix in model/coords.h).
+  bool FixAt(int32_t i) const;
+  // The flight's duration: the time from the first to the last record.
+  double Duration() const { return Count() > 1 ? (Count() - 1) * SampleInterval() : 0; }
   // The altitude channel as the graph takes it: the 16-bit ADC, else ADC 0; -1 for none.
   int AltitudeColumn() const;
 };

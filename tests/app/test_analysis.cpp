@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QTableWidget>
 #include <cmath>
+#include <functional>
 
 #include "model/coords.h"
 #include "formats/flightcsv.h"
@@ -122,6 +123,30 @@ class AnalysisTest : public WindowTest {
   }
 
   std::string Summary() { return Page()->SummaryLabel->text().toStdString(); }
+
+  // The pixel row at which a lane drawn on this axis shows value v (not inverted).
+  static int SpikeY(const analysis::ValueAxis& axis, const QRect& lane, double v) {
+    const double f = (v - axis.lo) / (axis.hi - axis.lo);
+    return static_cast<int>(std::lround(lane.top() + 1 + (1 - f) * (lane.height() - 2)));
+  }
+
+  // Opens a flight of n records of ADC4 only, from a table filled by fill.
+  AnalysisWindow* OpenAdc4(int n, const std::function<int(int)>& value, const std::string& name) {
+    auto fd = TableWith(n, 0x20, 0x00, 0,
+                        [&](int i, SampleRecord& r) { r.b[7] = static_cast<uint8_t>(value(i)); });
+    EXPECT_TRUE(WriteFile(TempPath(name), CsvOf(*fd)));
+    Open(TempPath(name));
+    return Diagram();
+  }
+};
+
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
 };
 
 }  // namespace
@@ -190,7 +215,7 @@ TEST_F(AnalysisTest, DownloadIsTakenIntoHandAndReadsBackFromItsCsvUnchanged) {
   const std::string s = Summary();
   EXPECT_NE(s.find("Herkunft: letzter Download\n"), std::string::npos) << s;
   EXPECT_NE(s.find("Datensätze: 90\n"), std::string::npos) << s;
-  EXPECT_NE(s.find("Dauer: 1 min 30 s\n"), std::string::npos) << s;
+  EXPECT_NE(s.find("Dauer: 1 min 29 s\n"), std::string::npos) << s;  // first to last record
   EXPECT_NE(s.find("Abtastrate: 1 s\n"), std::string::npos) << s;
   EXPECT_NE(
       s.find(
@@ -338,7 +363,7 @@ TEST_F(AnalysisTest, BrokenOrMissingFilesAreRefusedAndTheFlightInHandStays) {
   EXPECT_FALSE(Page()->GpxButton->isEnabled());
   EXPECT_FALSE(Page()->KmlButton->isEnabled());
   EXPECT_NE(Summary().find("Kanäle: 16-Bit-ADC\n"), std::string::npos) << Summary();
-  EXPECT_NE(Summary().find("Dauer: 0,1 s"), std::string::npos) << Summary();  // 5 x 0.02 s
+  EXPECT_NE(Summary().find("Dauer: 0,08 s"), std::string::npos) << Summary();  // 4 x 0.02 s
 }
 
 TEST_F(AnalysisTest, CursorsFollowMouseAndKeysAndTheTableMeasuresBetweenThem) {
@@ -503,16 +528,17 @@ TEST_F(AnalysisTest, AOneRecordSpikeStaysVisibleAtEveryZoom) {
       }
       const QRect lane = chart->LaneRect(0, 1, size);
       const int x = static_cast<int>(std::floor(chart->XOfRecord(spike, size)));
-      // The trace reaches the top of the lane at the spike's column (the cursors lie far
-      // outside this view), and stays low far from it.
+      // The trace reaches the spike's height on the lane's axis at the spike's column (the
+      // cursors lie far outside this view), and stays low far from it.
+      const int y = SpikeY(chart->LaneAxis(analysis::kAdc4, size), lane, 250);
       auto dark = [&](int px, int py) { return qGray(img.pixel(px, py)) < 100; };
       bool top = false;
       for (int dx = -1; dx <= 1; ++dx)
-        for (int dy = 0; dy <= 4; ++dy) top = top || dark(x + dx, lane.top() + dy);
+        for (int dy = -2; dy <= 2; ++dy) top = top || dark(x + dx, y + dy);
       EXPECT_TRUE(top) << "width " << width << " span " << span;
       const int far = x > width / 2 ? lane.left() + 5 : lane.right() - 5;
       bool farTop = false;
-      for (int dy = 3; dy <= 6; ++dy) farTop = farTop || dark(far, lane.top() + dy);
+      for (int dy = -1; dy <= 1; ++dy) farTop = farTop || dark(far, y + dy);
       EXPECT_FALSE(farTop) << "width " << width << " span " << span;
     }
   }
@@ -611,4 +637,53 @@ TEST_F(AnalysisTest, SmallestFlightsAndFlightsWithoutChannelsDrawAndMeasure) {
   EXPECT_NE(Summary().find("Kanäle: keine\nHöhe: nicht aufgezeichnet"), std::string::npos)
       << Summary();
   EXPECT_FALSE(w->DiagramImage().isNull());
+}
+
+TEST_F(AnalysisTest, AFlightOfTheSameLengthTakenIntoHandIsRedrawn) {
+  WindowWithoutLogger();
+  AnalysisWindow* w = OpenAdc4(
+      300, [](int) { return 10; }, "erster.csv");
+  ASSERT_NE(w, nullptr);
+  w->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  QApplication::processEvents();
+  PaintCounter counter;
+  w->Chart->installEventFilter(&counter);
+  // The same number of records, other values: the view stays the same, the lanes change.
+  OpenAdc4(
+      300, [](int i) { return 10 + i % 200; }, "zweiter.csv");
+  ASSERT_TRUE(WaitFor([&] { return counter.paints > 0; }));
+  EXPECT_EQ(w->Chart->FlightShown(), Page()->FlightInHand());
+}
+
+TEST_F(AnalysisTest, ASpikeOnTheRightEdgeOfTheViewShowsAtEveryPlotWidth) {
+  WindowWithoutLogger();
+  const int n = 6000;
+  AnalysisWindow* w = OpenAdc4(
+      n, [&](int i) { return i == n - 1 || i == 4000 ? 250 : 10; }, "rand.csv");
+  ASSERT_NE(w, nullptr);
+  FlightChart* chart = w->Chart;
+  const int labels = chart->PlotRect(QSize(1000, 200)).left();
+  const int margin = 1000 - chart->PlotRect(QSize(1000, 200)).right() - 1;
+  for (int plotWidth = 50; plotWidth <= 2000; ++plotWidth) {
+    const QSize size(plotWidth + labels + margin, 140);
+    ASSERT_EQ(chart->PlotRect(size).width(), plotWidth);
+    // The whole flight (its last record), and a zoomed view that ends on record 4000.
+    for (auto [from, to, spike] : {std::tuple{0.0, n - 1.0, n - 1}, {1234.5, 4000.0, 4000}}) {
+      chart->SetView(from, to);
+      ASSERT_DOUBLE_EQ(chart->ViewEnd(), to);
+      QImage img(size, QImage::Format_RGB32);
+      {
+        QPainter p(&img);
+        chart->Render(p, size);
+      }
+      const QRect lane = chart->LaneRect(0, 1, size);
+      const int x = static_cast<int>(std::floor(chart->XOfRecord(spike, size)));
+      ASSERT_LE(x, lane.right()) << plotWidth;
+      const int y = SpikeY(chart->LaneAxis(analysis::kAdc4, size), lane, 250);
+      bool seen = false;
+      for (int dy = -2; dy <= 2; ++dy) seen = seen || qGray(img.pixel(x, y + dy)) < 100;
+      ASSERT_TRUE(seen) << "plot width " << plotWidth << " view " << from << ".." << to;
+    }
+  }
 }

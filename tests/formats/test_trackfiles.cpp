@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/filenames.h"
 #include "formats/trackfiles.h"
 #include "formats/fileerror.h"
 
@@ -173,4 +174,54 @@ TEST(TrackFiles, WrittenCompleteOrNotAtAll) {
   while (std::fgets(line, sizeof line, ls)) ++entries;
   ::pclose(ls);
   EXPECT_EQ(entries, 2);
+}
+
+TEST(TrackFiles, AGapInTheFixesStartsANewPieceAndEveryNameIsValidXml) {
+  Dir dir;
+  // Records 2 and 3 have no fix: two pieces of two and three points.
+  const Flight f = TrackFlight({{4712345, 812345},
+                                {4712400, 812400},
+                                {4700000, 800000},
+                                {0, 0},
+                                {4712500, 812500},
+                                {4712600, 812600},
+                                {4712700, 812700}});
+  // A name with control characters, which XML 1.0 cannot hold even as entities.
+  const std::string name = std::string("Flug\x01\x1b[1m\x7f 7\t");
+  const std::string gpx = GpxText(f, 0, 6, name);
+  const std::string kml = KmlText(f, 0, 6, name);
+  for (const std::string* text : {&gpx, &kml})
+    for (char c : *text)
+      EXPECT_FALSE((static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') || c == 0x7f)
+          << static_cast<int>(c);
+  size_t segments = 0;
+  for (size_t at = gpx.find("<trkseg>"); at != std::string::npos; at = gpx.find("<trkseg>", at + 1))
+    ++segments;
+  EXPECT_EQ(segments, 2u);
+  size_t lines = 0;
+  for (size_t at = kml.find("<LineString>"); at != std::string::npos;
+       at = kml.find("<LineString>", at + 1))
+    ++lines;
+  EXPECT_EQ(lines, 2u);
+  // GPSBabel's XML parser takes both files and finds all five points.
+  WriteGpxFile(dir.path + "/gap.gpx", f, 0, 6, name);
+  WriteKmlFile(dir.path + "/gap.kml", f, 0, 6, name);
+  EXPECT_EQ(ReadWithGpsBabel("gpx", dir.path + "/gap.gpx", true).size(), 5u);
+  EXPECT_EQ(ReadWithGpsBabel("kml", dir.path + "/gap.kml", true).size(), 5u);
+}
+
+TEST(FileNames, ExtensionsFoldersAndTheQuestionBeforeReplacing) {
+  EXPECT_EQ(WithExtension("/tmp/flug.2024", {".gpx"}), "/tmp/flug.2024.gpx");
+  EXPECT_EQ(WithExtension("/tmp/flug", {".kml"}), "/tmp/flug.kml");
+  EXPECT_EQ(WithExtension("/tmp/FLUG.GPX", {".gpx"}), "/tmp/FLUG.GPX");
+  EXPECT_EQ(WithExtension("/tmp/a.b/bild", {".png", ".pdf"}), "/tmp/a.b/bild.png");
+  EXPECT_EQ(WithExtension("bild.Pdf", {".png", ".pdf"}), "bild.Pdf");
+  EXPECT_EQ(WithExtension("/tmp/.gpx", {".gpx"}), "/tmp/.gpx.gpx");
+  EXPECT_EQ(FolderOf("/home/p/flug.csv"), "/home/p");
+  EXPECT_EQ(FolderOf("/flug.csv"), "/");
+  EXPECT_EQ(FolderOf("flug.csv"), "");
+  EXPECT_EQ(InFolder("/home/p", "flug.gpx"), "/home/p/flug.gpx");
+  EXPECT_EQ(InFolder("", "flug.gpx"), "flug.gpx");
+  EXPECT_EQ(ReplaceQuestion("/x/flug.gpx"),
+            "Die Datei „flug.gpx“ gibt es schon.\rSoll sie ersetzt werden?");
 }
