@@ -101,7 +101,10 @@ void FlightChart::UpdateMinimumHeight() {
   int weights = 0;
   const std::vector<Column> lanes = ShownLanes();
   for (Column c : lanes) weights += LaneWeight(c);
-  const int lanesHeight = weights * MinimumLaneHeight() + static_cast<int>(lanes.size()) * kLaneGap;
+  // Every unit of weight brings a gap, so the lightest lane gets at least the minimum;
+  // one pixel more per lane for the rounding of the lane edges.
+  const int lanesHeight =
+      weights * (MinimumLaneHeight() + kLaneGap) + static_cast<int>(lanes.size());
   setMinimumHeight(std::max(200, kTop + kAxisHeight + lanesHeight));
 }
 

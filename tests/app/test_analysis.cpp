@@ -687,3 +687,213 @@ TEST_F(AnalysisTest, ASpikeOnTheRightEdgeOfTheViewShowsAtEveryPlotWidth) {
     }
   }
 }
+
+TEST_F(AnalysisTest, EveryLaneHasAReadableValueScaleThatFollowsTheZoom) {
+  WindowWithoutLogger();
+  // Every channel; ADC4 flat at 10 for the first half, then 200.
+  auto fd = TableWith(2000, 0xFF, 0x77, 0, [](int i, SampleRecord& r) {
+    r.b[0] = 0x28;
+    r.b[1] = static_cast<uint8_t>(i % 2);  // the altitude reading flickers by one count
+    r.b[7] = i < 1000 ? 10 : 200;
+    r.b[15] = 27;
+    r.b[18] = static_cast<uint8_t>(1 + i % 50);
+    r.b[20] = 7;
+  });
+  ASSERT_TRUE(WriteFile(TempPath("alle.csv"), CsvOf(*fd)));
+  Open(TempPath("alle.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  QApplication::processEvents();
+  FlightChart* chart = w->Chart;
+  const std::vector<analysis::Column> lanes = chart->ShownLanes();
+  ASSERT_EQ(lanes.size(), 16u);
+  const QSize size = chart->size();
+  QImage img(size, QImage::Format_RGB32);
+  {
+    QPainter p(&img);
+    p.setFont(chart->font());
+    chart->Render(p, size);
+  }
+  const int labelRight = chart->PlotRect(size).left() - 6;
+  auto inkIn = [&](const QRect& box) {
+    for (int y = box.top(); y <= box.bottom(); ++y)
+      for (int x = box.left(); x <= box.right(); ++x)
+        if (qGray(img.pixel(x, y)) < 160) return true;
+    return false;
+  };
+  for (size_t k = 0; k < lanes.size(); ++k) {
+    const QRect lane = chart->LaneRect(static_cast<int>(k), 16, size);
+    // Tall enough for its labels, the altitude lane the tallest.
+    EXPECT_GE(lane.height(), chart->MinimumLaneHeight()) << k;
+    if (k > 0) EXPECT_GT(chart->LaneRect(0, 16, size).height(), lane.height());
+    // A value at the top and one at the bottom, right of the name and the unit.
+    const int half = lane.height() / 2;
+    EXPECT_TRUE(inkIn(QRect(labelRight - 30, lane.top(), 30, half))) << k;
+    EXPECT_TRUE(inkIn(QRect(labelRight - 30, lane.top() + half, 30, lane.height() - half))) << k;
+  }
+  EXPECT_EQ(FlightChart::UnitOf(analysis::kAdc16).toStdString(), "roh");
+  EXPECT_EQ(FlightChart::UnitOf(analysis::kLatitude).toStdString(), "°");
+  // The one-count flicker of the altitude reading stays small in its lane.
+  const analysis::ValueAxis alt = chart->LaneAxis(analysis::kAdc16, size);
+  EXPECT_LE(1 / (alt.hi - alt.lo), 0.1);
+  // Zoomed into the flat first half, ADC4's scale fits it, not the whole flight.
+  const analysis::ValueAxis all = chart->LaneAxis(analysis::kAdc4, size);
+  EXPECT_GE(all.hi, 200);
+  chart->SetView(100, 900);
+  const analysis::ValueAxis zoomed = chart->LaneAxis(analysis::kAdc4, size);
+  EXPECT_LT(zoomed.hi, 30);
+  EXPECT_GT(zoomed.lo, -10);
+}
+
+TEST_F(AnalysisTest, RecordsWithoutAFixLeaveTheCoordinateLanesTheTableAndTheTrack) {
+  WindowWithoutLogger();
+  // Records 40..59 without a fix, record 70 zeroed (degree offset 0: −100° as a number).
+  auto fd = TableWith(100, 0x01, 0x40, 49, [](int i, SampleRecord& r) {
+    r.b[1] = static_cast<uint8_t>(i);
+    if (i >= 40 && i < 60) return;
+    r.b[17] = static_cast<uint8_t>((12000 + 10 * i) >> 8);
+    r.b[18] = static_cast<uint8_t>(12000 + 10 * i);
+    r.b[19] = static_cast<uint8_t>((30000 + 7 * i) >> 8);
+    r.b[20] = static_cast<uint8_t>(30000 + 7 * i);
+  });
+  fd->SampleTable[70] = SampleRecord{};
+  ASSERT_TRUE(WriteFile(TempPath("luecke.csv"), CsvOf(*fd)));
+  Open(TempPath("luecke.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  const double latMin = 47 + 12000 / 60000.0, latMax = 47 + 12990 / 60000.0;
+  const analysis::ValueAxis lat = w->Chart->LaneAxis(analysis::kLatitude, w->Chart->size());
+  EXPECT_GT(lat.lo, latMin - 0.01);
+  EXPECT_LT(lat.hi, latMax + 0.01);
+  // The table's row "Breite": minimum and mean of the 79 fixes, not of the gaps.
+  QTableWidget* t = w->StatsTable;
+  int row = -1;
+  for (int r = 0; r < t->rowCount(); ++r)
+    if (t->item(r, 0)->text() == QStringLiteral("Breite")) row = r;
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(t->item(row, 4)->text().toStdString(), analysis::GermanNumber(latMin, 6));
+  double sum = 0;
+  int fixes = 0;
+  for (int i = 0; i < 100; ++i)
+    if ((i < 40 || i >= 60) && i != 70) sum += 47 + (12000 + 10 * i) / 60000.0, ++fixes;
+  EXPECT_EQ(fixes, 79);
+  EXPECT_EQ(t->item(row, 6)->text().toStdString(), analysis::GermanNumber(sum / fixes, 6));
+  // A cursor on a record without a fix has no position: "–".
+  w->Chart->SetCursorRecord(FlightChart::A, 50);
+  EXPECT_EQ(t->item(row, 1)->text().toStdString(), "–");
+  // The track falls into three pieces: 0..39, 60..69, 71..99.
+  EXPECT_EQ(w->Track->PieceCount(), 3u);
+}
+
+TEST_F(AnalysisTest, TrackFilesAndPicturesAskBeforeReplacingAndStartInTheFlightsFolder) {
+  WindowWithoutLogger();
+  // GPS recorded; records 0..9 without a fix.
+  auto fd = TableWith(30, 0x01, 0x40, 49, [](int i, SampleRecord& r) {
+    if (i < 10) return;
+    r.b[18] = static_cast<uint8_t>(i);
+    r.b[20] = static_cast<uint8_t>(i);
+  });
+  ASSERT_TRUE(WriteFile(TempPath("reise.csv"), CsvOf(*fd)));
+  Open(TempPath("reise.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+
+  // A range without any fix: a box says so, no dialog, no file.
+  w->Chart->SetCursorRecord(FlightChart::A, 2);
+  w->Chart->SetCursorRecord(FlightChart::B, 8);
+  const size_t dialogs = ui.fileRequests.size();
+  QTest::mouseClick(Page()->GpxButton, Qt::LeftButton);
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text,
+            "Zwischen Datensatz 2 und 8 hat kein Datensatz eine GPS-Position.\rEs wurde keine "
+            "Datei geschrieben.");
+  EXPECT_EQ(ui.fileRequests.size(), dialogs);
+
+  // The dialog starts in the flight's folder; a name with a dot gets its extension.
+  w->Chart->SetCursorRecord(FlightChart::B, 29);
+  ui.fileAnswers.push_back(TempPath("reise.2024"));
+  QTest::mouseClick(Page()->GpxButton, Qt::LeftButton);
+  EXPECT_EQ(ui.fileRequests.back().initialName, TempPath("reise.gpx"));
+  const std::string gpx = ReadFile(TempPath("reise.2024.gpx"));
+  EXPECT_NE(gpx.find("<trkpt"), std::string::npos);
+  ui.fileAnswers.push_back(TempPath("reise.2024"));
+  QTest::mouseClick(Page()->KmlButton, Qt::LeftButton);
+  EXPECT_NE(ReadFile(TempPath("reise.2024.kml")).find("<LineString>"), std::string::npos);
+
+  // The same name again: asked in German; "Abbrechen" keeps the old file, "Ja" replaces it.
+  ASSERT_TRUE(WriteFile(TempPath("reise.2024.gpx"), "alt"));
+  ui.fileAnswers.push_back(TempPath("reise.2024.gpx"));
+  ui.confirmAnswers.push_back(false);
+  QTest::mouseClick(Page()->GpxButton, Qt::LeftButton);
+  ASSERT_TRUE(ui.boxes.back().confirm);
+  EXPECT_EQ(ui.boxes.back().text,
+            "Die Datei „reise.2024.gpx“ gibt es schon.\rSoll sie ersetzt werden?");
+  EXPECT_EQ(ReadFile(TempPath("reise.2024.gpx")), "alt");
+  ui.fileAnswers.push_back(TempPath("reise.2024.gpx"));
+  ui.confirmAnswers.push_back(true);
+  QTest::mouseClick(Page()->GpxButton, Qt::LeftButton);
+  EXPECT_EQ(ReadFile(TempPath("reise.2024.gpx")), gpx);
+
+  // The picture likewise.
+  ui.fileAnswers.push_back(TempPath("bild.2024"));
+  QTest::mouseClick(w->SaveImageButton, Qt::LeftButton);
+  EXPECT_EQ(ui.fileRequests.back().initialName, TempPath("flugauswertung.png"));
+  ASSERT_TRUE(WriteFile(TempPath("bild.2024.png"), "alt"));
+  const size_t boxes = ui.boxes.size();
+  ui.fileAnswers.push_back(TempPath("bild.2024"));
+  ui.confirmAnswers.push_back(false);
+  QTest::mouseClick(w->SaveImageButton, Qt::LeftButton);
+  ASSERT_EQ(ui.boxes.size(), boxes + 1);
+  EXPECT_TRUE(ui.boxes.back().confirm);
+  EXPECT_EQ(ReadFile(TempPath("bild.2024.png")), "alt");
+  // "Flug öffnen…" starts in the folder too.
+  QTest::mouseClick(Page()->OpenButton, Qt::LeftButton);
+  EXPECT_EQ(ui.fileRequests.back().initialName.rfind(TempPath(""), 0), 0u);
+}
+
+TEST_F(AnalysisTest, LabelsOfTheTrackMarksNeverCoverEachOther) {
+  WindowWithoutLogger();
+  // A round flight that lands where it started, the cursors at both ends.
+  auto fd = TableWith(200, 0x01, 0x40, 49, [](int i, SampleRecord& r) {
+    const double a = i * 2 * M_PI / 199;
+    const int lat = 30000 + static_cast<int>(std::lround(400 * std::sin(a)));
+    const int lon = 30000 + static_cast<int>(std::lround(600 * (1 - std::cos(a))));
+    r.b[17] = static_cast<uint8_t>(lat >> 8), r.b[18] = static_cast<uint8_t>(lat);
+    r.b[19] = static_cast<uint8_t>(lon >> 8), r.b[20] = static_cast<uint8_t>(lon);
+  });
+  ASSERT_TRUE(WriteFile(TempPath("runde.csv"), CsvOf(*fd)));
+  Open(TempPath("runde.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  ASSERT_EQ(w->Chart->CursorRecord(FlightChart::A), 0);
+  ASSERT_EQ(w->Chart->CursorRecord(FlightChart::B), 199);
+  for (QSize s : {QSize(200, 200), QSize(260, 420), QSize(600, 500)}) {
+    const QRect r(QPoint(0, 0), s);
+    QFont bold = w->Track->font();
+    bold.setBold(true);
+    const auto labels = w->Track->Labels(r, QFontMetrics(bold));
+    ASSERT_EQ(labels.size(), 4u);
+    for (size_t i = 0; i < labels.size(); ++i) {
+      EXPECT_TRUE(QRectF(r).contains(labels[i].box)) << labels[i].text.toStdString();
+      for (size_t j = 0; j < labels.size(); ++j) {
+        if (i == j) continue;
+        EXPECT_FALSE(labels[i].box.intersects(labels[j].box))
+            << labels[i].text.toStdString() << " " << labels[j].text.toStdString();
+        // No label on another mark either.
+        EXPECT_FALSE(labels[i].box.contains(labels[j].mark)) << labels[i].text.toStdString();
+      }
+    }
+  }
+}
+
+TEST_F(AnalysisTest, DurationOnTheTabIsTheTimeBetweenCursorsOverTheWholeFlight) {
+  WindowWithoutLogger();
+  AnalysisWindow* w = OpenAdc4(
+      1200, [](int) { return 5; }, "dauer.csv");  // 0,02 s each
+  ASSERT_NE(w, nullptr);
+  const std::string dauer = "Dauer: " + analysis::FormatHms(1199 * 0.02);
+  EXPECT_NE(Summary().find(dauer + "\n"), std::string::npos) << Summary();
+  EXPECT_NE(w->TimeLabel->text().toStdString().find("Zeit zwischen A und B: " +
+                                                    analysis::FormatHms(1199 * 0.02)),
+            std::string::npos);
+}
