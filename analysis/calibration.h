@@ -59,8 +59,8 @@ struct FlightOptions {
   ChannelProfile profile;
   AltitudeReference reference = AltitudeReference::Qnh;
   double qnhHpa = 1013.25;
-  double fieldElevationM = 0;  // at the first record
-  bool aboveStart = false;     // "Höhe über Start": the first record's altitude is 0
+  double fieldElevationM = 0;         // at the first record
+  bool aboveStart = false;            // "Höhe über Start": the first record's altitude is 0
   std::optional<int64_t> takeOffUtc;  // seconds since 1970 (UTC) of the first record
   double climbWindowS = 1;            // the climb rate's window, 1 … 10 s
 };

@@ -19,9 +19,9 @@ std::vector<double> ClimbRate(const std::vector<double>& altitudeM, double inter
 double GreatCircleMetres(double lat1, double lon1, double lat2, double lon2);
 
 struct GpsChannels {
-  std::vector<double> speedKmh;     // ground speed
-  std::vector<double> distanceKm;   // from the first fix, straight
-  std::vector<double> trackKm;      // along the fixes so far
+  std::vector<double> speedKmh;    // ground speed
+  std::vector<double> distanceKm;  // from the first fix, straight
+  std::vector<double> trackKm;     // along the fixes so far
 };
 // For every record; NaN where a record has no fix. Positions come in thousandths of a
 // minute (about 1,85 m) about once a second, so the speed is taken between records whose

@@ -9,21 +9,22 @@
 
 namespace analysis {
 
-CursorStats StatsBetween(const Flight& f, Column c, int32_t a, int32_t b) {
+namespace {
+// The statistics of value(i) for the records a..b, already clamped to 0..last.
+template <typename Value>
+CursorStats Measure(int32_t last, int32_t a, int32_t b, Value value) {
   CursorStats s;
-  if (f.Empty()) return s;
-  const int32_t last = f.Count() - 1;
   a = std::clamp(a, 0, last);
   b = std::clamp(b, 0, last);
-  s.atA = f.LaneValue(c, a);
-  s.atB = f.LaneValue(c, b);
+  s.atA = value(a);
+  s.atB = value(b);
   s.difference = s.atB - s.atA;
   const int32_t from = std::min(a, b), to = std::max(a, b);
   double sum = 0;
   s.min = std::numeric_limits<double>::infinity();
   s.max = -s.min;
   for (int32_t i = from; i <= to; ++i) {
-    const double v = f.LaneValue(c, i);
+    const double v = value(i);
     if (std::isnan(v)) continue;
     s.min = std::min(s.min, v);
     s.max = std::max(s.max, v);
@@ -33,6 +34,18 @@ CursorStats StatsBetween(const Flight& f, Column c, int32_t a, int32_t b) {
   if (s.counted == 0) s.min = s.max = std::numeric_limits<double>::quiet_NaN();
   s.mean = s.counted ? sum / s.counted : std::numeric_limits<double>::quiet_NaN();
   return s;
+}
+}  // namespace
+
+CursorStats StatsBetween(const Flight& f, Column c, int32_t a, int32_t b) {
+  if (f.Empty()) return CursorStats{};
+  return Measure(f.Count() - 1, a, b, [&](int32_t i) { return f.LaneValue(c, i); });
+}
+
+CursorStats StatsOf(const std::vector<double>& values, int32_t a, int32_t b) {
+  if (values.empty()) return CursorStats{};
+  return Measure(static_cast<int32_t>(values.size()) - 1, a, b,
+                 [&](int32_t i) { return values[static_cast<size_t>(i)]; });
 }
 
 double SecondsBetween(int32_t a, int32_t b, double sampleInterval) {

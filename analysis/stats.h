@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "model/flight.h"
 
@@ -19,6 +20,8 @@ struct CursorStats {
 // a and b are record indexes in any order; they are clamped to the flight. Records
 // without a value (coordinates without a fix) are left out; what has no value is NaN.
 CursorStats StatsBetween(const Flight& f, Column c, int32_t a, int32_t b);
+// The same for any channel's values, one per record.
+CursorStats StatsOf(const std::vector<double>& values, int32_t a, int32_t b);
 
 // The time from record a to record b, always positive: |b − a| × sample interval, the
 // same measure as Flight::Duration over the whole flight.

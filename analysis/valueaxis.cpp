@@ -27,7 +27,9 @@ ValueAxis NiceValueAxis(double dataMin, double dataMax, double resolution) {
   if (span < minSpan) span = minSpan;
   if (!(span > 0)) span = std::max(std::abs(mid) * 1e-3, 1e-9);
   const double pad = span * 0.05;
-  const double lo = std::min(dataMin, mid - span / 2) - pad;
+  double lo = std::min(dataMin, mid - span / 2) - pad;
+  // Values that cannot be negative (counts, speeds) get no negative room below them.
+  if (dataMin >= 0 && lo < 0) lo = 0;
   const double hi = std::max(dataMax, mid + span / 2) + pad;
   // lo and hi on a round step of about a tenth of the lane.
   axis.step = NiceStep((hi - lo) / 10);

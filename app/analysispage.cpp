@@ -188,8 +188,9 @@ void AnalysisPage::Refresh() {
 
 void AnalysisPage::TakeFlight(Flight flight) {
   flight_ = std::make_shared<Flight>(std::move(flight));
+  options_ = FlightOptions{};
   Refresh();
-  if (window_) window_->ShowFlight(flight_, true);
+  if (window_) window_->ShowFlight(flight_, true, options_);
 }
 
 void AnalysisPage::SetDownloadRange(int32_t first, int32_t last) {
@@ -244,9 +245,11 @@ void AnalysisPage::DiagramButtonClick() {
   if (!window_) {
     window_ = new AnalysisWindow(io_, nullptr);
     window_->setAttribute(Qt::WA_DeleteOnClose, false);
-    window_->ShowFlight(flight_, false);
+    connect(window_, &AnalysisWindow::OptionsChanged, this,
+            [this] { options_ = window_->Options(); });
+    window_->ShowFlight(flight_, false, options_);
   } else if (window_->Chart->FlightShown() != flight_.get()) {
-    window_->ShowFlight(flight_, true);
+    window_->ShowFlight(flight_, true, options_);
   }
   window_->show();
   window_->raise();

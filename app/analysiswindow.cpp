@@ -15,8 +15,11 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <array>
+#include <cmath>
 #include <exception>
 
+#include "analysis/channels.h"
 #include "analysis/stats.h"
 #include "app/application.h"
 #include "app/flightchart.h"
@@ -27,12 +30,10 @@
 
 using namespace analysis;
 
-const char* const kStatsHeaders[7] = {"Kanal",   "bei A",   "bei B",     "B − A",
-                                      "Minimum", "Maximum", "Mittelwert"};
+const char* const kStatsHeaders[kStatsColumns] = {"Kanal",   "bei A",   "bei B",      "B − A",
+                                                  "Minimum", "Maximum", "Mittelwert", "Einheit"};
 
 namespace {
-
-int Decimals(Column c) { return c == kLatitude || c == kLongitude ? 6 : 0; }
 
 QString SourceText(const Flight& f) {
   const QString what = f.source == FlightSource::Download
@@ -78,7 +79,7 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   TimeLabel->setObjectName(QStringLiteral("TimeLabel"));
   TimeLabel->setTextFormat(Qt::PlainText);
   TimeLabel->setAccessibleName(QStringLiteral("Zeit zwischen A und B"));
-  StatsTable = new QTableWidget(0, 7, this);
+  StatsTable = new QTableWidget(0, kStatsColumns, this);
   StatsTable->setObjectName(QStringLiteral("StatsTable"));
   StatsTable->setAccessibleName(QStringLiteral("Messwerte zwischen A und B"));
   QStringList headers;
@@ -144,8 +145,7 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   });
   connect(Chart, &FlightChart::CursorsChanged, this, &AnalysisWindow::UpdateStats);
   connect(LaneList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-    Chart->SetLaneVisible(static_cast<Column>(item->data(Qt::UserRole).toInt()),
-                          item->checkState() == Qt::Checked);
+    Chart->SetLaneVisible(item->data(Qt::UserRole).toInt(), item->checkState() == Qt::Checked);
   });
   // Home shows everything wherever the focus is in the window.
   auto* home = new QShortcut(QKeySequence(Qt::Key_Home), this);
@@ -165,9 +165,11 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   upper->setSizes({want.width() * 3 / 4, want.width() / 4});
 }
 
-void AnalysisWindow::ShowFlight(std::shared_ptr<const Flight> flight, bool newFlight) {
+void AnalysisWindow::ShowFlight(std::shared_ptr<const Flight> flight, bool newFlight,
+                                const FlightOptions& options) {
   flight_ = std::move(flight);
-  Chart->SetFlight(flight_);
+  options_ = options;
+  Chart->SetFlight(flight_, options_);
   Track->SetFlight(flight_);
   FillLaneList();
   if (!flight_) {
@@ -180,31 +182,41 @@ void AnalysisWindow::ShowFlight(std::shared_ptr<const Flight> flight, bool newFl
   UpdateStats();
 }
 
+void AnalysisWindow::SetOptions(const FlightOptions& options) {
+  options_ = options;
+  Chart->SetOptions(options_);
+  FillLaneList();
+  UpdateStats();
+  emit OptionsChanged();
+}
+
 void AnalysisWindow::FillLaneList() {
   const QSignalBlocker block(LaneList);
+  const int current = std::max(LaneList->currentRow(), 0);
   LaneList->clear();
   if (!flight_) return;
-  for (const LaneInfo& l : flight_->RecordedLanes()) {
-    auto* item = new QListWidgetItem(QString::fromUtf8(l.name), LaneList);
-    item->setData(Qt::UserRole, static_cast<int>(l.column));
+  for (const AnalysisChannel& c : Chart->Channels()) {
+    auto* item = new QListWidgetItem(QString::fromStdString(c.name), LaneList);
+    item->setData(Qt::UserRole, c.id);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    item->setCheckState(Chart->LaneVisible(l.column) ? Qt::Checked : Qt::Unchecked);
+    item->setCheckState(Chart->LaneVisible(c.id) ? Qt::Checked : Qt::Unchecked);
   }
-  if (LaneList->count() > 0) LaneList->setCurrentRow(0);
+  if (LaneList->count() > 0) LaneList->setCurrentRow(std::min(current, LaneList->count() - 1));
 }
 
 void AnalysisWindow::UpdateStats() {
   const int32_t a = Chart->CursorRecord(FlightChart::A), b = Chart->CursorRecord(FlightChart::B);
   Track->SetCursors(a, b);
-  const std::vector<Column> lanes = Chart->ShownLanes();
-  StatsTable->setRowCount(static_cast<int>(lanes.size()));
+  const std::vector<ChannelId> lanes = Chart->ShownLanes();
   if (!flight_ || flight_->Empty()) {
+    StatsTable->setRowCount(0);
     TimeLabel->setText(QString());
     return;
   }
   const double dt = flight_->SampleInterval();
   const QString active =
       Chart->ActiveCursor() == FlightChart::A ? QStringLiteral("A") : QStringLiteral("B");
+  const double seconds = SecondsBetween(a, b, dt);
   TimeLabel->setText(
       QStringLiteral("A: %1 (Datensatz %2)   B: %3 (Datensatz %4)   Zeit zwischen A und B: %5   "
                      "aktiver Cursor: %6")
@@ -212,27 +224,52 @@ void AnalysisWindow::UpdateStats() {
           .arg(a)
           .arg(QString::fromStdString(FormatHms(b * dt)))
           .arg(b)
-          .arg(QString::fromStdString(FormatHms(SecondsBetween(a, b, dt))))
+          .arg(QString::fromStdString(FormatHms(seconds)))
           .arg(active));
-  for (size_t row = 0; row < lanes.size(); ++row) {
-    const Column c = lanes[row];
-    const CursorStats s = StatsBetween(*flight_, c, a, b);
-    const int d = Decimals(c);
-    const QString cells[7] = {QString::fromUtf8(AllLanes()[c].name),
-                              QString::fromStdString(GermanNumber(s.atA, d)),
-                              QString::fromStdString(GermanNumber(s.atB, d)),
-                              QString::fromStdString(GermanNumber(s.difference, d)),
-                              QString::fromStdString(GermanNumber(s.min, d)),
-                              QString::fromStdString(GermanNumber(s.max, d)),
-                              QString::fromStdString(GermanNumber(s.mean, d == 0 ? 2 : d))};
-    for (int col = 0; col < 7; ++col) {
+  std::vector<std::array<QString, kStatsColumns>> rows;
+  for (ChannelId id : lanes) {
+    const AnalysisChannel& c = *Chart->Channel(id);
+    const CursorStats s = StatsOf(c.values, a, b);
+    rows.push_back({QString::fromStdString(c.name), QString::fromStdString(FormatValue(c, s.atA)),
+                    QString::fromStdString(FormatValue(c, s.atB)),
+                    QString::fromStdString(FormatValue(c, s.difference)),
+                    QString::fromStdString(FormatValue(c, s.min)),
+                    QString::fromStdString(FormatValue(c, s.max)),
+                    QString::fromStdString(FormatValue(c, s.mean, c.decimals == 0 ? 2 : 0)),
+                    QString::fromStdString(c.unit)});
+  }
+  // Between A and B: how much higher, how fast the climb, how far and how fast the flight.
+  auto summary = [&](const char* name, const std::string& value, const char* unit) {
+    std::array<QString, kStatsColumns> row;
+    row[0] = QString::fromUtf8(name);
+    row[3] = QString::fromStdString(value);
+    row[7] = QString::fromUtf8(unit);
+    rows.push_back(row);
+  };
+  const int32_t from = std::min(a, b), to = std::max(a, b);
+  if (const AnalysisChannel* alt = Chart->Channel(kAdc16); alt && alt->unit == "m") {
+    const double dh = alt->values[static_cast<size_t>(to)] - alt->values[static_cast<size_t>(from)];
+    summary("Höhenunterschied", GermanNumber(dh, 1), "m");
+    summary("mittleres Steigen", seconds > 0 ? GermanNumber(dh / seconds, 2) : "–", "m/s");
+  }
+  if (const AnalysisChannel* track = Chart->Channel(kTrackLength)) {
+    const CursorStats s = StatsOf(track->values, from, to);
+    const double km = s.counted ? s.max - s.min : std::nan("");
+    summary("geflogene Strecke", GermanNumber(km, 3), "km");
+    summary("mittlere Geschwindigkeit", seconds > 0 ? GermanNumber(km / seconds * 3600, 1) : "–",
+            "km/h");
+  }
+  StatsTable->setRowCount(static_cast<int>(rows.size()));
+  for (size_t row = 0; row < rows.size(); ++row) {
+    for (int col = 0; col < kStatsColumns; ++col) {
       QTableWidgetItem* item = StatsTable->item(static_cast<int>(row), col);
       if (!item) {
         item = new QTableWidgetItem;
-        if (col > 0) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        if (col > 0 && col < kStatsColumns - 1)
+          item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         StatsTable->setItem(static_cast<int>(row), col, item);
       }
-      item->setText(cells[col]);
+      item->setText(rows[row][static_cast<size_t>(col)]);
     }
   }
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "analysis/calibration.h"
 #include "model/flight.h"
 
 class FlightChart;
@@ -23,8 +24,12 @@ class AnalysisWindow : public QWidget {
  public:
   explicit AnalysisWindow(UserIO* io, QWidget* parent = nullptr);
 
-  // Shows this flight; newFlight says that it replaces one shown before.
-  void ShowFlight(std::shared_ptr<const analysis::Flight> flight, bool newFlight);
+  // Shows this flight with its options; newFlight says that it replaces one shown before.
+  void ShowFlight(std::shared_ptr<const analysis::Flight> flight, bool newFlight,
+                  const analysis::FlightOptions& options = {});
+  // The flight's calibrations and references as the window uses them.
+  const analysis::FlightOptions& Options() const { return options_; }
+  void SetOptions(const analysis::FlightOptions& options);
 
   // "Bild speichern…": the diagram and the track as PNG or PDF.
   void SaveImageClick();
@@ -42,12 +47,18 @@ class AnalysisWindow : public QWidget {
   QPushButton* ShowAllButton;
   QPushButton* SaveImageButton;
 
+ signals:
+  // The user changed the options (the page keeps them with the flight in hand).
+  void OptionsChanged();
+
  private:
   void UpdateStats();
   void FillLaneList();
   UserIO* io_;
   std::shared_ptr<const analysis::Flight> flight_;
+  analysis::FlightOptions options_;
 };
 
 // Names of the columns of the statistics table.
-extern const char* const kStatsHeaders[7];
+constexpr int kStatsColumns = 8;
+extern const char* const kStatsHeaders[kStatsColumns];

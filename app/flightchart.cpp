@@ -29,10 +29,6 @@ const QColor kRangeShade(255, 246, 196);
 const QColor kGrid(225, 225, 225);
 const QColor kTrace(20, 20, 20);
 
-bool IsCoordinate(Column c) { return c == kLatitude || c == kLongitude; }
-// The smallest step a lane's values can take: a thousandth of a minute, or one count.
-double Resolution(Column c) { return IsCoordinate(c) ? 1.0 / 60000 : 1.0; }
-
 // The lane labels' font: smaller than the window's, so two lines fit a lane.
 QFont LabelFont(const QFont& base) {
   QFont f = base;
@@ -42,8 +38,9 @@ QFont LabelFont(const QFont& base) {
 
 }  // namespace
 
-QString FlightChart::UnitOf(Column c) {
-  return IsCoordinate(c) ? QStringLiteral("°") : QStringLiteral("roh");
+QString FlightChart::UnitOf(ChannelId id) const {
+  const AnalysisChannel* c = FindChannel(channels_, id);
+  return c ? QString::fromStdString(c->unit) : QString();
 }
 
 FlightChart::FlightChart(QWidget* parent) : QWidget(parent) {
@@ -61,20 +58,13 @@ FlightChart::FlightChart(QWidget* parent) : QWidget(parent) {
                      "Mausrad: Zoom · Pos1: alles · ←/→: Cursor · Tab: A/B"));
 }
 
-void FlightChart::SetFlight(std::shared_ptr<const Flight> flight) {
+void FlightChart::SetFlight(std::shared_ptr<const Flight> flight, const FlightOptions& options) {
   flight_ = std::move(flight);
-  for (int c = 0; c < kColumnCount; ++c) {
-    values_[c].clear();
-    visible_[c] = false;
-  }
+  channels_.clear();
+  visible_.fill(false);
   if (flight_) {
-    const int32_t n = flight_->Count();
-    for (const LaneInfo& l : flight_->RecordedLanes()) {
-      std::vector<double>& v = values_[l.column];
-      v.resize(static_cast<size_t>(n));
-      for (int32_t i = 0; i < n; ++i) v[static_cast<size_t>(i)] = flight_->LaneValue(l.column, i);
-      visible_[l.column] = true;
-    }
+    channels_ = AnalysisChannels(*flight_, options);
+    for (const AnalysisChannel& c : channels_) visible_[static_cast<size_t>(c.id)] = true;
     cursor_ = {flight_->rangeFirst, flight_->rangeLast};
   } else {
     cursor_ = {0, 0};
@@ -89,7 +79,25 @@ void FlightChart::SetFlight(std::shared_ptr<const Flight> flight) {
   emit CursorsChanged();
 }
 
-int FlightChart::LaneWeight(Column c) const {
+void FlightChart::SetOptions(const FlightOptions& options) {
+  if (!flight_) return;
+  // The channels anew (a calibration, the altitude's reference, the climb window); a
+  // channel that was there keeps its visibility, a new one is shown.
+  std::array<bool, kChannelIdCount> had{};
+  for (const AnalysisChannel& c : channels_) had[static_cast<size_t>(c.id)] = true;
+  channels_ = AnalysisChannels(*flight_, options);
+  for (const AnalysisChannel& c : channels_)
+    if (!had[static_cast<size_t>(c.id)]) visible_[static_cast<size_t>(c.id)] = true;
+  UpdateMinimumHeight();
+  update();
+  emit CursorsChanged();
+}
+
+const AnalysisChannel* FlightChart::Channel(ChannelId id) const {
+  return FindChannel(channels_, id);
+}
+
+int FlightChart::LaneWeight(ChannelId c) const {
   return flight_ && c == flight_->AltitudeColumn() ? kAltitudeWeight : 1;
 }
 
@@ -99,8 +107,8 @@ int FlightChart::MinimumLaneHeight() const {
 
 void FlightChart::UpdateMinimumHeight() {
   int weights = 0;
-  const std::vector<Column> lanes = ShownLanes();
-  for (Column c : lanes) weights += LaneWeight(c);
+  const std::vector<ChannelId> lanes = ShownLanes();
+  for (ChannelId c : lanes) weights += LaneWeight(c);
   // Every unit of weight brings a gap, so the lightest lane gets at least the minimum;
   // one pixel more per lane for the rounding of the lane edges.
   const int lanesHeight =
@@ -108,19 +116,18 @@ void FlightChart::UpdateMinimumHeight() {
   setMinimumHeight(std::max(200, kTop + kAxisHeight + lanesHeight));
 }
 
-void FlightChart::SetLaneVisible(Column c, bool visible) {
-  if (!flight_ || !flight_->HasChannel(c) || visible_[c] == visible) return;
-  visible_[c] = visible;
+void FlightChart::SetLaneVisible(ChannelId c, bool visible) {
+  if (!Channel(c) || visible_[static_cast<size_t>(c)] == visible) return;
+  visible_[static_cast<size_t>(c)] = visible;
   UpdateMinimumHeight();
   update();
   emit CursorsChanged();
 }
 
-std::vector<Column> FlightChart::ShownLanes() const {
-  std::vector<Column> out;
-  if (!flight_) return out;
-  for (const LaneInfo& l : AllLanes())
-    if (visible_[l.column] && flight_->HasChannel(l.column)) out.push_back(l.column);
+std::vector<ChannelId> FlightChart::ShownLanes() const {
+  std::vector<ChannelId> out;
+  for (const AnalysisChannel& c : channels_)
+    if (visible_[static_cast<size_t>(c.id)]) out.push_back(c.id);
   return out;
 }
 
@@ -197,7 +204,7 @@ QRect FlightChart::LaneRect(int lane, int laneCount, const QSize& size) const {
   const QRect plot = PlotRect(size);
   if (laneCount <= 0) return plot;
   // The shown lanes share the height by their weights; any other count shares it evenly.
-  const std::vector<Column> shown = ShownLanes();
+  const std::vector<ChannelId> shown = ShownLanes();
   const bool weighted = static_cast<int>(shown.size()) == laneCount;
   auto weight = [&](int k) { return weighted ? LaneWeight(shown[static_cast<size_t>(k)]) : 1; };
   int total = 0, before = 0;
@@ -212,8 +219,8 @@ QRect FlightChart::LaneRect(int lane, int laneCount, const QSize& size) const {
   return QRect(plot.left(), top, plot.width(), std::max(bottom - top, 2));
 }
 
-bool FlightChart::ViewExtent(Column c, int width, double& lo, double& hi) const {
-  const std::vector<double>& v = values_[c];
+bool FlightChart::ViewExtent(const AnalysisChannel& c, int width, double& lo, double& hi) const {
+  const std::vector<double>& v = c.values;
   lo = std::numeric_limits<double>::infinity();
   hi = -lo;
   if (v.empty()) return false;
@@ -238,18 +245,20 @@ bool FlightChart::ViewExtent(Column c, int width, double& lo, double& hi) const 
   return lo <= hi;
 }
 
-ValueAxis FlightChart::LaneAxis(Column c, const QSize& size) const {
+ValueAxis FlightChart::LaneAxis(ChannelId id, const QSize& size) const {
+  const AnalysisChannel* c = Channel(id);
   double lo, hi;
-  if (!ViewExtent(c, PlotRect(size).width(), lo, hi)) return ValueAxis{};
-  return NiceValueAxis(lo, hi, Resolution(c));
+  if (!c || !ViewExtent(*c, PlotRect(size).width(), lo, hi)) return ValueAxis{};
+  return NiceValueAxis(lo, hi, c->resolution);
 }
 
-void FlightChart::DrawLane(QPainter& p, Column c, const QRect& r, const QSize& size) const {
-  const std::vector<double>& v = values_[c];
+void FlightChart::DrawLane(QPainter& p, const AnalysisChannel& c, const QRect& r,
+                           const QSize& size) const {
+  const std::vector<double>& v = c.values;
   if (v.empty()) return;
-  const ValueAxis axis = LaneAxis(c, size);
+  const ValueAxis axis = LaneAxis(c.id, size);
   // The raw altitude reading is drawn as the final graph draws it: smaller readings higher.
-  const bool inverted = c == kAdc16;
+  const bool inverted = c.inverted;
   const double top = r.top() + 1, height = r.height() - 2;
   auto yOf = [&](double value) {
     double f = (value - axis.lo) / (axis.hi - axis.lo);
@@ -269,10 +278,10 @@ void FlightChart::DrawLane(QPainter& p, Column c, const QRect& r, const QSize& s
                     labelRight - 4, fm.height());
   p.setFont(bold);
   p.setPen(Qt::black);
-  p.drawText(upper, Qt::AlignLeft | Qt::AlignTop, QString::fromUtf8(AllLanes()[c].name));
+  p.drawText(upper, Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(c.name));
   p.setFont(labelFont);
   p.setPen(QColor(70, 70, 70));
-  p.drawText(lower, Qt::AlignLeft | Qt::AlignBottom, UnitOf(c));
+  p.drawText(lower, Qt::AlignLeft | Qt::AlignBottom, QString::fromStdString(c.unit));
   const QString topValue = QString::fromStdString(AxisLabel(axis, inverted ? axis.lo : axis.hi));
   const QString bottomValue = QString::fromStdString(AxisLabel(axis, inverted ? axis.hi : axis.lo));
   p.drawText(upper, Qt::AlignRight | Qt::AlignTop, topValue);
@@ -372,10 +381,10 @@ void FlightChart::Render(QPainter& p, const QSize& size) const {
              QString::fromStdString(TimeAxisCaption(v1_ * dt)));
 
   // The lanes.
-  const std::vector<Column> lanes = ShownLanes();
+  const std::vector<ChannelId> lanes = ShownLanes();
   for (size_t i = 0; i < lanes.size(); ++i)
-    DrawLane(p, lanes[i], LaneRect(static_cast<int>(i), static_cast<int>(lanes.size()), size),
-             size);
+    DrawLane(p, *Channel(lanes[i]),
+             LaneRect(static_cast<int>(i), static_cast<int>(lanes.size()), size), size);
   if (lanes.empty()) {
     p.setPen(Qt::black);
     p.drawText(plot, Qt::AlignCenter, QStringLiteral("Kein Kanal gewählt"));

@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "analysis/channels.h"
 #include "analysis/decimate.h"
 #include "analysis/valueaxis.h"
 #include "model/flight.h"
@@ -28,15 +29,21 @@ class FlightChart : public QWidget {
 
   enum Cursor { A = 0, B = 1 };
 
-  // A new flight: every recorded lane shown, the whole flight in view, the cursors at the
+  // A new flight: every channel shown, the whole flight in view, the cursors at the
   // flight's range (the export range of a download, a file's first and last record).
-  void SetFlight(std::shared_ptr<const analysis::Flight> flight);
+  void SetFlight(std::shared_ptr<const analysis::Flight> flight,
+                 const analysis::FlightOptions& options = {});
+  // New calibrations or references for the flight shown: its channels computed anew.
+  void SetOptions(const analysis::FlightOptions& options);
+  // The channels the lanes can show, in drawing order; one of them by its id.
+  const std::vector<analysis::AnalysisChannel>& Channels() const { return channels_; }
+  const analysis::AnalysisChannel* Channel(analysis::ChannelId id) const;
   const analysis::Flight* FlightShown() const { return flight_.get(); }
 
-  void SetLaneVisible(analysis::Column c, bool visible);
-  bool LaneVisible(analysis::Column c) const { return visible_[c]; }
-  // The recorded lanes that are shown, top to bottom.
-  std::vector<analysis::Column> ShownLanes() const;
+  void SetLaneVisible(analysis::ChannelId c, bool visible);
+  bool LaneVisible(analysis::ChannelId c) const { return visible_[static_cast<size_t>(c)]; }
+  // The channels that are shown, top to bottom.
+  std::vector<analysis::ChannelId> ShownLanes() const;
 
   int32_t CursorRecord(Cursor c) const { return cursor_[c]; }
   Cursor ActiveCursor() const { return active_; }
@@ -58,9 +65,9 @@ class FlightChart : public QWidget {
   int32_t RecordAtX(double x, const QSize& size) const;
   QRect LaneRect(int lane, int laneCount, const QSize& size) const;
   // The value axis a lane is drawn on: fitted to the records in view, so zooming rescales.
-  analysis::ValueAxis LaneAxis(analysis::Column c, const QSize& size) const;
+  analysis::ValueAxis LaneAxis(analysis::ChannelId c, const QSize& size) const;
   // The unit a lane's values are given in.
-  static QString UnitOf(analysis::Column c);
+  QString UnitOf(analysis::ChannelId c) const;
   // The height below which a lane's labels would not fit; the chart asks for enough
   // height to give every shown lane at least this.
   int MinimumLaneHeight() const;
@@ -83,18 +90,19 @@ class FlightChart : public QWidget {
 
  private:
   enum class Drag { None, Pending, Pan, Cursor, ZoomBox };
-  void DrawLane(QPainter& p, analysis::Column c, const QRect& r, const QSize& size) const;
+  void DrawLane(QPainter& p, const analysis::AnalysisChannel& c, const QRect& r,
+                const QSize& size) const;
   void KeepCursorInView(Cursor c);
-  int LaneWeight(analysis::Column c) const;
+  int LaneWeight(analysis::ChannelId c) const;
   void UpdateMinimumHeight();
   double RecordsPerPixel(const QSize& size) const;
   // The smallest and largest value of a lane in view; false when it has none.
-  bool ViewExtent(analysis::Column c, int width, double& lo, double& hi) const;
+  bool ViewExtent(const analysis::AnalysisChannel& c, int width, double& lo, double& hi) const;
   int CursorNear(int x) const;  // -1 when no cursor line is within reach
 
   std::shared_ptr<const analysis::Flight> flight_;
-  std::array<std::vector<double>, analysis::kColumnCount> values_;
-  std::array<bool, analysis::kColumnCount> visible_{};
+  std::vector<analysis::AnalysisChannel> channels_;
+  std::array<bool, analysis::kChannelIdCount> visible_{};
   std::array<int32_t, 2> cursor_{0, 0};
   Cursor active_ = A;
   double v0_ = 0, v1_ = 1;

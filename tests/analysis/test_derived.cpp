@@ -39,7 +39,8 @@ void Destination(double lat, double lon, double bearingDeg, double metres, doubl
                  double& outLon) {
   const double r = 6371008.8, k = std::numbers::pi / 180, d = metres / r, b = bearingDeg * k;
   const double p1 = lat * k, l1 = lon * k;
-  const double p2 = std::asin(std::sin(p1) * std::cos(d) + std::cos(p1) * std::sin(d) * std::cos(b));
+  const double p2 =
+      std::asin(std::sin(p1) * std::cos(d) + std::cos(p1) * std::sin(d) * std::cos(b));
   const double l2 = l1 + std::atan2(std::sin(b) * std::sin(d) * std::cos(p1),
                                     std::cos(d) - std::sin(p1) * std::sin(p2));
   outLat = p2 / k, outLon = l2 / k;
@@ -115,7 +116,8 @@ TEST(ClimbRate, LeastSquaresOverACentredWindowWithoutLag) {
   std::vector<double> h(20000);
   for (size_t i = 0; i < h.size(); ++i) h[i] = a * (i * dt) * (i * dt);
   const auto rate = ClimbRate(h, dt, 1.0);
-  for (size_t i = 100; i + 100 < h.size(); i += 101) ASSERT_NEAR(rate[i], 2 * a * i * dt, 1e-6) << i;
+  for (size_t i = 100; i + 100 < h.size(); i += 101)
+    ASSERT_NEAR(rate[i], 2 * a * i * dt, 1e-6) << i;
   // Noisy altitudes over 65536 records: the sliding sums agree with the slope summed from
   // scratch over the same window, at the ends as well; windows never below 3 records.
   std::mt19937 rng(5);
@@ -137,7 +139,9 @@ TEST(GroundSpeed, KnownSpeedAcrossDegreeLinesInAllFourHemispheres) {
   struct Start {
     double lat, lon, bearing;
   };
-  for (Start s : {Start{47.99, 8.99, 45}, {-33.99, -70.99, 225}, {50.99, -0.99, 300},
+  for (Start s : {Start{47.99, 8.99, 45},
+                  {-33.99, -70.99, 225},
+                  {50.99, -0.99, 300},
                   {-40.99, 174.99, 120}}) {
     Flight f;
     f.recordFlags2 = 0x40;
@@ -183,8 +187,8 @@ TEST(GroundSpeed, RecordsWithoutAFixHaveNoValueAndTheGapIsBridged) {
   EXPECT_TRUE(std::isnan(g.trackKm[3]));
   const double step = GreatCircleMetres(47 + 100 / 60000.0, 8, 47 + 200 / 60000.0, 8);
   EXPECT_NEAR(g.speedKmh[0], step * 3.6, 1e-9);
-  EXPECT_NEAR(g.trackKm[4] * 1000, 4 * step, 1e-6);          // across the gap
-  EXPECT_NEAR(g.speedKmh[1], 3 * step / 3 * 3.6, 1e-9);       // 3 steps in 3 s
-  EXPECT_DOUBLE_EQ(g.speedKmh[5], 0);                         // after the last change
+  EXPECT_NEAR(g.trackKm[4] * 1000, 4 * step, 1e-6);      // across the gap
+  EXPECT_NEAR(g.speedKmh[1], 3 * step / 3 * 3.6, 1e-9);  // 3 steps in 3 s
+  EXPECT_DOUBLE_EQ(g.speedKmh[5], 0);                    // after the last change
   EXPECT_NEAR(g.distanceKm[5] * 1000, 5 * step, 1e-6);
 }
