@@ -25,8 +25,8 @@ struct AnalysisChannel {
   std::string name;  // "16-Bit-ADC", "Höhe", "Steigen", …
   std::string unit;  // "roh", "hPa", "m", "m/s", "km/h", "km", "°"
   int decimals = 0;
-  double resolution = 1;  // the smallest step the values take, for the value axis
-  bool inverted = false;  // drawn upside down (the raw altitude reading, as the graph does)
+  double resolution = 1;       // the smallest step the values take, for the value axis
+  bool inverted = false;       // drawn upside down (the raw altitude reading, as the graph does)
   std::vector<double> values;  // one per record; NaN where a record has none
 };
 
