@@ -10,6 +10,7 @@
 #include "model/coords.h"
 #include "formats/flightcsv.h"
 #include "analysis/stats.h"
+#include "formats/channelprofiles.h"
 #include "formats/filenames.h"
 #include "formats/trackfiles.h"
 #include "app/analysiswindow.h"
@@ -188,7 +189,11 @@ void AnalysisPage::Refresh() {
 
 void AnalysisPage::TakeFlight(Flight flight) {
   flight_ = std::make_shared<Flight>(std::move(flight));
+  // The logger's profile, by the serial number the flight came with.
   options_ = FlightOptions{};
+  LoadedProfile loaded = LoadChannelProfile(SerialKey(flight_->serialNumber));
+  options_.profile = std::move(loaded.profile);
+  if (!loaded.problem.empty() && io_) io_->ShowMessage(BoxKind::Warning, loaded.problem);
   Refresh();
   if (window_) window_->ShowFlight(flight_, true, options_);
 }
@@ -278,9 +283,9 @@ void AnalysisPage::SaveTrack(bool kml) {
   const std::string path = WithExtension(*chosen, {ext});
   if (PathExists(path) && !io_->Confirm(ReplaceQuestion(path))) return;
   if (kml)
-    WriteKmlFile(path, *flight_, a, b, name);
+    WriteKmlFile(path, *flight_, a, b, name, options_);
   else
-    WriteGpxFile(path, *flight_, a, b, name);
+    WriteGpxFile(path, *flight_, a, b, name, options_);
   io_->SetStatusColor(StatusColorSuccess);
   io_->SetStatusText(1, std::string(kml ? "KML" : "GPX") +
                             "-Datei gespeichert: " + std::to_string(points) +

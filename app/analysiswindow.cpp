@@ -22,9 +22,12 @@
 #include "analysis/channels.h"
 #include "analysis/stats.h"
 #include "app/application.h"
+#include "app/channeldialog.h"
 #include "app/flightchart.h"
 #include "app/trackview.h"
+#include "formats/analysiscsv.h"
 #include "formats/atomicfile.h"
+#include "formats/channelprofiles.h"
 #include "formats/filenames.h"
 #include "frontend/userio.h"
 
@@ -62,7 +65,20 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   SaveImageButton->setToolTip(
       QStringLiteral("Diagramm und GPS-Spur als PNG- oder PDF-Datei speichern"));
   SaveImageButton->setAccessibleName(QStringLiteral("Bild speichern"));
-  for (QPushButton* b : {ShowAllButton, SaveImageButton}) b->setAutoDefault(false);
+  ChannelsButton = new QPushButton(QStringLiteral("&Kanäle…"), this);
+  ChannelsButton->setObjectName(QStringLiteral("ChannelsButton"));
+  ChannelsButton->setToolTip(QStringLiteral(
+      "Namen, Einheiten und Kalibrierung der Kanäle, Höhe aus dem Druck, QNH, Platzhöhe und "
+      "Startzeit"));
+  ChannelsButton->setAccessibleName(QStringLiteral("Kanäle"));
+  SaveCsvButton = new QPushButton(QStringLiteral("Auswertung als &CSV…"), this);
+  SaveCsvButton->setObjectName(QStringLiteral("SaveCsvButton"));
+  SaveCsvButton->setToolTip(
+      QStringLiteral("die Werte zwischen den Cursorn A und B in Einheiten als CSV-Datei für eine "
+                     "Tabellenkalkulation"));
+  SaveCsvButton->setAccessibleName(QStringLiteral("Auswertung als CSV"));
+  for (QPushButton* b : {ShowAllButton, SaveImageButton, ChannelsButton, SaveCsvButton})
+    b->setAutoDefault(false);
 
   Chart = new FlightChart(this);
   Chart->setObjectName(QStringLiteral("Chart"));
@@ -95,8 +111,10 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   // Layout: buttons on top; diagram | track and lane list; time and table below.
   auto* top = new QHBoxLayout;
   top->addWidget(NoticeLabel, 1);
+  top->addWidget(ChannelsButton);
   top->addWidget(ShowAllButton);
   top->addWidget(SaveImageButton);
+  top->addWidget(SaveCsvButton);
   auto* side = new QWidget(this);
   auto* sideLayout = new QVBoxLayout(side);
   sideLayout->setContentsMargins(0, 0, 0, 0);
@@ -133,7 +151,10 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   setTabOrder(Chart, LaneList);
   setTabOrder(LaneList, StatsTable);
   setTabOrder(StatsTable, ShowAllButton);
+  setTabOrder(StatsTable, ChannelsButton);
+  setTabOrder(ChannelsButton, ShowAllButton);
   setTabOrder(ShowAllButton, SaveImageButton);
+  setTabOrder(SaveImageButton, SaveCsvButton);
 
   connect(ShowAllButton, &QPushButton::clicked, Chart, &FlightChart::ShowAll);
   connect(SaveImageButton, &QPushButton::clicked, this, [this] {
@@ -143,6 +164,16 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
       ShowError(e);
     }
   });
+  for (auto [button, handler] : {std::pair{ChannelsButton, &AnalysisWindow::ChannelsClick},
+                                 std::pair{SaveCsvButton, &AnalysisWindow::SaveCsvClick}}) {
+    connect(button, &QPushButton::clicked, this, [this, handler = handler] {
+      try {
+        (this->*handler)();
+      } catch (const std::exception& e) {
+        ShowError(e);
+      }
+    });
+  }
   connect(Chart, &FlightChart::CursorsChanged, this, &AnalysisWindow::UpdateStats);
   connect(LaneList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
     Chart->SetLaneVisible(item->data(Qt::UserRole).toInt(), item->checkState() == Qt::Checked);
@@ -324,5 +355,37 @@ void AnalysisWindow::SaveImageClick() {
   WriteDiagram(path);
   io_->SetStatusColor(StatusColorSuccess);
   io_->SetStatusText(1, "Bild gespeichert: " + path);
+  io_->RepaintStatus();
+}
+
+void AnalysisWindow::ChannelsClick() {
+  if (!flight_) return;
+  ChannelDialog dialog(*flight_, options_, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  const auto entered = dialog.Entered();
+  if (!entered) return;
+  SetOptions(*entered);
+  SaveChannelProfile(options_.profile);
+}
+
+void AnalysisWindow::SaveCsvClick() {
+  if (!io_ || !flight_ || flight_->Empty()) return;
+  std::string base = "flug";
+  if (flight_->source == FlightSource::File && !flight_->fileName.empty()) {
+    base = flight_->fileName;
+    if (base.size() > 4 &&
+        QString::fromStdString(base).endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+      base.resize(base.size() - 4);
+  }
+  const auto chosen = io_->SaveFileName(
+      "CSV-Dateien (*.csv)", InFolder(FolderOf(flight_->filePath), base + "-auswertung.csv"));
+  if (!chosen || chosen->empty()) return;
+  const std::string path = WithExtension(*chosen, {".csv"});
+  if (PathExists(path) && !io_->Confirm(ReplaceQuestion(path))) return;
+  const int32_t a = Chart->CursorRecord(FlightChart::A), b = Chart->CursorRecord(FlightChart::B);
+  WriteAnalysisCsvFile(path, *flight_, options_, a, b);
+  io_->SetStatusColor(StatusColorSuccess);
+  io_->SetStatusText(1, "Auswertung gespeichert: " + std::to_string(std::abs(b - a) + 1) +
+                            " Datensätze in " + path);
   io_->RepaintStatus();
 }

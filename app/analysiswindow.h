@@ -33,6 +33,10 @@ class AnalysisWindow : public QWidget {
 
   // "Bild speichern…": the diagram and the track as PNG or PDF.
   void SaveImageClick();
+  // "Kanäle…": the channel profile and this flight's references; saves the profile.
+  void ChannelsClick();
+  // "Auswertung als CSV…": the calibrated and derived values between the cursors.
+  void SaveCsvClick();
   // The diagram and the track as one picture of the size they have on the screen.
   QImage DiagramImage() const;
   // Writes the picture to path: PDF for a name ending in ".pdf", PNG otherwise.
@@ -46,6 +50,8 @@ class AnalysisWindow : public QWidget {
   QLabel* TimeLabel;
   QPushButton* ShowAllButton;
   QPushButton* SaveImageButton;
+  QPushButton* ChannelsButton;
+  QPushButton* SaveCsvButton;
 
  signals:
   // The user changed the options (the page keeps them with the flight in hand).

@@ -17,7 +17,8 @@ std::string AnalysisCsvText(const Flight& f, const FlightOptions& o, int32_t a, 
   out += "\r\n";
   if (f.Empty()) return out;
   const int32_t last = f.Count() - 1;
-  const int32_t from = std::clamp(std::min(a, b), 0, last), to = std::clamp(std::max(a, b), 0, last);
+  const int32_t from = std::clamp(std::min(a, b), 0, last),
+                to = std::clamp(std::max(a, b), 0, last);
   const double dt = f.SampleInterval();
   for (int32_t i = from; i <= to; ++i) {
     out += GermanNumber(i * dt, 2);

@@ -77,9 +77,10 @@ int64_t CoordinateValue(bool southOrWest, int64_t degrees, uint32_t minutes) {
 
 }  // namespace
 
-Flight FlightFromDownload(const FlightData& fd) {
+Flight FlightFromDownload(const FlightData& fd, int serialNumber) {
   Flight f;
   f.source = FlightSource::Download;
+  f.serialNumber = serialNumber;
   f.recordFlags1 = fd.RecordFlags1;
   f.recordFlags2 = fd.RecordFlags2;
   f.sampleRateCode = fd.SampleRateCode;

@@ -60,6 +60,9 @@ struct Flight {
   int64_t latDegrees = 0;  // negative in the south
   int64_t lonDegrees = 0;  // negative in the west
   int64_t gpsHeaderValue = 0;
+  // The logger's serial number from the configuration read before the download; 0 for a
+  // flight from a file (the CSV holds none) or an unconfigured logger.
+  int serialNumber = 0;
 
   // columns[c][i]: column c of record i, as the CSV writes it.
   std::array<std::vector<int64_t>, kColumnCount> columns;
@@ -87,6 +90,6 @@ struct Flight {
 
 // The copy at the end of a download: records 0 to LastSampleIndex with the values the CSV
 // export writes for them, the header summary and the export range.
-Flight FlightFromDownload(const FlightData& fd);
+Flight FlightFromDownload(const FlightData& fd, int serialNumber = 0);
 
 }  // namespace analysis

@@ -51,14 +51,15 @@ TEST(AnalysisCsv, NamesAndUnitsSemicolonsDecimalCommasCrLfAndAByteOrderMark) {
     if (text[i] == '\n') ASSERT_EQ(text[i - 1], '\r') << i;
   const std::vector<std::string> lines = Split(text.substr(3, text.size() - 5), "\r\n");
   ASSERT_EQ(lines.size(), 7u);  // the header and records 10..15
-  EXPECT_EQ(lines[0],
-            "Zeit (s);Höhe (m);Akku (V);Breite (°);Länge (°);GPS 3 (roh);Steigen (m/s);Geschwindigkeit "
-            "(km/h);Entfernung (km);Strecke (km)");
+  EXPECT_EQ(
+      lines[0],
+      "Zeit (s);Höhe (m);Akku (V);Breite (°);Länge (°);GPS 3 (roh);Steigen (m/s);Geschwindigkeit "
+      "(km/h);Entfernung (km);Strecke (km)");
   const std::vector<std::string> r10 = Split(lines[1], ";");
   ASSERT_EQ(r10.size(), 10u);
   EXPECT_EQ(r10[0], "1,00");  // time from the first record, not from A
   EXPECT_EQ(r10[1], GermanNumber(-0.1 * (50000 - 70) + 5500, 1));
-  EXPECT_EQ(r10[2], "5,50");                                   // 110 × 0,05 V
+  EXPECT_EQ(r10[2], "5,50");  // 110 × 0,05 V
   EXPECT_EQ(r10[3], GermanNumber(47 + 12010 / 60000.0, 6));
   EXPECT_EQ(r10[5], "0");
   EXPECT_EQ(r10[6], "7,00");  // 0,7 m per 0,1 s
