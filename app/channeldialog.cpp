@@ -28,8 +28,9 @@ namespace {
 const QLocale kGerman(QLocale::German, QLocale::Germany);
 
 QString Number(double v) {
-  return QString::fromStdString(GermanNumber(v, 10)).remove(QRegularExpression("0+$")).remove(
-      QRegularExpression(",$"));
+  return QString::fromStdString(GermanNumber(v, 10))
+      .remove(QRegularExpression("0+$"))
+      .remove(QRegularExpression(",$"));
 }
 
 // A number as a German user types it (decimal comma; a point is taken too).
@@ -56,9 +57,9 @@ ChannelDialog::ChannelDialog(const Flight& flight, const FlightOptions& options,
   setWindowTitle(QStringLiteral("Kanäle"));
   setAccessibleName(QStringLiteral("Kanäle"));
 
-  auto* profileBox = new QGroupBox(
-      QStringLiteral("Profil des Loggers: %1").arg(QString::fromStdString(ProfileTitle(options.profile))),
-      this);
+  auto* profileBox = new QGroupBox(QStringLiteral("Profil des Loggers: %1")
+                                       .arg(QString::fromStdString(ProfileTitle(options.profile))),
+                                   this);
   Table = new QTableWidget(0, kColumns, profileBox);
   Table->setObjectName(QStringLiteral("ChannelTable"));
   Table->setAccessibleName(QStringLiteral("Kanäle des Loggers"));
@@ -177,9 +178,9 @@ ChannelDialog::ChannelDialog(const Flight& flight, const FlightOptions& options,
   TakeOff->setDisplayFormat(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
   TakeOff->setCalendarPopup(true);
   TakeOffGiven->setChecked(options.takeOffUtc.has_value());
-  TakeOff->setDateTime(options.takeOffUtc
-                           ? QDateTime::fromSecsSinceEpoch(*options.takeOffUtc)
-                           : QDateTime::currentDateTime().addSecs(-QDateTime::currentDateTime().time().second()));
+  TakeOff->setDateTime(options.takeOffUtc ? QDateTime::fromSecsSinceEpoch(*options.takeOffUtc)
+                                          : QDateTime::currentDateTime().addSecs(
+                                                -QDateTime::currentDateTime().time().second()));
   TakeOff->setEnabled(TakeOffGiven->isChecked());
   connect(TakeOffGiven, &QCheckBox::toggled, TakeOff, &QWidget::setEnabled);
   auto* flightLayout = new QFormLayout(flightBox);
@@ -223,7 +224,8 @@ void ChannelDialog::ApplyTwoPoints() {
   const auto r1 = ReadNumber(Raw1->text()), v1 = ReadNumber(Value1->text());
   const auto r2 = ReadNumber(Raw2->text()), v2 = ReadNumber(Value2->text());
   if (row < 0 || !r1 || !v1 || !r2 || !v2) {
-    Message->setText(QStringLiteral("Bitte einen Kanal wählen und beide Bezugspunkte als Zahlen angeben."));
+    Message->setText(
+        QStringLiteral("Bitte einen Kanal wählen und beide Bezugspunkte als Zahlen angeben."));
     return;
   }
   const auto c = FromTwoPoints(*r1, *v1, *r2, *v2);
@@ -267,8 +269,8 @@ std::optional<FlightOptions> ChannelDialog::Entered() {
     s.linear = {*factor, *offset};
   }
   o.profile.altitude = static_cast<analysis::AltitudeMethod>(AltitudeMethod->currentIndex());
-  o.reference = Reference->currentIndex() == 0 ? AltitudeReference::Qnh
-                                                : AltitudeReference::FieldElevation;
+  o.reference =
+      Reference->currentIndex() == 0 ? AltitudeReference::Qnh : AltitudeReference::FieldElevation;
   o.qnhHpa = Qnh->value();
   o.fieldElevationM = FieldElevation->value();
   o.aboveStart = AboveStart->isChecked();

@@ -43,7 +43,8 @@ struct Damage : std::runtime_error {
 double ParseNumber(const std::string& text, const std::string& where) {
   double v = 0;
   const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(v))
+  if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() ||
+      !std::isfinite(v))
     throw Damage(where + ": „" + text + "“ ist keine Zahl");
   return v;
 }
@@ -69,7 +70,8 @@ ChannelProfile Parse(const std::string& path, const std::string& serial) {
     s.unit = get(sec, "Einheit");
     const std::string cal = get(sec, "Kalibriert");
     if (cal.empty() && s.name.empty() && s.unit.empty()) continue;  // a channel left raw
-    if (cal != "0" && cal != "1") throw Damage(sec + ": Kalibriert „" + cal + "“ ist weder 0 noch 1");
+    if (cal != "0" && cal != "1")
+      throw Damage(sec + ": Kalibriert „" + cal + "“ ist weder 0 noch 1");
     s.calibrated = cal == "1";
     const double decimals = ParseNumber(get(sec, "Nachkommastellen"), sec + ", Nachkommastellen");
     if (decimals < 0 || decimals > 6 || decimals != std::floor(decimals))
@@ -100,14 +102,15 @@ std::string ProfileFilePath(const std::string& serial) {
 }
 
 std::string ProfileText(const ChannelProfile& p) {
-  std::string out = std::string("[") + kHead + "]\r\nFormat=1\r\nLogger=" +
-                    ProfileTitle(p) + "\r\nHoehenverfahren=" + MethodName(p.altitude) + "\r\n";
+  std::string out = std::string("[") + kHead + "]\r\nFormat=1\r\nLogger=" + ProfileTitle(p) +
+                    "\r\nHoehenverfahren=" + MethodName(p.altitude) + "\r\n";
   for (int c = 0; c < kColumnCount; ++c) {
     const ChannelSetting& s = p.channels[static_cast<size_t>(c)];
     out += "\r\n[" + Section(c) + "]\r\nName=" + s.name + "\r\nEinheit=" + s.unit +
            "\r\nNachkommastellen=" + std::to_string(s.decimals) +
-           "\r\nKalibriert=" + (s.calibrated ? "1" : "0") + "\r\nFaktor=" + Number(s.linear.factor) +
-           "\r\nOffset=" + Number(s.linear.offset) + "\r\n";
+           "\r\nKalibriert=" + (s.calibrated ? "1" : "0") +
+           "\r\nFaktor=" + Number(s.linear.factor) + "\r\nOffset=" + Number(s.linear.offset) +
+           "\r\n";
   }
   return out;
 }

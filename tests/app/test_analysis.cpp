@@ -3,6 +3,13 @@
 // through "zum Anfang" and a configuration read, files opened and refused, the cursors by
 // mouse and keys, the statistics, the track files and the picture.
 #include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimeZone>
 #include <QListWidget>
 #include <QPainter>
 #include <QTableWidget>
@@ -15,10 +22,12 @@
 #include "formats/trackfiles.h"
 #include "app/analysispage.h"
 #include "app/analysiswindow.h"
+#include "app/channeldialog.h"
 #include "app/flightchart.h"
 #include "app/trackview.h"
 #include "formats/csvexport.h"
 #include "tests/support/files.h"
+#include "tests/support/modal.h"
 #include "tests/support/text.h"
 #include "tests/support/window_fixture.h"
 
@@ -897,4 +906,111 @@ TEST_F(AnalysisTest, DurationOnTheTabIsTheTimeBetweenCursorsOverTheWholeFlight) 
   EXPECT_NE(w->TimeLabel->text().toStdString().find("Zeit zwischen A und B: " +
                                                     analysis::FormatHms(1199 * 0.02)),
             std::string::npos);
+}
+
+TEST_F(AnalysisTest, ChannelsDialogCalibratesTheAltitudeAndTheExportsFollow) {
+  WindowWithoutLogger();
+  // The 16-bit ADC reads the pressure: raw 1000 → 900 hPa, raw 3000 → 1000 hPa (so raw
+  // r is 850 + r / 20 hPa); a fix in every record, one record a second.
+  auto fd = TableWith(60, 0x01, 0x40, 49, [](int i, SampleRecord& r) {
+    const int raw = 2975 - 10 * i;
+    r.b[0] = static_cast<uint8_t>(raw >> 8), r.b[1] = static_cast<uint8_t>(raw);
+    r.b[18] = static_cast<uint8_t>(1 + i), r.b[20] = static_cast<uint8_t>(1 + i);
+  });
+  ASSERT_TRUE(WriteFile(TempPath("hoch.csv"), CsvOf(*fd)));
+  Open(TempPath("hoch.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->Chart->UnitOf(analysis::kAdc16).toStdString(), "roh");
+
+  QString refused, computed;
+  std::vector<std::string> unnamed;
+  const QDateTime takeOff(QDate(2024, 5, 1), QTime(11, 30, 0), Qt::UTC);
+  modal::Answerer answer([&](QWidget* dlg) {
+    auto* d = qobject_cast<ChannelDialog*>(dlg);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->windowTitle().toStdString(), "Kanäle");
+    // Every control has a name for assistive technology.
+    for (QWidget* c : d->findChildren<QWidget*>()) {
+      if (!c->isVisible() || c->focusPolicy() == Qt::NoFocus || qobject_cast<QLabel*>(c)) continue;
+      QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
+      if (a && a->text(QAccessible::Name).isEmpty() && !c->objectName().startsWith("qt_"))
+        unnamed.push_back(c->metaObject()->className());
+    }
+    ASSERT_EQ(d->Table->item(0, ChannelDialog::kChannel)->text().toStdString(), "16-Bit-ADC");
+    d->Table->setCurrentCell(0, ChannelDialog::kName);
+    // Two equal reference points are refused; the factor stays.
+    QTest::keyClicks(d->Raw1, "1000");
+    QTest::keyClicks(d->Value1, "900");
+    QTest::keyClicks(d->Raw2, "1000");
+    QTest::keyClicks(d->Value2, "950");
+    QTest::mouseClick(modal::Button(d, "Faktor und Offset berechnen"), Qt::LeftButton);
+    refused = d->Message->text();
+    EXPECT_EQ(d->Table->item(0, ChannelDialog::kFactor)->text().toStdString(), "1");
+    d->Raw2->clear();
+    d->Value2->clear();
+    QTest::keyClicks(d->Raw2, "3000");
+    QTest::keyClicks(d->Value2, "1000");
+    QTest::mouseClick(modal::Button(d, "Faktor und Offset berechnen"), Qt::LeftButton);
+    computed = d->Table->item(0, ChannelDialog::kFactor)->text() + " " +
+               d->Table->item(0, ChannelDialog::kOffset)->text();
+    d->Table->item(0, ChannelDialog::kUnit)->setText("hPa");
+    d->AltitudeMethod->setCurrentIndex(1);  // hPa, then the standard atmosphere
+    d->Qnh->setValue(1013.25);
+    d->TakeOffGiven->setChecked(true);
+    d->TakeOff->setDateTime(takeOff);
+    QTest::mouseClick(modal::Button(d, "OK"), Qt::LeftButton);
+  });
+  QTest::mouseClick(w->ChannelsButton, Qt::LeftButton);
+  EXPECT_TRUE(unnamed.empty()) << unnamed.front();
+  EXPECT_EQ(refused.toStdString(),
+            "Die beiden Bezugspunkte haben denselben Rohwert: durch sie geht keine Gerade.");
+  EXPECT_EQ(computed.toStdString(), "0,05 850");
+
+  // The altitude in metres by the standard atmosphere, computed here; the climb rate lane.
+  const analysis::AnalysisChannel* alt = w->Chart->Channel(analysis::kAdc16);
+  ASSERT_NE(alt, nullptr);
+  EXPECT_EQ(alt->unit, "m");
+  for (int i : {0, 30, 59}) {
+    const double hPa = 850 + (2975 - 10 * i) / 20.0;
+    EXPECT_NEAR(alt->values[i], 44330.77 * (1 - std::pow(hPa / 1013.25, 0.190263)), 0.01) << i;
+  }
+  ASSERT_NE(w->Chart->Channel(analysis::kClimbRate), nullptr);
+  bool climbRow = false;
+  for (int r = 0; r < w->StatsTable->rowCount(); ++r)
+    climbRow = climbRow || w->StatsTable->item(r, 0)->text() == QStringLiteral("mittleres Steigen");
+  EXPECT_TRUE(climbRow);
+  // The profile is in the settings folder; the GPX points carry altitude and time.
+  EXPECT_NE(ReadFile(dir / "morvala/kanaele-ohne-seriennummer.ini").find("Faktor=0.05"),
+            std::string::npos);
+  ui.fileAnswers.push_back(TempPath("hoch.gpx"));
+  QTest::mouseClick(Page()->GpxButton, Qt::LeftButton);
+  const std::string gpx = ReadFile(TempPath("hoch.gpx"));
+  EXPECT_NE(gpx.find("<ele>" + analysis::FixedPoint(alt->values[0], 1) + "</ele>"),
+            std::string::npos)
+      << gpx.substr(0, 400);
+  EXPECT_NE(gpx.find("<time>2024-05-01T11:30:01Z</time>"), std::string::npos);
+  // "Auswertung als CSV…" between the cursors.
+  ui.fileAnswers.push_back(TempPath("werte"));
+  QTest::mouseClick(w->SaveCsvButton, Qt::LeftButton);
+  EXPECT_EQ(ui.fileRequests.back().initialName, TempPath("hoch-auswertung.csv"));
+  const std::string csv = ReadFile(TempPath("werte.csv"));
+  EXPECT_EQ(csv.rfind("\xEF\xBB\xBFZeit (s);Höhe (m);", 0), 0u) << csv.substr(0, 80);
+
+  // The same logger's next flight comes with the profile, but not with this flight's time.
+  Open(TempPath("hoch.csv"));
+  EXPECT_EQ(w->Chart->UnitOf(analysis::kAdc16).toStdString(), "m");
+  EXPECT_FALSE(Page()->OptionsInHand().takeOffUtc.has_value());
+  // A damaged profile: put aside, said so in German, the raw view stays.
+  ASSERT_TRUE(WriteFile(dir / "morvala/kanaele-ohne-seriennummer.ini",
+                        "[Kanalprofil]\r\nFormat=1\r\nHoehenverfahren=Luftdruck\r\n"));
+  const size_t boxes = ui.boxes.size();
+  Open(TempPath("hoch.csv"));
+  ASSERT_EQ(ui.boxes.size(), boxes + 1);
+  EXPECT_EQ(ui.boxes.back().kind, BoxKind::Warning);
+  EXPECT_EQ(ui.boxes.back().text,
+            "Das Kanalprofil „kanaele-ohne-seriennummer.ini“ ist beschädigt (Höhenverfahren "
+            "„Luftdruck“ ist unbekannt).\rEs wurde als „kanaele-ohne-seriennummer.ini.defekt“ "
+            "beiseitegelegt. Die Kanäle werden roh gezeigt.");
+  EXPECT_EQ(w->Chart->UnitOf(analysis::kAdc16).toStdString(), "roh");
 }
