@@ -95,6 +95,12 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   TimeLabel->setObjectName(QStringLiteral("TimeLabel"));
   TimeLabel->setTextFormat(Qt::PlainText);
   TimeLabel->setAccessibleName(QStringLiteral("Zeit zwischen A und B"));
+  ReadoutLabel = new QLabel(this);
+  ReadoutLabel->setObjectName(QStringLiteral("ReadoutLabel"));
+  ReadoutLabel->setTextFormat(Qt::PlainText);
+  ReadoutLabel->setWordWrap(true);
+  ReadoutLabel->setAccessibleName(QStringLiteral("Werte"));
+  ReadoutLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   StatsTable = new QTableWidget(0, kStatsColumns, this);
   StatsTable->setObjectName(QStringLiteral("StatsTable"));
   StatsTable->setAccessibleName(QStringLiteral("Messwerte zwischen A und B"));
@@ -138,6 +144,7 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   auto* lowerLayout = new QVBoxLayout(lower);
   lowerLayout->setContentsMargins(0, 0, 0, 0);
   lowerLayout->addWidget(TimeLabel);
+  lowerLayout->addWidget(ReadoutLabel);
   lowerLayout->addWidget(StatsTable);
   auto* split = new QSplitter(Qt::Vertical, this);
   split->addWidget(upper);
@@ -175,6 +182,7 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
     });
   }
   connect(Chart, &FlightChart::CursorsChanged, this, &AnalysisWindow::UpdateStats);
+  connect(Chart, &FlightChart::HoverChanged, this, &AnalysisWindow::UpdateReadout);
   connect(LaneList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
     Chart->SetLaneVisible(item->data(Qt::UserRole).toInt(), item->checkState() == Qt::Checked);
   });
@@ -290,6 +298,7 @@ void AnalysisWindow::UpdateStats() {
     summary("mittlere Geschwindigkeit", seconds > 0 ? GermanNumber(km / seconds * 3600, 1) : "–",
             "km/h");
   }
+  UpdateReadout();
   StatsTable->setRowCount(static_cast<int>(rows.size()));
   for (size_t row = 0; row < rows.size(); ++row) {
     for (int col = 0; col < kStatsColumns; ++col) {
@@ -303,6 +312,27 @@ void AnalysisWindow::UpdateStats() {
       item->setText(rows[row][static_cast<size_t>(col)]);
     }
   }
+}
+
+void AnalysisWindow::UpdateReadout() {
+  // Under the mouse while it is over the lanes; else at the active cursor, so moving a
+  // cursor by keys reads its values out too (the label's changes reach screen readers).
+  const int32_t hover = Chart->HoverRecord();
+  const bool atMouse = hover >= 0;
+  const FlightChart::Cursor c = Chart->ActiveCursor();
+  const int32_t record = atMouse ? hover : Chart->CursorRecord(c);
+  const QStringList lines = Chart->ReadoutLines(record);
+  if (lines.isEmpty()) {
+    ReadoutLabel->clear();
+    ReadoutLabel->setAccessibleName(QStringLiteral("Werte"));
+    return;
+  }
+  const QString where = atMouse               ? QStringLiteral("Maus")
+                        : c == FlightChart::A ? QStringLiteral("A")
+                                              : QStringLiteral("B");
+  ReadoutLabel->setText(where + QStringLiteral(" – ") + lines.join(QStringLiteral(" · ")));
+  // The name carries the values, so a screen reader announces each change.
+  ReadoutLabel->setAccessibleName(QStringLiteral("Werte: ") + ReadoutLabel->text());
 }
 
 QImage AnalysisWindow::DiagramImage() const {

@@ -48,6 +48,7 @@ class AnalysisWindow : public QWidget {
   QTableWidget* StatsTable;
   QLabel* NoticeLabel;
   QLabel* TimeLabel;
+  QLabel* ReadoutLabel;  // the values under the mouse, else at the active cursor
   QPushButton* ShowAllButton;
   QPushButton* SaveImageButton;
   QPushButton* ChannelsButton;
@@ -59,6 +60,7 @@ class AnalysisWindow : public QWidget {
 
  private:
   void UpdateStats();
+  void UpdateReadout();
   void FillLaneList();
   UserIO* io_;
   std::shared_ptr<const analysis::Flight> flight_;

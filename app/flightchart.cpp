@@ -45,7 +45,7 @@ QString FlightChart::UnitOf(ChannelId id) const {
 
 FlightChart::FlightChart(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::StrongFocus);
-  setMouseTracking(false);
+  setMouseTracking(true);  // the readout follows the mouse
   setMinimumSize(320, 200);
   setAccessibleName(QStringLiteral("Diagramm"));
   setAccessibleDescription(QStringLiteral(
@@ -415,6 +415,7 @@ void FlightChart::Render(QPainter& p, const QSize& size) const {
 void FlightChart::paintEvent(QPaintEvent*) {
   QPainter p(this);
   Render(p, size());
+  DrawHover(p, size());
   if (hasFocus()) {
     p.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
@@ -467,8 +468,62 @@ void FlightChart::mouseMoveEvent(QMouseEvent* e) {
       PanByPixels(pos.x() - lastPos_.x());
       lastPos_ = pos;
       break;
-    case Drag::None: break;
+    case Drag::None: SetHover(PlotRect().contains(pos) ? RecordAtX(pos.x(), size()) : -1); break;
   }
+}
+
+void FlightChart::leaveEvent(QEvent*) { SetHover(-1); }
+
+void FlightChart::SetHover(int32_t record) {
+  if (!flight_ || flight_->Empty()) record = -1;
+  if (record == hover_) return;
+  hover_ = record;
+  update();
+  emit HoverChanged(hover_);
+}
+
+QStringList FlightChart::ReadoutLines(int32_t record) const {
+  QStringList lines;
+  if (!flight_ || record < 0 || record >= flight_->Count()) return lines;
+  lines << QStringLiteral("Zeit %1 (Datensatz %2)")
+               .arg(QString::fromStdString(FormatHms(record * flight_->SampleInterval())))
+               .arg(record);
+  for (ChannelId id : ShownLanes()) {
+    const AnalysisChannel& c = *Channel(id);
+    lines << QStringLiteral("%1: %2 %3")
+                 .arg(QString::fromStdString(c.name),
+                      QString::fromStdString(FormatValue(c, c.values[static_cast<size_t>(record)])),
+                      QString::fromStdString(c.unit));
+  }
+  return lines;
+}
+
+void FlightChart::DrawHover(QPainter& p, const QSize& size) const {
+  if (hover_ < 0 || drag_ != Drag::None) return;
+  const QRect plot = PlotRect(size);
+  const double x = XOfRecord(hover_, size);
+  p.save();
+  p.setPen(QPen(QColor(90, 90, 90), 1, Qt::DashLine));
+  p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+  // The values in a box beside the line, on the side with more room.
+  const QStringList lines = ReadoutLines(hover_);
+  const QFont font = LabelFont(p.font());
+  p.setFont(font);
+  const QFontMetrics fm(font);
+  int w = 0;
+  for (const QString& l : lines) w = std::max(w, fm.horizontalAdvance(l));
+  const QSize box(w + 12, static_cast<int>(lines.size()) * fm.height() + 8);
+  const int left = x + 10 + box.width() <= plot.right() ? static_cast<int>(x) + 10
+                                                        : static_cast<int>(x) - 10 - box.width();
+  const QRect r(QPoint(std::max(left, 0), plot.top() + 4), box);
+  p.setPen(QColor(120, 120, 120));
+  p.setBrush(QColor(255, 255, 240, 235));
+  p.drawRect(r);
+  p.setPen(Qt::black);
+  for (int i = 0; i < lines.size(); ++i)
+    p.drawText(QRect(r.left() + 6, r.top() + 4 + i * fm.height(), w, fm.height()),
+               Qt::AlignLeft | Qt::AlignVCenter, lines[i]);
+  p.restore();
 }
 
 void FlightChart::mouseReleaseEvent(QMouseEvent* e) {

@@ -75,9 +75,16 @@ class FlightChart : public QWidget {
   // Draws the whole diagram for a surface of this size (the screen, PNG, PDF, benchmark).
   void Render(QPainter& p, const QSize& size) const;
 
+  // The record under the mouse, -1 when the mouse is not over the lanes.
+  int32_t HoverRecord() const { return hover_; }
+  void SetHover(int32_t record);
+  // What the readout says for a record: its time, then every shown lane's value and unit.
+  QStringList ReadoutLines(int32_t record) const;
+
  signals:
   void CursorsChanged();
   void ViewChanged();
+  void HoverChanged(int32_t record);
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -87,12 +94,14 @@ class FlightChart : public QWidget {
   void wheelEvent(QWheelEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   bool event(QEvent* e) override;
+  void leaveEvent(QEvent* e) override;
 
  private:
   enum class Drag { None, Pending, Pan, Cursor, ZoomBox };
   void DrawLane(QPainter& p, const analysis::AnalysisChannel& c, const QRect& r,
                 const QSize& size) const;
   void KeepCursorInView(Cursor c);
+  void DrawHover(QPainter& p, const QSize& size) const;
   int LaneWeight(analysis::ChannelId c) const;
   void UpdateMinimumHeight();
   double RecordsPerPixel(const QSize& size) const;
@@ -111,5 +120,6 @@ class FlightChart : public QWidget {
   QPoint pressPos_;
   QPoint lastPos_;
   Cursor dragCursor_ = A;
+  int32_t hover_ = -1;
   mutable std::vector<analysis::ColumnRange> columns_;
 };

@@ -1014,3 +1014,37 @@ TEST_F(AnalysisTest, ChannelsDialogCalibratesTheAltitudeAndTheExportsFollow) {
             "beiseitegelegt. Die Kanäle werden roh gezeigt.");
   EXPECT_EQ(w->Chart->UnitOf(analysis::kAdc16).toStdString(), "roh");
 }
+
+TEST_F(AnalysisTest, TheReadoutFollowsTheMouseAndTheCursorKeys) {
+  WindowWithoutLogger();
+  AnalysisWindow* w = OpenAdc4(
+      200, [](int i) { return i; }, "lesen.csv");  // 0,02 s each
+  ASSERT_NE(w, nullptr);
+  FlightChart* chart = w->Chart;
+  // The mouse over record 120: the line, the box and the label give its time and value.
+  const QPoint at(static_cast<int>(std::lround(chart->XOfRecord(120, chart->size()))),
+                  chart->PlotRect().center().y());
+  QMouseEvent move(QEvent::MouseMove, QPointF(at), chart->mapToGlobal(QPointF(at)), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(chart, &move);
+  EXPECT_EQ(chart->HoverRecord(), 120);
+  const std::string text = w->ReadoutLabel->text().toStdString();
+  EXPECT_EQ(text, "Maus – Zeit 2,4 s (Datensatz 120) · ADC4: 120 roh") << text;
+  // Read by assistive technology under its name.
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w->ReadoutLabel);
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->text(QAccessible::Name).toStdString(), "Werte: " + text);
+  // The mouse leaves: the readout is the active cursor's, and follows the arrow keys.
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(chart, &leave);
+  EXPECT_EQ(chart->HoverRecord(), -1);
+  chart->setFocus();
+  QTest::keyClick(chart, Qt::Key_Right);
+  EXPECT_EQ(w->ReadoutLabel->text().toStdString(), "A – Zeit 0,02 s (Datensatz 1) · ADC4: 1 roh");
+  EXPECT_EQ(a->text(QAccessible::Name).toStdString(),
+            "Werte: A – Zeit 0,02 s (Datensatz 1) · ADC4: 1 roh");
+  QTest::keyClick(chart, Qt::Key_Tab);
+  QTest::keyClick(chart, Qt::Key_Left);
+  EXPECT_EQ(w->ReadoutLabel->text().toStdString(),
+            "B – Zeit 3,96 s (Datensatz 198) · ADC4: 198 roh");
+}
