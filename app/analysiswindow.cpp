@@ -1,6 +1,7 @@
 #include "app/analysiswindow.h"
 
 #include <QBuffer>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -88,6 +89,13 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   LaneList->setObjectName(QStringLiteral("LaneList"));
   LaneList->setAccessibleName(QStringLiteral("Kanäle"));
   LaneList->setToolTip(QStringLiteral("Kanäle zeigen oder ausblenden (Leertaste)"));
+  TrackColour = new QComboBox(this);
+  TrackColour->setObjectName(QStringLiteral("TrackColour"));
+  TrackColour->setAccessibleName(QStringLiteral("Farbe der GPS-Spur"));
+  TrackColour->addItem(QStringLiteral("Spur einfarbig"), -1);
+  TrackColour->addItem(QStringLiteral("Spur nach Höhe"), static_cast<int>(kAdc16));
+  TrackColour->addItem(QStringLiteral("Spur nach Steigen"), kClimbRate);
+  TrackColour->addItem(QStringLiteral("Spur nach Geschwindigkeit"), kGroundSpeed);
   auto* laneCaption = new QLabel(QStringLiteral("&Kanäle:"), this);
   laneCaption->setBuddy(LaneList);
 
@@ -127,6 +135,7 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   sideLayout->addWidget(Track, 3);
   sideLayout->addWidget(laneCaption);
   sideLayout->addWidget(LaneList, 2);
+  sideLayout->addWidget(TrackColour);
   // The lanes keep a readable height: when all of them do not fit, the diagram scrolls.
   auto* chartArea = new QScrollArea(this);
   chartArea->setObjectName(QStringLiteral("ChartArea"));
@@ -156,8 +165,8 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   layout->addWidget(split, 1);
 
   setTabOrder(Chart, LaneList);
-  setTabOrder(LaneList, StatsTable);
-  setTabOrder(StatsTable, ShowAllButton);
+  setTabOrder(LaneList, TrackColour);
+  setTabOrder(TrackColour, StatsTable);
   setTabOrder(StatsTable, ChannelsButton);
   setTabOrder(ChannelsButton, ShowAllButton);
   setTabOrder(ShowAllButton, SaveImageButton);
@@ -183,6 +192,7 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   }
   connect(Chart, &FlightChart::CursorsChanged, this, &AnalysisWindow::UpdateStats);
   connect(Chart, &FlightChart::HoverChanged, this, &AnalysisWindow::UpdateReadout);
+  connect(TrackColour, &QComboBox::currentIndexChanged, this, &AnalysisWindow::ApplyTrackColour);
   connect(LaneList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
     Chart->SetLaneVisible(item->data(Qt::UserRole).toInt(), item->checkState() == Qt::Checked);
   });
@@ -210,6 +220,7 @@ void AnalysisWindow::ShowFlight(std::shared_ptr<const Flight> flight, bool newFl
   options_ = options;
   Chart->SetFlight(flight_, options_);
   Track->SetFlight(flight_);
+  ApplyTrackColour();
   FillLaneList();
   if (!flight_) {
     NoticeLabel->setText(QStringLiteral("Kein Flug zur Hand"));
@@ -224,6 +235,7 @@ void AnalysisWindow::ShowFlight(std::shared_ptr<const Flight> flight, bool newFl
 void AnalysisWindow::SetOptions(const FlightOptions& options) {
   options_ = options;
   Chart->SetOptions(options_);
+  ApplyTrackColour();
   FillLaneList();
   UpdateStats();
   emit OptionsChanged();
@@ -312,6 +324,11 @@ void AnalysisWindow::UpdateStats() {
       item->setText(rows[row][static_cast<size_t>(col)]);
     }
   }
+}
+
+void AnalysisWindow::ApplyTrackColour() {
+  const int id = TrackColour->currentData().toInt();
+  Track->SetColouring(id >= 0 ? Chart->Channel(id) : nullptr);
 }
 
 void AnalysisWindow::UpdateReadout() {

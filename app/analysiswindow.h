@@ -13,6 +13,7 @@
 
 class FlightChart;
 class TrackView;
+class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -45,6 +46,7 @@ class AnalysisWindow : public QWidget {
   FlightChart* Chart;
   TrackView* Track;
   QListWidget* LaneList;
+  QComboBox* TrackColour;  // "einfarbig", "nach Höhe", "nach Steigen", "nach Geschwindigkeit"
   QTableWidget* StatsTable;
   QLabel* NoticeLabel;
   QLabel* TimeLabel;
@@ -61,6 +63,7 @@ class AnalysisWindow : public QWidget {
  private:
   void UpdateStats();
   void UpdateReadout();
+  void ApplyTrackColour();
   void FillLaneList();
   UserIO* io_;
   std::shared_ptr<const analysis::Flight> flight_;

@@ -3,6 +3,9 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <limits>
+
+#include "analysis/stats.h"
 
 #include "model/coords.h"
 
@@ -22,6 +25,7 @@ TrackView::TrackView(QWidget* parent) : QWidget(parent) {
 
 void TrackView::SetFlight(std::shared_ptr<const Flight> flight) {
   flight_ = std::move(flight);
+  colourValues_.clear();
   fixIndex_.clear();
   xs_.clear();
   ys_.clear();
@@ -102,9 +106,25 @@ void TrackView::Render(QPainter& p, const QRect& r) const {
   // The track piece by piece, leaving out points closer than half a pixel to the last one
   // drawn.
   p.setPen(QPen(QColor(60, 60, 60), 1.5));
+  const bool coloured = !colourValues_.empty();
   QPolygonF line;
   QPointF last(-1e9, -1e9);
   for (size_t k = 0; k < xs_.size(); ++k) {
+    if (coloured) {
+      // A stroke per step in the colour of its value; steps under half a pixel are joined.
+      const QPointF pt = ToPixel(f, xs_[k], ys_[k]);
+      const bool joined = k > 0 && fixIndex_[k] == fixIndex_[k - 1] + 1;
+      if (joined && std::abs(pt.x() - last.x()) < 0.5 && std::abs(pt.y() - last.y()) < 0.5 &&
+          k + 1 < xs_.size())
+        continue;
+      if (joined) {
+        p.setPen(QPen(RampColour(colourValues_[k], colourLo_, colourHi_), 2.5, Qt::SolidLine,
+                      Qt::RoundCap));
+        p.drawLine(last, pt);
+      }
+      last = pt;
+      continue;
+    }
     const bool pieceEnds = k + 1 == xs_.size() || fixIndex_[k + 1] != fixIndex_[k] + 1;
     const QPointF pt = ToPixel(f, xs_[k], ys_[k]);
     if (!pieceEnds && !line.isEmpty() && std::abs(pt.x() - last.x()) < 0.5 &&
@@ -150,6 +170,8 @@ void TrackView::Render(QPainter& p, const QRect& r) const {
   bold.setBold(false);
   p.setFont(bold);
 
+  if (coloured) DrawLegend(p, r);
+
   // The scale bar, at most 40 % of the width.
   const double metres = ScaleBarMetres(0.4 * (r.width() - 2 * kMargin) / f.scale);
   if (metres > 0) {
@@ -163,6 +185,54 @@ void TrackView::Render(QPainter& p, const QRect& r) const {
     p.drawLine(QPointF(x0 + px, y0 - 4), QPointF(x0 + px, y0 + 3));
     p.drawText(QPointF(x0 + px + 6, y0 + 4), QString::fromStdString(ScaleBarLabel(metres)));
   }
+  p.restore();
+}
+
+QColor TrackView::RampColour(double value, double lo, double hi) {
+  if (std::isnan(value)) return QColor(160, 160, 160);
+  const double f = hi > lo ? std::clamp((value - lo) / (hi - lo), 0.0, 1.0) : 0.5;
+  // Hue from blue (240°) to red (0°).
+  return QColor::fromHsvF(static_cast<float>((1 - f) * 240.0 / 360.0), 0.9f, 0.85f);
+}
+
+void TrackView::SetColouring(const AnalysisChannel* channel) {
+  colourValues_.clear();
+  colourCaption_.clear();
+  if (channel) {
+    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+    for (int32_t i : fixIndex_) {
+      const double v = channel->values[static_cast<size_t>(i)];
+      colourValues_.push_back(v);
+      if (!std::isnan(v)) lo = std::min(lo, v), hi = std::max(hi, v);
+    }
+    colourLo_ = lo <= hi ? lo : 0;
+    colourHi_ = lo <= hi ? hi : 1;
+    colourCaption_ = QString::fromStdString(channel->name + " (" + channel->unit + ")");
+    colourDecimals_ = channel->decimals;
+  }
+  update();
+}
+
+void TrackView::DrawLegend(QPainter& p, const QRect& r) const {
+  // A colour bar in the top right corner, low at the bottom, with its ends labelled.
+  const QFontMetrics fm = p.fontMetrics();
+  const int barW = 10, barH = std::min(100, r.height() / 3);
+  const int x = r.right() - 8 - barW, y = r.top() + 8 + fm.height();
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing, false);
+  for (int i = 0; i < barH; ++i) {
+    p.setPen(RampColour(barH - 1 - i, 0, barH - 1));
+    p.drawLine(x, y + i, x + barW - 1, y + i);
+  }
+  p.setPen(Qt::black);
+  p.drawRect(x - 1, y - 1, barW + 1, barH + 1);
+  const QString hi = QString::fromStdString(GermanNumber(colourHi_, colourDecimals_));
+  const QString lo = QString::fromStdString(GermanNumber(colourLo_, colourDecimals_));
+  p.drawText(QPointF(x - 4 - fm.horizontalAdvance(hi), y + fm.ascent() - 2), hi);
+  p.drawText(QPointF(x - 4 - fm.horizontalAdvance(lo), y + barH), lo);
+  p.drawText(
+      QPointF(r.right() - 6 - fm.horizontalAdvance(colourCaption_), r.top() + 4 + fm.ascent()),
+      colourCaption_);
   p.restore();
 }
 

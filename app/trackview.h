@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "analysis/channels.h"
 #include "model/flight.h"
 
 class QFontMetrics;
@@ -18,6 +19,11 @@ class TrackView : public QWidget {
   explicit TrackView(QWidget* parent = nullptr);
   void SetFlight(std::shared_ptr<const analysis::Flight> flight);
   void SetCursors(int32_t a, int32_t b);
+  // Colours the track by a channel's values (altitude, climb rate, speed) with a legend;
+  // nullptr draws it in one colour.
+  void SetColouring(const analysis::AnalysisChannel* channel);
+  // The colour of a value between lo and hi: blue (low) over green and yellow to red.
+  static QColor RampColour(double value, double lo, double hi);
   // Draws the track into r.
   void Render(QPainter& p, const QRect& r) const;
 
@@ -54,4 +60,10 @@ class TrackView : public QWidget {
   std::vector<double> xs_, ys_;    // their projected positions in metres
   double minX_ = 0, maxX_ = 0, minY_ = 0, maxY_ = 0;
   int32_t a_ = 0, b_ = 0;
+  // The colouring: the channel's values at the fixes, its range, name and unit.
+  std::vector<double> colourValues_;
+  double colourLo_ = 0, colourHi_ = 1;
+  QString colourCaption_;
+  int colourDecimals_ = 0;
+  void DrawLegend(QPainter& p, const QRect& r) const;
 };

@@ -1048,3 +1048,40 @@ TEST_F(AnalysisTest, TheReadoutFollowsTheMouseAndTheCursorKeys) {
   EXPECT_EQ(w->ReadoutLabel->text().toStdString(),
             "B – Zeit 3,96 s (Datensatz 198) · ADC4: 198 roh");
 }
+
+TEST_F(AnalysisTest, TheTrackIsColouredBySpeedWithALegend) {
+  WindowWithoutLogger();
+  // Slow in the first half, fast in the second: a tenth of a minute each second, then three.
+  auto fd = TableWith(120, 0x01, 0x40, 49, [](int i, SampleRecord& r) {
+    const int lat = 20000 + (i < 60 ? 100 * i : 6000 + 300 * (i - 60));
+    r.b[17] = static_cast<uint8_t>(lat >> 8), r.b[18] = static_cast<uint8_t>(lat);
+    r.b[19] = 0x10, r.b[20] = static_cast<uint8_t>(i);
+  });
+  ASSERT_TRUE(WriteFile(TempPath("farbe.csv"), CsvOf(*fd)));
+  Open(TempPath("farbe.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  const QRect r(0, 0, 300, 400);
+  auto count = [&](auto pred) {
+    QImage img(r.size(), QImage::Format_RGB32);
+    QPainter p(&img);
+    w->Track->Render(p, r);
+    p.end();
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+      for (int x = 0; x < img.width(); ++x) n += pred(QColor(img.pixel(x, y)));
+    return n;
+  };
+  auto blue = [](const QColor& c) { return c.blue() > 150 && c.red() < 80 && c.green() < 120; };
+  auto red = [](const QColor& c) { return c.red() > 150 && c.blue() < 80 && c.green() < 80; };
+  // In one colour only the cursors' marks are red and blue.
+  const int redBefore = count(red), blueBefore = count(blue);
+  const int index = w->TrackColour->findText(QStringLiteral("Spur nach Geschwindigkeit"));
+  ASSERT_GE(index, 0);
+  w->TrackColour->setCurrentIndex(index);
+  // The slow half blue, the fast half red, and the legend's bar both.
+  EXPECT_GT(count(blue), blueBefore + 100);
+  EXPECT_GT(count(red), redBefore + 100);
+  EXPECT_EQ(TrackView::RampColour(0, 0, 10).hue(), 240);
+  EXPECT_EQ(TrackView::RampColour(10, 0, 10).hue(), 0);
+}
