@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -31,8 +32,11 @@
 #include "formats/channelprofiles.h"
 #include "formats/filenames.h"
 #include "frontend/userio.h"
+#include "serial/profile.h"
 
 using namespace analysis;
+
+const char* const kAnalysisLayoutFile = "auswertung.ini";
 
 const char* const kStatsHeaders[kStatsColumns] = {"Kanal",   "bei A",   "bei B",      "B − A",
                                                   "Minimum", "Maximum", "Mittelwert", "Einheit"};
@@ -89,6 +93,15 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   LaneList->setObjectName(QStringLiteral("LaneList"));
   LaneList->setAccessibleName(QStringLiteral("Kanäle"));
   LaneList->setToolTip(QStringLiteral("Kanäle zeigen oder ausblenden (Leertaste)"));
+  LaneHeight = new QSpinBox(this);
+  LaneHeight->setObjectName(QStringLiteral("LaneHeight"));
+  LaneHeight->setAccessibleName(QStringLiteral("Höhe der Spuren in Pixeln"));
+  LaneHeight->setToolTip(QStringLiteral(
+      "Höhe der Spuren; die Höhe bekommt das Dreifache. Was nicht passt, wird gerollt."));
+  LaneHeight->setSuffix(QStringLiteral(" px"));
+  LaneHeight->setRange(10, 300);
+  auto* laneHeightCaption = new QLabel(QStringLiteral("&Höhe der Spuren:"), this);
+  laneHeightCaption->setBuddy(LaneHeight);
   TrackColour = new QComboBox(this);
   TrackColour->setObjectName(QStringLiteral("TrackColour"));
   TrackColour->setAccessibleName(QStringLiteral("Farbe der GPS-Spur"));
@@ -125,6 +138,8 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   // Layout: buttons on top; diagram | track and lane list; time and table below.
   auto* top = new QHBoxLayout;
   top->addWidget(NoticeLabel, 1);
+  top->addWidget(laneHeightCaption);
+  top->addWidget(LaneHeight);
   top->addWidget(ChannelsButton);
   top->addWidget(ShowAllButton);
   top->addWidget(SaveImageButton);
@@ -167,7 +182,8 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   setTabOrder(Chart, LaneList);
   setTabOrder(LaneList, TrackColour);
   setTabOrder(TrackColour, StatsTable);
-  setTabOrder(StatsTable, ChannelsButton);
+  setTabOrder(StatsTable, LaneHeight);
+  setTabOrder(LaneHeight, ChannelsButton);
   setTabOrder(ChannelsButton, ShowAllButton);
   setTabOrder(ShowAllButton, SaveImageButton);
   setTabOrder(SaveImageButton, SaveCsvButton);
@@ -193,6 +209,10 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   connect(Chart, &FlightChart::CursorsChanged, this, &AnalysisWindow::UpdateStats);
   connect(Chart, &FlightChart::HoverChanged, this, &AnalysisWindow::UpdateReadout);
   connect(TrackColour, &QComboBox::currentIndexChanged, this, &AnalysisWindow::ApplyTrackColour);
+  connect(LaneHeight, &QSpinBox::valueChanged, this, [this](int px) {
+    Chart->SetLaneHeight(px);
+    SaveLayout();
+  });
   connect(LaneList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
     Chart->SetLaneVisible(item->data(Qt::UserRole).toInt(), item->checkState() == Qt::Checked);
   });
@@ -212,6 +232,65 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   // Room for the table's rows below the lanes, and most of the width for the lanes.
   split->setSizes({want.height() * 62 / 100, want.height() * 38 / 100});
   upper->setSizes({want.width() * 3 / 4, want.width() / 4});
+  upper_ = upper;
+  split_ = split;
+  RestoreLayout();
+}
+
+namespace {
+constexpr const char* kLayoutSection = "Flugauswertung";
+
+QString SizesText(const QSplitter* s) {
+  QStringList parts;
+  for (int v : s->sizes()) parts << QString::number(v);
+  return parts.join(QLatin1Char(','));
+}
+
+void RestoreSizes(QSplitter* s, const std::string& text) {
+  QList<int> sizes;
+  for (const QString& part : QString::fromStdString(text).split(QLatin1Char(','))) {
+    bool ok = false;
+    const int v = part.toInt(&ok);
+    if (!ok || v < 0 || v > 20000) return;
+    sizes << v;
+  }
+  if (sizes.size() == s->count()) s->setSizes(sizes);
+}
+}  // namespace
+
+void AnalysisWindow::RestoreLayout() {
+  auto get = [](const char* key) {
+    return GetProfileString(kLayoutSection, key, "", kAnalysisLayoutFile);
+  };
+  bool ok = false;
+  const int px = QString::fromStdString(get("Spurhoehe")).toInt(&ok);
+  {
+    const QSignalBlocker block(LaneHeight);
+    LaneHeight->setValue(ok ? px : Chart->MinimumLaneHeight());
+  }
+  Chart->SetLaneHeight(LaneHeight->value());
+  const QStringList size = QString::fromStdString(get("Fenster")).split(QLatin1Char('x'));
+  if (size.size() == 2 && size[0].toInt() >= 400 && size[1].toInt() >= 300)
+    resize(size[0].toInt(), size[1].toInt());
+  RestoreSizes(upper_, get("Teilung"));
+  RestoreSizes(split_, get("Tabelle"));
+}
+
+void AnalysisWindow::SaveLayout() const {
+  // Each key on its own: a failed write loses a layout, never the settings.
+  WriteProfileString(kLayoutSection, "Spurhoehe", std::to_string(LaneHeight->value()),
+                     kAnalysisLayoutFile);
+  WriteProfileString(kLayoutSection, "Fenster",
+                     std::to_string(width()) + "x" + std::to_string(height()), kAnalysisLayoutFile);
+  WriteProfileString(kLayoutSection, "Teilung", SizesText(upper_).toStdString(),
+                     kAnalysisLayoutFile);
+  WriteProfileString(kLayoutSection, "Tabelle", SizesText(split_).toStdString(),
+                     kAnalysisLayoutFile);
+}
+
+void AnalysisWindow::hideEvent(QHideEvent* e) {
+  SaveLayout();
+  QWidget::hideEvent(e);
 }
 
 void AnalysisWindow::ShowFlight(std::shared_ptr<const Flight> flight, bool newFlight,

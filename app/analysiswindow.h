@@ -14,6 +14,8 @@
 class FlightChart;
 class TrackView;
 class QComboBox;
+class QSpinBox;
+class QSplitter;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -46,7 +48,9 @@ class AnalysisWindow : public QWidget {
   FlightChart* Chart;
   TrackView* Track;
   QListWidget* LaneList;
-  QComboBox* TrackColour;  // "einfarbig", "nach Höhe", "nach Steigen", "nach Geschwindigkeit"
+  QComboBox* TrackColour;
+  QSpinBox* LaneHeight;  // "Höhe der Spuren", kept between sessions  // "einfarbig", "nach Höhe",
+                         // "nach Steigen", "nach Geschwindigkeit"
   QTableWidget* StatsTable;
   QLabel* NoticeLabel;
   QLabel* TimeLabel;
@@ -60,7 +64,14 @@ class AnalysisWindow : public QWidget {
   // The user changed the options (the page keeps them with the flight in hand).
   void OptionsChanged();
 
+ protected:
+  void hideEvent(QHideEvent* e) override;
+
  private:
+  void SaveLayout() const;
+  void RestoreLayout();
+  QSplitter* upper_ = nullptr;
+  QSplitter* split_ = nullptr;
   void UpdateStats();
   void UpdateReadout();
   void ApplyTrackColour();
@@ -69,6 +80,9 @@ class AnalysisWindow : public QWidget {
   std::shared_ptr<const analysis::Flight> flight_;
   analysis::FlightOptions options_;
 };
+
+// The file in the settings folder that keeps the window's layout between sessions.
+extern const char* const kAnalysisLayoutFile;
 
 // Names of the columns of the statistics table.
 constexpr int kStatsColumns = 8;

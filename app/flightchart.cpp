@@ -105,14 +105,20 @@ int FlightChart::MinimumLaneHeight() const {
   return 2 * QFontMetrics(LabelFont(font())).height() + 4;
 }
 
+void FlightChart::SetLaneHeight(int px) {
+  if (px == laneHeight_) return;
+  laneHeight_ = px;
+  UpdateMinimumHeight();
+  update();
+}
+
 void FlightChart::UpdateMinimumHeight() {
   int weights = 0;
   const std::vector<ChannelId> lanes = ShownLanes();
   for (ChannelId c : lanes) weights += LaneWeight(c);
   // Every unit of weight brings a gap, so the lightest lane gets at least the minimum;
   // one pixel more per lane for the rounding of the lane edges.
-  const int lanesHeight =
-      weights * (MinimumLaneHeight() + kLaneGap) + static_cast<int>(lanes.size());
+  const int lanesHeight = weights * (LaneHeight() + kLaneGap) + static_cast<int>(lanes.size());
   setMinimumHeight(std::max(200, kTop + kAxisHeight + lanesHeight));
 }
 

@@ -11,6 +11,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <vector>
@@ -71,6 +72,10 @@ class FlightChart : public QWidget {
   // The height below which a lane's labels would not fit; the chart asks for enough
   // height to give every shown lane at least this.
   int MinimumLaneHeight() const;
+  // "Höhe der Spuren": the height the lightest lane gets at least (never below the
+  // minimum); the altitude lane gets three times as much. Taller lanes scroll.
+  void SetLaneHeight(int px);
+  int LaneHeight() const { return std::max(laneHeight_, MinimumLaneHeight()); }
 
   // Draws the whole diagram for a surface of this size (the screen, PNG, PDF, benchmark).
   void Render(QPainter& p, const QSize& size) const;
@@ -121,5 +126,6 @@ class FlightChart : public QWidget {
   QPoint lastPos_;
   Cursor dragCursor_ = A;
   int32_t hover_ = -1;
+  int laneHeight_ = 0;
   mutable std::vector<analysis::ColumnRange> columns_;
 };

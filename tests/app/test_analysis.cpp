@@ -1085,3 +1085,29 @@ TEST_F(AnalysisTest, TheTrackIsColouredBySpeedWithALegend) {
   EXPECT_EQ(TrackView::RampColour(0, 0, 10).hue(), 240);
   EXPECT_EQ(TrackView::RampColour(10, 0, 10).hue(), 0);
 }
+
+TEST_F(AnalysisTest, LaneHeightsAreSetByTheUserAndKeptForTheNextSession) {
+  WindowWithoutLogger();
+  AnalysisWindow* w = OpenAdc4(
+      100, [](int i) { return i % 7; }, "spuren.csv");
+  ASSERT_NE(w, nullptr);
+  FlightChart* chart = w->Chart;
+  EXPECT_EQ(w->LaneHeight->value(), chart->MinimumLaneHeight());
+  EXPECT_FALSE(w->LaneHeight->accessibleName().isEmpty());
+  w->LaneHeight->setFocus();
+  w->LaneHeight->selectAll();
+  QTest::keyClicks(w->LaneHeight, "120");
+  QApplication::processEvents();
+  EXPECT_EQ(chart->LaneHeight(), 120);
+  EXPECT_GE(chart->minimumHeight(), 120);
+  // Never below what the labels need.
+  chart->SetLaneHeight(5);
+  EXPECT_EQ(chart->LaneHeight(), chart->MinimumLaneHeight());
+  chart->SetLaneHeight(120);
+  w->close();
+  // The next window starts with that height.
+  AnalysisWindow next(&io);
+  EXPECT_EQ(next.LaneHeight->value(), 120);
+  EXPECT_EQ(next.Chart->LaneHeight(), 120);
+  EXPECT_NE(ReadFile(dir / "morvala/auswertung.ini").find("Spurhoehe=120"), std::string::npos);
+}
