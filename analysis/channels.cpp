@@ -31,17 +31,18 @@ AnalysisChannel Recorded(const Flight& f, const FlightOptions& o, Column c,
     for (int32_t i = 0; i < f.Count(); ++i) ch.values[static_cast<size_t>(i)] = f.LaneValue(c, i);
     return ch;
   }
+  const std::vector<int64_t>& raw = f.columns[c];
   if (s.calibrated) {
     ch.unit = s.unit;
     ch.decimals = s.decimals;
     ch.resolution = std::fabs(s.linear.factor);
-    for (int32_t i = 0; i < f.Count(); ++i)
-      ch.values[static_cast<size_t>(i)] = s.linear.Apply(f.LaneValue(c, i));
+    for (size_t i = 0; i < raw.size(); ++i)
+      ch.values[i] = s.linear.Apply(static_cast<double>(raw[i]));
     return ch;
   }
   ch.unit = "roh";
   ch.inverted = c == kAdc16;
-  for (int32_t i = 0; i < f.Count(); ++i) ch.values[static_cast<size_t>(i)] = f.LaneValue(c, i);
+  for (size_t i = 0; i < raw.size(); ++i) ch.values[i] = static_cast<double>(raw[i]);
   return ch;
 }
 

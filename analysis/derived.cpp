@@ -66,7 +66,8 @@ GpsChannels GpsDerived(const Flight& f) {
   const double dt = f.SampleInterval();
   // The records at which the position changed (the first fix counts as one).
   std::vector<size_t> changes;
-  double track = 0, lat0 = 0, lon0 = 0, lastLat = 0, lastLon = 0;
+  // Distances are computed only where the position changed (about once a second).
+  double track = 0, distance = 0, lat0 = 0, lon0 = 0, lastLat = 0, lastLon = 0;
   for (size_t i = 0; i < n; ++i) {
     const int32_t k = static_cast<int32_t>(i);
     if (!f.FixAt(k)) continue;
@@ -76,11 +77,12 @@ GpsChannels GpsDerived(const Flight& f) {
       changes.push_back(i);
     } else if (lat != lastLat || lon != lastLon) {
       track += GreatCircleMetres(lastLat, lastLon, lat, lon);
+      distance = GreatCircleMetres(lat0, lon0, lat, lon);
       changes.push_back(i);
     }
     lastLat = lat, lastLon = lon;
     g.trackKm[i] = track / 1000;
-    g.distanceKm[i] = GreatCircleMetres(lat0, lon0, lat, lon) / 1000;
+    g.distanceKm[i] = distance / 1000;
   }
   // Each stretch from one change to the next moves at the speed between the two.
   for (size_t c = 0; c < changes.size(); ++c) {
