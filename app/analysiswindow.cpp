@@ -70,7 +70,7 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   SaveImageButton->setToolTip(
       QStringLiteral("Diagramm und GPS-Spur als PNG- oder PDF-Datei speichern"));
   SaveImageButton->setAccessibleName(QStringLiteral("Bild speichern"));
-  ChannelsButton = new QPushButton(QStringLiteral("&Kanäle…"), this);
+  ChannelsButton = new QPushButton(QStringLiteral("K&anäle…"), this);
   ChannelsButton->setObjectName(QStringLiteral("ChannelsButton"));
   ChannelsButton->setToolTip(QStringLiteral(
       "Namen, Einheiten und Kalibrierung der Kanäle, Höhe aus dem Druck, QNH, Platzhöhe und "
