@@ -43,6 +43,27 @@ const char* const kStatsHeaders[kStatsColumns] = {"Kanal",   "bei A",   "bei B",
 
 namespace {
 
+// The time axis below the scrolling lanes, so it stays in sight.
+class TimeAxisStrip : public QWidget {
+ public:
+  TimeAxisStrip(FlightChart* chart, QWidget* parent) : QWidget(parent), chart_(chart) {
+    setFixedHeight(FlightChart::kTimeAxisHeight);
+    setAccessibleName(QStringLiteral("Zeitachse"));
+    connect(chart, &FlightChart::ViewChanged, this, [this] { update(); });
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    p.setFont(chart_->font());
+    chart_->RenderTimeAxis(p, QRect(0, -1, width(), height()), chart_->size());
+  }
+
+ private:
+  FlightChart* chart_;
+};
+
 QString SourceText(const Flight& f) {
   const QString what = f.source == FlightSource::Download
                            ? QStringLiteral("letzter Download")
@@ -159,8 +180,15 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   chartArea->setFrameShape(QFrame::NoFrame);
   chartArea->setFocusPolicy(Qt::NoFocus);
   chartArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Chart->SetTimeAxisBelow(true);
+  auto* chartPane = new QWidget(this);
+  auto* chartPaneLayout = new QVBoxLayout(chartPane);
+  chartPaneLayout->setContentsMargins(0, 0, 0, 0);
+  chartPaneLayout->setSpacing(0);
+  chartPaneLayout->addWidget(chartArea, 1);
+  chartPaneLayout->addWidget(new TimeAxisStrip(Chart, chartPane));
   auto* upper = new QSplitter(Qt::Horizontal, this);
-  upper->addWidget(chartArea);
+  upper->addWidget(chartPane);
   upper->addWidget(side);
   upper->setStretchFactor(0, 3);
   upper->setStretchFactor(1, 1);
@@ -438,7 +466,7 @@ QImage AnalysisWindow::DiagramImage() const {
   img.fill(Qt::white);
   QPainter p(&img);
   p.setFont(Chart->font());
-  Chart->Render(p, chart);
+  Chart->Render(p, chart, true);
   Track->Render(p, QRect(QPoint(chart.width(), 0), track));
   return img;
 }
@@ -461,7 +489,7 @@ void AnalysisWindow::WriteDiagram(const std::string& path) const {
                               QPageSize::Millimeter));
     QPainter p(&pdf);
     p.setFont(Chart->font());
-    Chart->Render(p, chart);
+    Chart->Render(p, chart, true);
     Track->Render(p, QRect(QPoint(chart.width(), 0), track));
   } else {
     DiagramImage().save(&buffer, "PNG");

@@ -119,7 +119,7 @@ void FlightChart::UpdateMinimumHeight() {
   // Every unit of weight brings a gap, so the lightest lane gets at least the minimum;
   // one pixel more per lane for the rounding of the lane edges.
   const int lanesHeight = weights * (LaneHeight() + kLaneGap) + static_cast<int>(lanes.size());
-  setMinimumHeight(std::max(200, kTop + kAxisHeight + lanesHeight));
+  setMinimumHeight(std::max(200, kTop + (axisBelow_ ? 4 : kAxisHeight) + lanesHeight));
 }
 
 void FlightChart::SetLaneVisible(ChannelId c, bool visible) {
@@ -189,8 +189,9 @@ void FlightChart::PanByPixels(double dx) {
 }
 
 QRect FlightChart::PlotRect(const QSize& size) const {
+  const int bottom = withAxis_ ? kAxisHeight : 4;
   return QRect(kLabelWidth, kTop, std::max(size.width() - kLabelWidth - 8, 1),
-               std::max(size.height() - kTop - kAxisHeight, 1));
+               std::max(size.height() - kTop - bottom, 1));
 }
 
 double FlightChart::XOfRecord(double record, const QSize& size) const {
@@ -344,7 +345,48 @@ void FlightChart::DrawLane(QPainter& p, const AnalysisChannel& c, const QRect& r
   p.restore();
 }
 
-void FlightChart::Render(QPainter& p, const QSize& size) const {
+void FlightChart::Render(QPainter& p, const QSize& size) const { Render(p, size, !axisBelow_); }
+
+void FlightChart::Render(QPainter& p, const QSize& size, bool withTimeAxis) const {
+  // PlotRect and LaneRect follow the choice while this picture is drawn.
+  const bool was = withAxis_;
+  withAxis_ = withTimeAxis;
+  RenderAll(p, size);
+  withAxis_ = was;
+}
+
+void FlightChart::SetTimeAxisBelow(bool below) {
+  axisBelow_ = below;
+  withAxis_ = !below;
+  UpdateMinimumHeight();
+  update();
+}
+
+void FlightChart::RenderTimeAxis(QPainter& p, const QRect& strip, const QSize& chartSize) const {
+  if (!flight_ || flight_->Empty()) return;
+  const double dt = flight_->SampleInterval();
+  const QRect plot = PlotRect(chartSize);
+  const QFontMetrics fm = p.fontMetrics();
+  const double spacing = fm.horizontalAdvance(QStringLiteral("00:00:00,00")) + 16;
+  const auto ticks = TimeTicks(v0_ * dt, v1_ * dt, plot.width() - 1, spacing);
+  const double x0 = plot.left() + 0.5;
+  const int top = strip.top();
+  p.setPen(Qt::black);
+  p.drawLine(plot.left(), top + 1, plot.right(), top + 1);
+  for (const Tick& t : ticks) {
+    const double x = x0 + t.x;
+    p.drawLine(QPointF(x, top + 1), QPointF(x, top + 5));
+    const QString label = QString::fromStdString(t.label);
+    const int w = fm.horizontalAdvance(label);
+    p.drawText(
+        QPointF(std::clamp(x - w / 2.0, 0.0, strip.right() - w - 1.0), top + 6 + fm.ascent()),
+        label);
+  }
+  p.drawText(QRect(4, top + 6, kLabelWidth - 10, fm.height()), Qt::AlignLeft,
+             QString::fromStdString(TimeAxisCaption(v1_ * dt)));
+}
+
+void FlightChart::RenderAll(QPainter& p, const QSize& size) const {
   p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
   const QRect plot = PlotRect(size);
   if (!flight_ || flight_->Empty()) {
@@ -364,7 +406,7 @@ void FlightChart::Render(QPainter& p, const QSize& size) const {
       p.fillRect(QRectF(x1, plot.top(), std::max(x2 - x1, 1.0), plot.height()), kRangeShade);
   }
 
-  // Time grid and axis.
+  // Time grid, and the axis below the lanes unless a strip below the window draws it.
   const QFontMetrics fm = p.fontMetrics();
   const double spacing = fm.horizontalAdvance(QStringLiteral("00:00:00,00")) + 16;
   const auto ticks = TimeTicks(v0_ * dt, v1_ * dt, plot.width() - 1, spacing);
@@ -372,19 +414,7 @@ void FlightChart::Render(QPainter& p, const QSize& size) const {
   p.setPen(kGrid);
   for (const Tick& t : ticks)
     p.drawLine(QPointF(x0 + t.x, plot.top()), QPointF(x0 + t.x, plot.bottom()));
-  p.setPen(Qt::black);
-  p.drawLine(plot.left(), plot.bottom() + 1, plot.right(), plot.bottom() + 1);
-  for (const Tick& t : ticks) {
-    const double x = x0 + t.x;
-    p.drawLine(QPointF(x, plot.bottom() + 1), QPointF(x, plot.bottom() + 5));
-    const QString label = QString::fromStdString(t.label);
-    const int w = fm.horizontalAdvance(label);
-    p.drawText(QPointF(std::clamp(x - w / 2.0, 0.0, size.width() - w - 1.0),
-                       plot.bottom() + 6 + fm.ascent()),
-               label);
-  }
-  p.drawText(QRect(4, plot.bottom() + 6, kLabelWidth - 10, fm.height()), Qt::AlignLeft,
-             QString::fromStdString(TimeAxisCaption(v1_ * dt)));
+  if (withAxis_) RenderTimeAxis(p, QRect(0, plot.bottom(), size.width(), kAxisHeight), size);
 
   // The lanes.
   const std::vector<ChannelId> lanes = ShownLanes();
@@ -479,6 +509,11 @@ void FlightChart::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void FlightChart::leaveEvent(QEvent*) { SetHover(-1); }
+
+void FlightChart::resizeEvent(QResizeEvent*) {
+  // A new width puts the ticks elsewhere: the axis below follows.
+  emit ViewChanged();
+}
 
 void FlightChart::SetHover(int32_t record) {
   if (!flight_ || flight_->Empty()) record = -1;

@@ -77,8 +77,15 @@ class FlightChart : public QWidget {
   void SetLaneHeight(int px);
   int LaneHeight() const { return std::max(laneHeight_, MinimumLaneHeight()); }
 
-  // Draws the whole diagram for a surface of this size (the screen, PNG, PDF, benchmark).
+  // Draws the whole diagram for a surface of this size (the screen, PNG, PDF, benchmark);
+  // with its time axis at the bottom unless the axis is drawn below the widget.
   void Render(QPainter& p, const QSize& size) const;
+  void Render(QPainter& p, const QSize& size, bool withTimeAxis) const;
+  // The time axis drawn by a strip below the widget (when the lanes scroll, the axis stays
+  // in sight); RenderTimeAxis draws it into that strip for a chart of chartSize.
+  void SetTimeAxisBelow(bool below);
+  void RenderTimeAxis(QPainter& p, const QRect& strip, const QSize& chartSize) const;
+  static constexpr int kTimeAxisHeight = 24;
 
   // The record under the mouse, -1 when the mouse is not over the lanes.
   int32_t HoverRecord() const { return hover_; }
@@ -100,12 +107,14 @@ class FlightChart : public QWidget {
   void keyPressEvent(QKeyEvent* e) override;
   bool event(QEvent* e) override;
   void leaveEvent(QEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
 
  private:
   enum class Drag { None, Pending, Pan, Cursor, ZoomBox };
   void DrawLane(QPainter& p, const analysis::AnalysisChannel& c, const QRect& r,
                 const QSize& size) const;
   void KeepCursorInView(Cursor c);
+  void RenderAll(QPainter& p, const QSize& size) const;
   void DrawHover(QPainter& p, const QSize& size) const;
   int LaneWeight(analysis::ChannelId c) const;
   void UpdateMinimumHeight();
@@ -127,5 +136,7 @@ class FlightChart : public QWidget {
   Cursor dragCursor_ = A;
   int32_t hover_ = -1;
   int laneHeight_ = 0;
+  bool axisBelow_ = false;
+  mutable bool withAxis_ = true;
   mutable std::vector<analysis::ColumnRange> columns_;
 };
