@@ -20,6 +20,7 @@
 #include <cmath>
 
 #include "analysis/stats.h"
+#include "formats/channelprofiles.h"
 
 using namespace analysis;
 
@@ -57,9 +58,7 @@ ChannelDialog::ChannelDialog(const Flight& flight, const FlightOptions& options,
   setWindowTitle(QStringLiteral("Kanäle"));
   setAccessibleName(QStringLiteral("Kanäle"));
 
-  auto* profileBox = new QGroupBox(QStringLiteral("Profil des Loggers: %1")
-                                       .arg(QString::fromStdString(ProfileTitle(options.profile))),
-                                   this);
+  auto* profileBox = new QGroupBox(QStringLiteral("Kanäle des Loggers"), this);
   Table = new QTableWidget(0, kColumns, profileBox);
   Table->setObjectName(QStringLiteral("ChannelTable"));
   Table->setAccessibleName(QStringLiteral("Kanäle des Loggers"));
@@ -75,24 +74,37 @@ ChannelDialog::ChannelDialog(const Flight& flight, const FlightOptions& options,
   Table->horizontalHeader()->setStretchLastSection(true);
   for (const LaneInfo& l : flight.RecordedLanes()) {
     if (l.column == kLatitude || l.column == kLongitude) continue;  // always in degrees
-    const ChannelSetting& s = options.profile.channels[l.column];
     const int row = Table->rowCount();
     Table->insertRow(row);
     rows_.push_back(l.column);
     auto* channel = new QTableWidgetItem(QString::fromUtf8(l.name));
     channel->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     Table->setItem(row, kChannel, channel);
-    Table->setItem(row, kName, new QTableWidgetItem(QString::fromStdString(s.name)));
-    Table->setItem(row, kUnit, new QTableWidgetItem(QString::fromStdString(s.unit)));
-    Table->setItem(row, kDecimals, new QTableWidgetItem(QString::number(s.decimals)));
-    auto* cal = new QTableWidgetItem;
-    cal->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    cal->setCheckState(s.calibrated ? Qt::Checked : Qt::Unchecked);
-    Table->setItem(row, kCalibrated, cal);
-    Table->setItem(row, kFactor, new QTableWidgetItem(Number(s.linear.factor)));
-    Table->setItem(row, kOffset, new QTableWidgetItem(Number(s.linear.offset)));
   }
+  FillTable(options.profile);
   if (Table->rowCount() > 0) Table->setCurrentCell(0, kName);
+
+  // A flight without a serial number may use any logger's profile.
+  ProfileChoice = new QComboBox(profileBox);
+  ProfileChoice->setObjectName(QStringLiteral("ProfileChoice"));
+  ProfileChoice->setAccessibleName(QStringLiteral("Profil"));
+  ProfileChoice->addItem(QString::fromStdString(ProfileTitle(options.profile)),
+                         QString::fromStdString(options.profile.serial));
+  if (flight.serialNumber == 0) {
+    for (const std::string& serial : SavedProfileSerials()) {
+      if (serial == options.profile.serial) continue;
+      ChannelProfile other;
+      other.serial = serial;
+      ProfileChoice->addItem(QString::fromStdString(ProfileTitle(other)),
+                             QString::fromStdString(serial));
+    }
+  }
+  ProfileChoice->setEnabled(ProfileChoice->count() > 1);
+  auto* choiceRow = new QHBoxLayout;
+  auto* choiceLabel = new QLabel(QStringLiteral("P&rofil:"), profileBox);
+  choiceLabel->setBuddy(ProfileChoice);
+  choiceRow->addWidget(choiceLabel);
+  choiceRow->addWidget(ProfileChoice, 1);
 
   // Two reference points for the selected channel.
   Raw1 = NumberEdit(profileBox, QStringLiteral("Rohwert 1"));
@@ -128,6 +140,7 @@ ChannelDialog::ChannelDialog(const Flight& flight, const FlightOptions& options,
   methodRow->addRow(methodLabel, AltitudeMethod);
 
   auto* profileLayout = new QVBoxLayout(profileBox);
+  profileLayout->addLayout(choiceRow);
   profileLayout->addWidget(Table, 1);
   profileLayout->addLayout(points);
   profileLayout->addLayout(methodRow);
@@ -210,6 +223,14 @@ ChannelDialog::ChannelDialog(const Flight& flight, const FlightOptions& options,
   connect(buttons, &QDialogButtonBox::accepted, this, &ChannelDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(apply, &QPushButton::clicked, this, &ChannelDialog::ApplyTwoPoints);
+  connect(ProfileChoice, &QComboBox::currentIndexChanged, this, [this] {
+    const std::string serial = ProfileChoice->currentData().toString().toStdString();
+    LoadedProfile loaded = LoadChannelProfile(serial);
+    options_.profile = loaded.profile;
+    FillTable(options_.profile);
+    AltitudeMethod->setCurrentIndex(static_cast<int>(options_.profile.altitude));
+    Message->setText(QString::fromStdString(loaded.problem));
+  });
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(profileBox, 1);
@@ -217,6 +238,21 @@ ChannelDialog::ChannelDialog(const Flight& flight, const FlightOptions& options,
   layout->addWidget(Message);
   layout->addWidget(buttons);
   resize(820, 640);
+}
+
+void ChannelDialog::FillTable(const ChannelProfile& profile) {
+  for (int row = 0; row < Table->rowCount(); ++row) {
+    const ChannelSetting& s = profile.channels[rows_[static_cast<size_t>(row)]];
+    Table->setItem(row, kName, new QTableWidgetItem(QString::fromStdString(s.name)));
+    Table->setItem(row, kUnit, new QTableWidgetItem(QString::fromStdString(s.unit)));
+    Table->setItem(row, kDecimals, new QTableWidgetItem(QString::number(s.decimals)));
+    auto* cal = new QTableWidgetItem;
+    cal->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    cal->setCheckState(s.calibrated ? Qt::Checked : Qt::Unchecked);
+    Table->setItem(row, kCalibrated, cal);
+    Table->setItem(row, kFactor, new QTableWidgetItem(Number(s.linear.factor)));
+    Table->setItem(row, kOffset, new QTableWidgetItem(Number(s.linear.offset)));
+  }
 }
 
 void ChannelDialog::ApplyTwoPoints() {

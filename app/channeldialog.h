@@ -28,7 +28,8 @@ class ChannelDialog : public QDialog {
   // The options as entered; nullopt while an entry does not read (the message says why).
   std::optional<analysis::FlightOptions> Entered();
 
-  QTableWidget* Table;  // one row per recorded channel
+  QComboBox* ProfileChoice;  // the flight's logger, or for a flight without one any saved
+  QTableWidget* Table;       // one row per recorded channel
   QComboBox* AltitudeMethod;
   QComboBox* Reference;
   QDoubleSpinBox* Qnh;
@@ -44,6 +45,7 @@ class ChannelDialog : public QDialog {
   enum { kChannel, kName, kUnit, kDecimals, kCalibrated, kFactor, kOffset, kColumns };
 
  private:
+  void FillTable(const analysis::ChannelProfile& profile);
   void ApplyTwoPoints();
   void accept() override;
   std::vector<analysis::Column> rows_;

@@ -1,6 +1,9 @@
 #include "formats/channelprofiles.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
+
+#include <algorithm>
 
 #include <charconv>
 #include <cmath>
@@ -131,6 +134,24 @@ LoadedProfile LoadChannelProfile(const std::string& serial) {
                          : std::string()) +
                   "Die Kanäle werden roh gezeigt.";
   }
+  return out;
+}
+
+std::vector<std::string> SavedProfileSerials() {
+  std::vector<std::string> out;
+  DIR* dir = ::opendir(SettingsDirectory().c_str());
+  if (!dir) return out;
+  const std::string head = "kanaele-", tail = ".ini";
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name.size() <= head.size() + tail.size() || name.compare(0, head.size(), head) != 0 ||
+        name.compare(name.size() - tail.size(), tail.size(), tail) != 0)
+      continue;
+    const std::string key = name.substr(head.size(), name.size() - head.size() - tail.size());
+    out.push_back(key == "ohne-seriennummer" ? "" : key);
+  }
+  ::closedir(dir);
+  std::sort(out.begin(), out.end());
   return out;
 }
 

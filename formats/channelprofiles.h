@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "analysis/calibration.h"
 
@@ -23,6 +24,10 @@ struct LoadedProfile {
   std::string problem;     // German, empty when all is well
 };
 LoadedProfile LoadChannelProfile(const std::string& serial);
+
+// The serial numbers of the profiles saved in the settings folder ("" for the one
+// without), sorted.
+std::vector<std::string> SavedProfileSerials();
 
 // Throws EInOutError (formats/fileerror.h) with its German text; the old file then stays.
 void SaveChannelProfile(const ChannelProfile& p);

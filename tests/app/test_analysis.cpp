@@ -25,6 +25,7 @@
 #include "app/channeldialog.h"
 #include "app/flightchart.h"
 #include "app/trackview.h"
+#include "formats/channelprofiles.h"
 #include "formats/csvexport.h"
 #include "tests/support/files.h"
 #include "tests/support/modal.h"
@@ -1110,4 +1111,32 @@ TEST_F(AnalysisTest, LaneHeightsAreSetByTheUserAndKeptForTheNextSession) {
   EXPECT_EQ(next.LaneHeight->value(), 120);
   EXPECT_EQ(next.Chart->LaneHeight(), 120);
   EXPECT_NE(ReadFile(dir / "morvala/auswertung.ini").find("Spurhoehe=120"), std::string::npos);
+}
+
+TEST_F(AnalysisTest, AFlightWithoutSerialNumberCanTakeAnotherLoggersProfile) {
+  WindowWithoutLogger();
+  analysis::ChannelProfile logger;
+  logger.serial = "012";
+  logger.channels[analysis::kAdc4] = {"Akku", "V", 2, true, {0.05, 0}};
+  analysis::SaveChannelProfile(logger);
+  AnalysisWindow* w = OpenAdc4(
+      50, [](int i) { return 100 + i; }, "ohne.csv");
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->Chart->UnitOf(analysis::kAdc4).toStdString(), "roh");
+  QStringList offered;
+  modal::Answerer answer([&](QWidget* dlg) {
+    auto* d = qobject_cast<ChannelDialog*>(dlg);
+    ASSERT_NE(d, nullptr);
+    for (int i = 0; i < d->ProfileChoice->count(); ++i) offered << d->ProfileChoice->itemText(i);
+    d->ProfileChoice->setCurrentIndex(d->ProfileChoice->findText(QStringLiteral("Logger 012")));
+    EXPECT_EQ(d->Table->item(0, ChannelDialog::kName)->text().toStdString(), "Akku");
+    QTest::mouseClick(modal::Button(d, "OK"), Qt::LeftButton);
+  });
+  QTest::mouseClick(w->ChannelsButton, Qt::LeftButton);
+  EXPECT_EQ(offered.join(",").toStdString(), "ohne Seriennummer,Logger 012");
+  const analysis::AnalysisChannel* akku = w->Chart->Channel(analysis::kAdc4);
+  ASSERT_NE(akku, nullptr);
+  EXPECT_EQ(akku->name, "Akku");
+  EXPECT_EQ(akku->unit, "V");
+  EXPECT_DOUBLE_EQ(akku->values[10], 110 * 0.05);
 }
