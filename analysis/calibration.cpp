@@ -1,5 +1,6 @@
 #include "analysis/calibration.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace analysis {
@@ -48,8 +49,19 @@ std::vector<double> AltitudeMetres(const Flight& f, const FlightOptions& o) {
     const double p0 = o.reference == AltitudeReference::FieldElevation
                           ? ReferencePressure(first, o.fieldElevationM)
                           : o.qnhHpa;
-    for (size_t i = 0; i < raw.size(); ++i)
-      h[i] = PressureAltitude(s.linear.Apply(static_cast<double>(raw[i])), p0);
+    // A flight's readings span a narrow band of counts: each altitude is computed once.
+    const auto [lo, hi] = std::minmax_element(raw.begin(), raw.end());
+    const size_t span = static_cast<size_t>(*hi - *lo) + 1;
+    if (span <= raw.size() / 4) {
+      std::vector<double> byCount(span);
+      for (size_t k = 0; k < span; ++k)
+        byCount[k] = PressureAltitude(
+            s.linear.Apply(static_cast<double>(*lo + static_cast<int64_t>(k))), p0);
+      for (size_t i = 0; i < raw.size(); ++i) h[i] = byCount[static_cast<size_t>(raw[i] - *lo)];
+    } else {
+      for (size_t i = 0; i < raw.size(); ++i)
+        h[i] = PressureAltitude(s.linear.Apply(static_cast<double>(raw[i])), p0);
+    }
   } else {
     const double shift =
         o.reference == AltitudeReference::FieldElevation ? o.fieldElevationM - first : 0;

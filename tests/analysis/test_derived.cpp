@@ -99,6 +99,19 @@ TEST(Altitude, StandardAtmosphereAndCalibrations) {
   EXPECT_NEAR(h[1] - h[0], -0.1 * (16500 - 17975), 1e-9);
   o.reference = AltitudeReference::Qnh;
   EXPECT_FALSE(AltitudeIsAboveSeaLevel(o));
+
+  // A long flight within a narrow band of counts gives the same altitudes.
+  Flight longFlight;
+  longFlight.recordFlags1 = 0x01;
+  for (auto& col : longFlight.columns) col.assign(4000, 0);
+  for (int i = 0; i < 4000; ++i) longFlight.columns[kAdc16][i] = 18000 - (i * 7) % 300;
+  FlightOptions p = o;
+  p.profile.altitude = AltitudeMethod::Pressure;
+  p.profile.channels[kAdc16].linear = {0.05, 0};
+  p.qnhHpa = 1000;
+  const auto band = AltitudeMetres(longFlight, p);
+  for (int i = 0; i < 4000; i += 13)
+    ASSERT_NEAR(band[i], PressureAltitude(0.05 * (18000 - (i * 7) % 300), 1000), 1e-9) << i;
 }
 
 TEST(ClimbRate, LeastSquaresOverACentredWindowWithoutLag) {
