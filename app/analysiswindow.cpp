@@ -120,7 +120,7 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   LaneHeight->setToolTip(QStringLiteral(
       "Höhe der Spuren; die Höhe bekommt das Dreifache. Was nicht passt, wird gerollt."));
   LaneHeight->setSuffix(QStringLiteral(" px"));
-  LaneHeight->setRange(10, 300);
+  LaneHeight->setRange(10, 1000);
   auto* laneHeightCaption = new QLabel(QStringLiteral("&Höhe der Spuren:"), this);
   laneHeightCaption->setBuddy(LaneHeight);
   TrackColour = new QComboBox(this);
@@ -237,6 +237,10 @@ AnalysisWindow::AnalysisWindow(UserIO* io, QWidget* parent) : QWidget(parent, Qt
   connect(Chart, &FlightChart::CursorsChanged, this, &AnalysisWindow::UpdateStats);
   connect(Chart, &FlightChart::HoverChanged, this, &AnalysisWindow::UpdateReadout);
   connect(TrackColour, &QComboBox::currentIndexChanged, this, &AnalysisWindow::ApplyTrackColour);
+  connect(Chart, &FlightChart::LaneHeightChanged, this, [this](int px) {
+    const QSignalBlocker block(LaneHeight);
+    LaneHeight->setValue(px);
+  });
   connect(LaneHeight, &QSpinBox::valueChanged, this, [this](int px) {
     Chart->SetLaneHeight(px);
     SaveLayout();
@@ -405,10 +409,11 @@ void AnalysisWindow::UpdateStats() {
     rows.push_back(row);
   };
   const int32_t from = std::min(a, b), to = std::max(a, b);
-  if (const AnalysisChannel* alt = Chart->Channel(kAdc16); alt && alt->unit == "m") {
-    const double dh = alt->values[static_cast<size_t>(to)] - alt->values[static_cast<size_t>(from)];
+  if (const AnalysisChannel* alt = Chart->Channel(kAdc16); alt && Chart->Channel(kClimbRate)) {
+    // As the column says, B − A; the climb over the time from A to B.
+    const double dh = alt->values[static_cast<size_t>(b)] - alt->values[static_cast<size_t>(a)];
     summary("Höhenunterschied", GermanNumber(dh, 1), "m");
-    summary("mittleres Steigen", seconds > 0 ? GermanNumber(dh / seconds, 2) : "–", "m/s");
+    summary("mittleres Steigen", a != b ? GermanNumber(dh / ((b - a) * dt), 2) : "–", "m/s");
   }
   if (const AnalysisChannel* track = Chart->Channel(kTrackLength)) {
     const CursorStats s = StatsOf(track->values, from, to);

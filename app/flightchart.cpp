@@ -477,7 +477,10 @@ void FlightChart::mousePressEvent(QMouseEvent* e) {
   setFocus(Qt::MouseFocusReason);
   pressPos_ = lastPos_ = e->position().toPoint();
   const int near = CursorNear(pressPos_.x());
-  if (e->modifiers() & Qt::ControlModifier) {
+  dragLane_ = SeparatorAt(pressPos_);
+  if (dragLane_ >= 0) {
+    drag_ = Drag::LaneEdge;
+  } else if (e->modifiers() & Qt::ControlModifier) {
     drag_ = Drag::ZoomBox;
   } else if (near >= 0) {
     drag_ = Drag::Cursor;
@@ -504,11 +507,35 @@ void FlightChart::mouseMoveEvent(QMouseEvent* e) {
       PanByPixels(pos.x() - lastPos_.x());
       lastPos_ = pos;
       break;
-    case Drag::None: SetHover(PlotRect().contains(pos) ? RecordAtX(pos.x(), size()) : -1); break;
+    case Drag::LaneEdge: {
+      // The lane's lower edge follows the mouse; every lane takes the same unit height.
+      const std::vector<ChannelId> lanes = ShownLanes();
+      const QRect lane = LaneRect(dragLane_, static_cast<int>(lanes.size()), size());
+      const int weight = LaneWeight(lanes[static_cast<size_t>(dragLane_)]);
+      const int wanted = std::max(pos.y() - lane.top(), 1);
+      SetLaneHeight((wanted + kLaneGap) / weight - kLaneGap);
+      emit LaneHeightChanged(LaneHeight());
+      break;
+    }
+    case Drag::None:
+      setCursor(SeparatorAt(pos) >= 0 ? Qt::SplitVCursor : Qt::ArrowCursor);
+      SetHover(PlotRect().contains(pos) ? RecordAtX(pos.x(), size()) : -1);
+      break;
   }
 }
 
 void FlightChart::leaveEvent(QEvent*) { SetHover(-1); }
+
+int FlightChart::SeparatorAt(const QPoint& p) const {
+  // In the label column, on a lane's lower edge or the gap below it.
+  if (p.x() >= PlotRect().left()) return -1;
+  const int count = static_cast<int>(ShownLanes().size());
+  for (int k = 0; k < count; ++k) {
+    const QRect lane = LaneRect(k, count, size());
+    if (p.y() >= lane.bottom() - 1 && p.y() <= lane.bottom() + kLaneGap) return k;
+  }
+  return -1;
+}
 
 void FlightChart::resizeEvent(QResizeEvent*) {
   // A new width puts the ticks elsewhere: the axis below follows.

@@ -2,7 +2,8 @@
 // the export range shaded, and the two measuring cursors A and B.
 //
 // Mouse and keys, one meaning each: a click places the nearer cursor at that record;
-// dragging a cursor moves it; dragging elsewhere pans; Ctrl + drag draws a zoom box; the
+// dragging a cursor moves it; dragging a lane's lower edge beside the lanes sets their
+// height; dragging elsewhere pans; Ctrl + drag draws a zoom box; the
 // wheel zooms the time axis around the mouse; Home shows everything; ← / → move the
 // active cursor by one record; Tab switches between A and B (Ctrl+Tab leaves the diagram);
 // + and − zoom around the active cursor.
@@ -97,6 +98,8 @@ class FlightChart : public QWidget {
   void CursorsChanged();
   void ViewChanged();
   void HoverChanged(int32_t record);
+  // The user dragged a lane's lower edge: the lanes' new height.
+  void LaneHeightChanged(int px);
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -110,10 +113,12 @@ class FlightChart : public QWidget {
   void resizeEvent(QResizeEvent* e) override;
 
  private:
-  enum class Drag { None, Pending, Pan, Cursor, ZoomBox };
+  enum class Drag { None, Pending, Pan, Cursor, ZoomBox, LaneEdge };
   void DrawLane(QPainter& p, const analysis::AnalysisChannel& c, const QRect& r,
                 const QSize& size) const;
   void KeepCursorInView(Cursor c);
+  // The shown lane whose lower edge lies under p in the label column, or -1.
+  int SeparatorAt(const QPoint& p) const;
   void RenderAll(QPainter& p, const QSize& size) const;
   void DrawHover(QPainter& p, const QSize& size) const;
   int LaneWeight(analysis::ChannelId c) const;
@@ -135,6 +140,7 @@ class FlightChart : public QWidget {
   QPoint lastPos_;
   Cursor dragCursor_ = A;
   int32_t hover_ = -1;
+  int dragLane_ = -1;
   int laneHeight_ = 0;
   bool axisBelow_ = false;
   mutable bool withAxis_ = true;

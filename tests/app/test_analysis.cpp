@@ -15,6 +15,7 @@
 #include <QTableWidget>
 #include <cmath>
 #include <functional>
+#include <map>
 
 #include "model/coords.h"
 #include "formats/flightcsv.h"
@@ -977,10 +978,17 @@ TEST_F(AnalysisTest, ChannelsDialogCalibratesTheAltitudeAndTheExportsFollow) {
     EXPECT_NEAR(alt->values[i], 44330.77 * (1 - std::pow(hPa / 1013.25, 0.190263)), 0.01) << i;
   }
   ASSERT_NE(w->Chart->Channel(analysis::kClimbRate), nullptr);
-  bool climbRow = false;
+  // Between A (record 0) and B (record 59): the altitude difference and the mean climb.
+  std::map<std::string, std::string> between;
   for (int r = 0; r < w->StatsTable->rowCount(); ++r)
-    climbRow = climbRow || w->StatsTable->item(r, 0)->text() == QStringLiteral("mittleres Steigen");
-  EXPECT_TRUE(climbRow);
+    between[w->StatsTable->item(r, 0)->text().toStdString()] =
+        w->StatsTable->item(r, 3)->text().toStdString();
+  auto h = [](int i) {
+    return 44330.77 * (1 - std::pow((850 + (2975 - 10 * i) / 20.0) / 1013.25, 0.190263));
+  };
+  EXPECT_EQ(between["Höhenunterschied"], analysis::GermanNumber(h(59) - h(0), 1));
+  EXPECT_EQ(between["mittleres Steigen"], analysis::GermanNumber((h(59) - h(0)) / 59, 2));
+  EXPECT_EQ(between["geflogene Strecke"].empty(), false);
   // The profile is in the settings folder; the GPX points carry altitude and time.
   EXPECT_NE(ReadFile(dir / "morvala/kanaele-ohne-seriennummer.ini").find("Faktor=0.05"),
             std::string::npos);
@@ -1104,7 +1112,15 @@ TEST_F(AnalysisTest, LaneHeightsAreSetByTheUserAndKeptForTheNextSession) {
   // Never below what the labels need.
   chart->SetLaneHeight(5);
   EXPECT_EQ(chart->LaneHeight(), chart->MinimumLaneHeight());
-  chart->SetLaneHeight(120);
+  // Dragging the lower edge of the lane beside the plot sets the height, and the setting
+  // follows.
+  chart->SetLaneHeight(40);
+  const QRect lane = chart->LaneRect(0, 1, chart->size());
+  const QPoint edge(chart->PlotRect().left() - 20, lane.bottom() + 1);
+  Drag(chart, edge, edge + QPoint(0, 80));
+  EXPECT_NEAR(chart->LaneHeight(), lane.height() + 80, 2);
+  EXPECT_EQ(w->LaneHeight->value(), chart->LaneHeight());
+  w->LaneHeight->setValue(120);
   w->close();
   // The next window starts with that height.
   AnalysisWindow next(&io);
