@@ -195,6 +195,13 @@ ChannelDialog::ChannelDialog(const Flight& flight, const FlightOptions& options,
                                           : QDateTime::currentDateTime().addSecs(
                                                 -QDateTime::currentDateTime().time().second()));
   TakeOff->setEnabled(TakeOffGiven->isChecked());
+  // Only the reference chosen can be entered.
+  auto referenceChosen = [this] {
+    Qnh->setEnabled(Reference->currentIndex() == 0);
+    FieldElevation->setEnabled(Reference->currentIndex() == 1);
+  };
+  referenceChosen();
+  connect(Reference, &QComboBox::currentIndexChanged, this, referenceChosen);
   connect(TakeOffGiven, &QCheckBox::toggled, TakeOff, &QWidget::setEnabled);
   auto* flightLayout = new QFormLayout(flightBox);
   auto add = [&](const QString& caption, QWidget* field) {
