@@ -3,31 +3,49 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 #include "model/coords.h"
 
 namespace analysis {
 
-CursorStats StatsBetween(const Flight& f, Column c, int32_t a, int32_t b) {
+namespace {
+// The statistics of value(i) for the records a..b, already clamped to 0..last.
+template <typename Value>
+CursorStats Measure(int32_t last, int32_t a, int32_t b, Value value) {
   CursorStats s;
-  if (f.Empty()) return s;
-  const int32_t last = f.Count() - 1;
   a = std::clamp(a, 0, last);
   b = std::clamp(b, 0, last);
-  s.atA = f.LaneValue(c, a);
-  s.atB = f.LaneValue(c, b);
+  s.atA = value(a);
+  s.atB = value(b);
   s.difference = s.atB - s.atA;
   const int32_t from = std::min(a, b), to = std::max(a, b);
-  s.min = s.max = f.LaneValue(c, from);
   double sum = 0;
+  s.min = std::numeric_limits<double>::infinity();
+  s.max = -s.min;
   for (int32_t i = from; i <= to; ++i) {
-    const double v = f.LaneValue(c, i);
+    const double v = value(i);
+    if (std::isnan(v)) continue;
     s.min = std::min(s.min, v);
     s.max = std::max(s.max, v);
     sum += v;
+    ++s.counted;
   }
-  s.mean = sum / (to - from + 1);
+  if (s.counted == 0) s.min = s.max = std::numeric_limits<double>::quiet_NaN();
+  s.mean = s.counted ? sum / s.counted : std::numeric_limits<double>::quiet_NaN();
   return s;
+}
+}  // namespace
+
+CursorStats StatsBetween(const Flight& f, Column c, int32_t a, int32_t b) {
+  if (f.Empty()) return CursorStats{};
+  return Measure(f.Count() - 1, a, b, [&](int32_t i) { return f.LaneValue(c, i); });
+}
+
+CursorStats StatsOf(const std::vector<double>& values, int32_t a, int32_t b) {
+  if (values.empty()) return CursorStats{};
+  return Measure(static_cast<int32_t>(values.size()) - 1, a, b,
+                 [&](int32_t i) { return values[static_cast<size_t>(i)]; });
 }
 
 double SecondsBetween(int32_t a, int32_t b, double sampleInterval) {
@@ -35,6 +53,7 @@ double SecondsBetween(int32_t a, int32_t b, double sampleInterval) {
 }
 
 std::string GermanNumber(double v, int decimals) {
+  if (std::isnan(v)) return "–";
   std::string s = FixedPoint(v, decimals);
   // No "-0" for a value that rounds to zero.
   if (s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);

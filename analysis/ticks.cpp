@@ -17,13 +17,19 @@ double TickStepSeconds(double secondsPerPixel, double minSpacingPx) {
   return std::ceil(needed / 86400) * 86400;
 }
 
-std::string ClockLabel(double seconds, double step) {
+bool AxisNeedsHours(double t1) { return t1 >= 3600 - 0.005; }
+
+std::string TimeAxisCaption(double t1) {
+  return AxisNeedsHours(t1) ? "Zeit (h:min:s)" : "Zeit (min:s)";
+}
+
+std::string ClockLabel(double seconds, double step, bool withHours) {
   const bool negative = seconds < 0;
   const long long cs = std::llround(std::fabs(seconds) * 100);
   const long long h = cs / 360000, m = cs / 6000 % 60, s = cs / 100 % 60, frac = cs % 100;
   auto two = [](long long v) { return (v < 10 ? "0" : "") + std::to_string(v); };
   std::string out = negative ? "-" : "";
-  if (h > 0)
+  if (h > 0 || withHours)
     out += std::to_string(h) + ":" + two(m);
   else
     out += std::to_string(m);
@@ -45,9 +51,10 @@ std::vector<Tick> TimeTicks(double t0, double t1, double widthPx, double minSpac
   const double step = TickStepSeconds((t1 - t0) / widthPx, minSpacingPx);
   const long long first = static_cast<long long>(std::ceil(t0 / step - 1e-9));
   const long long last = static_cast<long long>(std::floor(t1 / step + 1e-9));
+  const bool hours = AxisNeedsHours(t1);
   for (long long k = first; k <= last; ++k) {
     const double t = k * step;
-    ticks.push_back({t, (t - t0) / (t1 - t0) * widthPx, ClockLabel(t, step)});
+    ticks.push_back({t, (t - t0) / (t1 - t0) * widthPx, ClockLabel(t, step, hours)});
   }
   return ticks;
 }

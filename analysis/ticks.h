@@ -12,9 +12,14 @@ namespace analysis {
 // least minSpacingPx pixels between two ticks.
 double TickStepSeconds(double secondsPerPixel, double minSpacingPx);
 
-// "m:ss" below an hour, "h:mm:ss" from an hour on; with the decimals a step below one
-// second needs ("0:01,5", "0:00,02").
-std::string ClockLabel(double seconds, double step);
+// "m:ss", or "h:mm:ss" when withHours; with the decimals a step below one second needs
+// ("0:01,5", "0:00,02").
+std::string ClockLabel(double seconds, double step, bool withHours = false);
+
+// An axis that reaches an hour labels every tick with hours, so its labels read alike.
+bool AxisNeedsHours(double t1);
+// The axis's caption, after the form its labels take: "Zeit (min:s)" or "Zeit (h:min:s)".
+std::string TimeAxisCaption(double t1);
 
 struct Tick {
   double seconds;
@@ -23,7 +28,7 @@ struct Tick {
 };
 
 // The ticks of an axis that shows the times t0..t1 over widthPx pixels, at multiples of
-// TickStepSeconds.
+// TickStepSeconds, all labelled alike (AxisNeedsHours(t1)).
 std::vector<Tick> TimeTicks(double t0, double t1, double widthPx, double minSpacingPx);
 
 }  // namespace analysis

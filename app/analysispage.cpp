@@ -10,6 +10,8 @@
 #include "model/coords.h"
 #include "formats/flightcsv.h"
 #include "analysis/stats.h"
+#include "formats/channelprofiles.h"
+#include "formats/filenames.h"
 #include "formats/trackfiles.h"
 #include "app/analysiswindow.h"
 #include "app/application.h"
@@ -133,7 +135,7 @@ std::string AnalysisPage::SummaryText(const Flight* f) {
                                              : "Datei „" + f->fileName + "“") +
        "\n";
   s += "Datensätze: " + std::to_string(f->Count()) + "\n";
-  s += "Dauer: " + FormatHms(f->Count() * f->SampleInterval()) + "\n";
+  s += "Dauer: " + FormatHms(f->Duration()) + "\n";
   s += "Abtastrate: " + Interval(*f) + "\n";
   std::string channels;
   for (const LaneInfo& l : f->RecordedLanes()) {
@@ -188,8 +190,13 @@ void AnalysisPage::Refresh() {
 
 void AnalysisPage::TakeFlight(Flight flight) {
   flight_ = std::make_shared<Flight>(std::move(flight));
+  // The logger's profile, by the serial number the flight came with.
+  options_ = FlightOptions{};
+  LoadedProfile loaded = LoadChannelProfile(SerialKey(flight_->serialNumber));
+  options_.profile = std::move(loaded.profile);
+  if (!loaded.problem.empty() && io_) io_->ShowMessage(BoxKind::Warning, loaded.problem);
   Refresh();
-  if (window_) window_->ShowFlight(flight_, true);
+  if (window_) window_->ShowFlight(flight_, true, options_);
 }
 
 void AnalysisPage::SetDownloadRange(int32_t first, int32_t last) {
@@ -217,7 +224,10 @@ void AnalysisPage::CursorRange(int32_t& a, int32_t& b) const {
 
 void AnalysisPage::OpenButtonClick() {
   if (!io_) return;
-  const auto chosen = io_->OpenFileName("CSV-Dateien (*.csv);;Alle Dateien (*)", "");
+  // The dialog opens in the folder of the flight in hand, when it came from a file.
+  const std::string folder = flight_ ? FolderOf(flight_->filePath) : std::string();
+  const auto chosen = io_->OpenFileName("CSV-Dateien (*.csv);;Alle Dateien (*)",
+                                        folder.empty() ? "" : InFolder(folder, ""));
   if (!chosen || chosen->empty()) return;
   Flight f;
   try {
@@ -241,9 +251,11 @@ void AnalysisPage::DiagramButtonClick() {
   if (!window_) {
     window_ = new AnalysisWindow(io_, nullptr);
     window_->setAttribute(Qt::WA_DeleteOnClose, false);
-    window_->ShowFlight(flight_, false);
+    connect(window_, &AnalysisWindow::OptionsChanged, this,
+            [this] { options_ = window_->Options(); });
+    window_->ShowFlight(flight_, false, options_);
   } else if (window_->Chart->FlightShown() != flight_.get()) {
-    window_->ShowFlight(flight_, true);
+    window_->ShowFlight(flight_, true, options_);
   }
   window_->show();
   window_->raise();
@@ -253,21 +265,28 @@ void AnalysisPage::DiagramButtonClick() {
 
 void AnalysisPage::SaveTrack(bool kml) {
   if (!io_ || !flight_ || !flight_->HasGps()) return;
-  const std::string ext = kml ? ".kml" : ".gpx";
-  const auto chosen = io_->SaveFileName(kml ? "KML-Dateien (*.kml)" : "GPX-Dateien (*.gpx)",
-                                        BaseName(*flight_) + ext);
-  if (!chosen || chosen->empty()) return;
-  std::string path = *chosen;
-  const auto slash = path.find_last_of('/');
-  if (path.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos) path += ext;
   int32_t a, b;
   CursorRange(a, b);
-  const std::string name = BaseName(*flight_);
-  if (kml)
-    WriteKmlFile(path, *flight_, a, b, name);
-  else
-    WriteGpxFile(path, *flight_, a, b, name);
   const size_t points = TrackPoints(*flight_, a, b).size();
+  if (points == 0) {
+    io_->ShowMessage(BoxKind::Information,
+                     "Zwischen Datensatz " + std::to_string(std::min(a, b)) + " und " +
+                         std::to_string(std::max(a, b)) +
+                         " hat kein Datensatz eine GPS-Position.\rEs wurde keine Datei "
+                         "geschrieben.");
+    return;
+  }
+  const std::string ext = kml ? ".kml" : ".gpx";
+  const std::string name = BaseName(*flight_);
+  const auto chosen = io_->SaveFileName(kml ? "KML-Dateien (*.kml)" : "GPX-Dateien (*.gpx)",
+                                        InFolder(FolderOf(flight_->filePath), name + ext));
+  if (!chosen || chosen->empty()) return;
+  const std::string path = WithExtension(*chosen, {ext});
+  if (PathExists(path) && !io_->Confirm(ReplaceQuestion(path))) return;
+  if (kml)
+    WriteKmlFile(path, *flight_, a, b, name, options_);
+  else
+    WriteGpxFile(path, *flight_, a, b, name, options_);
   io_->SetStatusColor(StatusColorSuccess);
   io_->SetStatusText(1, std::string(kml ? "KML" : "GPX") +
                             "-Datei gespeichert: " + std::to_string(points) +

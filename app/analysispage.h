@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "analysis/calibration.h"
 #include "model/flight.h"
 
 class AnalysisWindow;
@@ -27,6 +28,7 @@ class AnalysisPage : public QWidget {
   // A new flight in hand; an open analysis window shows it and says so.
   void TakeFlight(analysis::Flight flight);
   const analysis::Flight* FlightInHand() const { return flight_.get(); }
+  const analysis::FlightOptions& OptionsInHand() const { return options_; }
   // The main window's markers moved on the graph of the download in hand: its export
   // range follows them (shaded in the diagram, where the cursors of a window not yet
   // opened on it start). A flight from a file keeps its range.
@@ -61,5 +63,8 @@ class AnalysisPage : public QWidget {
 
   UserIO* io_ = nullptr;
   std::shared_ptr<analysis::Flight> flight_;
+  // What belongs to the flight in hand beyond its records: calibrations, QNH, field
+  // elevation, take-off time.
+  analysis::FlightOptions options_;
   AnalysisWindow* window_ = nullptr;
 };

@@ -6,33 +6,46 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "analysis/stats.h"
 #include "analysis/ticks.h"
+#include "analysis/valueaxis.h"
 
 using namespace analysis;
 
 namespace {
 
-constexpr int kLabelWidth = 112;  // lane names and value ranges left of the plot
+constexpr int kLabelWidth = 150;  // lane names, units and value scales left of the plot
 constexpr int kAxisHeight = 24;
 constexpr int kTop = 18;  // room for the cursor flags
-constexpr int kLaneGap = 6;
-constexpr int kCursorReach = 5;  // pixels within which a press grabs a cursor
-constexpr int kClickSlop = 3;    // pixels a press may move and still be a click
+constexpr int kLaneGap = 4;
+constexpr int kAltitudeWeight = 3;  // the altitude lane is this many times as high
+constexpr int kCursorReach = 5;     // pixels within which a press grabs a cursor
+constexpr int kClickSlop = 3;       // pixels a press may move and still be a click
 
 const QColor kCursorColor[2] = {QColor(0, 90, 210), QColor(205, 30, 30)};
 const QColor kRangeShade(255, 246, 196);
 const QColor kGrid(225, 225, 225);
 const QColor kTrace(20, 20, 20);
 
-int Decimals(Column c) { return c == kLatitude || c == kLongitude ? 6 : 0; }
+// The lane labels' font: smaller than the window's, so two lines fit a lane.
+QFont LabelFont(const QFont& base) {
+  QFont f = base;
+  f.setPointSizeF(std::max(base.pointSizeF() * 0.85, 7.0));
+  return f;
+}
 
 }  // namespace
 
+QString FlightChart::UnitOf(ChannelId id) const {
+  const AnalysisChannel* c = FindChannel(channels_, id);
+  return c ? QString::fromStdString(c->unit) : QString();
+}
+
 FlightChart::FlightChart(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::StrongFocus);
-  setMouseTracking(false);
+  setMouseTracking(true);  // the readout follows the mouse
   setMinimumSize(320, 200);
   setAccessibleName(QStringLiteral("Diagramm"));
   setAccessibleDescription(QStringLiteral(
@@ -45,45 +58,82 @@ FlightChart::FlightChart(QWidget* parent) : QWidget(parent) {
                      "Mausrad: Zoom · Pos1: alles · ←/→: Cursor · Tab: A/B"));
 }
 
-void FlightChart::SetFlight(std::shared_ptr<const Flight> flight) {
+void FlightChart::SetFlight(std::shared_ptr<const Flight> flight, const FlightOptions& options) {
   flight_ = std::move(flight);
-  for (int c = 0; c < kColumnCount; ++c) {
-    values_[c].clear();
-    visible_[c] = false;
-  }
+  channels_.clear();
+  visible_.fill(false);
   if (flight_) {
-    const int32_t n = flight_->Count();
-    for (const LaneInfo& l : flight_->RecordedLanes()) {
-      std::vector<double>& v = values_[l.column];
-      v.resize(static_cast<size_t>(n));
-      for (int32_t i = 0; i < n; ++i) v[static_cast<size_t>(i)] = flight_->LaneValue(l.column, i);
-      const auto [mn, mx] = std::minmax_element(v.begin(), v.end());
-      lo_[l.column] = v.empty() ? 0 : *mn;
-      hi_[l.column] = v.empty() ? 1 : *mx;
-      visible_[l.column] = true;
-    }
+    channels_ = AnalysisChannels(*flight_, options);
+    for (const AnalysisChannel& c : channels_) visible_[static_cast<size_t>(c.id)] = true;
     cursor_ = {flight_->rangeFirst, flight_->rangeLast};
   } else {
     cursor_ = {0, 0};
   }
   active_ = A;
   drag_ = Drag::None;
+  UpdateMinimumHeight();
   ShowAll();
+  // A flight of the same length leaves the view as it was: repaint all the same.
+  update();
+  emit ViewChanged();
   emit CursorsChanged();
 }
 
-void FlightChart::SetLaneVisible(Column c, bool visible) {
-  if (!flight_ || !flight_->HasChannel(c) || visible_[c] == visible) return;
-  visible_[c] = visible;
+void FlightChart::SetOptions(const FlightOptions& options) {
+  if (!flight_) return;
+  // The channels anew (a calibration, the altitude's reference, the climb window); a
+  // channel that was there keeps its visibility, a new one is shown.
+  std::array<bool, kChannelIdCount> had{};
+  for (const AnalysisChannel& c : channels_) had[static_cast<size_t>(c.id)] = true;
+  channels_ = AnalysisChannels(*flight_, options);
+  for (const AnalysisChannel& c : channels_)
+    if (!had[static_cast<size_t>(c.id)]) visible_[static_cast<size_t>(c.id)] = true;
+  UpdateMinimumHeight();
   update();
   emit CursorsChanged();
 }
 
-std::vector<Column> FlightChart::ShownLanes() const {
-  std::vector<Column> out;
-  if (!flight_) return out;
-  for (const LaneInfo& l : AllLanes())
-    if (visible_[l.column] && flight_->HasChannel(l.column)) out.push_back(l.column);
+const AnalysisChannel* FlightChart::Channel(ChannelId id) const {
+  return FindChannel(channels_, id);
+}
+
+int FlightChart::LaneWeight(ChannelId c) const {
+  return flight_ && c == flight_->AltitudeColumn() ? kAltitudeWeight : 1;
+}
+
+int FlightChart::MinimumLaneHeight() const {
+  return 2 * QFontMetrics(LabelFont(font())).height() + 4;
+}
+
+void FlightChart::SetLaneHeight(int px) {
+  if (px == laneHeight_) return;
+  laneHeight_ = px;
+  UpdateMinimumHeight();
+  update();
+}
+
+void FlightChart::UpdateMinimumHeight() {
+  int weights = 0;
+  const std::vector<ChannelId> lanes = ShownLanes();
+  for (ChannelId c : lanes) weights += LaneWeight(c);
+  // Every unit of weight brings a gap, so the lightest lane gets at least the minimum;
+  // one pixel more per lane for the rounding of the lane edges.
+  const int lanesHeight = weights * (LaneHeight() + kLaneGap) + static_cast<int>(lanes.size());
+  setMinimumHeight(std::max(200, kTop + (axisBelow_ ? 4 : kAxisHeight) + lanesHeight));
+}
+
+void FlightChart::SetLaneVisible(ChannelId c, bool visible) {
+  if (!Channel(c) || visible_[static_cast<size_t>(c)] == visible) return;
+  visible_[static_cast<size_t>(c)] = visible;
+  UpdateMinimumHeight();
+  update();
+  emit CursorsChanged();
+}
+
+std::vector<ChannelId> FlightChart::ShownLanes() const {
+  std::vector<ChannelId> out;
+  for (const AnalysisChannel& c : channels_)
+    if (visible_[static_cast<size_t>(c.id)]) out.push_back(c.id);
   return out;
 }
 
@@ -121,33 +171,38 @@ void FlightChart::ShowAll() {
   SetView(0, std::max(n - 1, 1.0));
 }
 
+double FlightChart::RecordsPerPixel(const QSize& size) const {
+  return (v1_ - v0_) / std::max(PlotRect(size).width() - 1, 1);
+}
+
 void FlightChart::ZoomAround(double factor, double x) {
   const QRect plot = PlotRect();
-  const double fx = std::clamp((x - plot.left()) / std::max(plot.width(), 1), 0.0, 1.0);
+  const double fx = std::clamp((x - plot.left() - 0.5) / std::max(plot.width() - 1, 1), 0.0, 1.0);
   const double at = v0_ + fx * (v1_ - v0_);
   const double span = (v1_ - v0_) * factor;
   SetView(at - fx * span, at - fx * span + span);
 }
 
 void FlightChart::PanByPixels(double dx) {
-  const double perPixel = (v1_ - v0_) / std::max(PlotRect().width(), 1);
+  const double perPixel = RecordsPerPixel(size());
   SetView(v0_ - dx * perPixel, v1_ - dx * perPixel);
 }
 
 QRect FlightChart::PlotRect(const QSize& size) const {
+  const int bottom = withAxis_ ? kAxisHeight : 4;
   return QRect(kLabelWidth, kTop, std::max(size.width() - kLabelWidth - 8, 1),
-               std::max(size.height() - kTop - kAxisHeight, 1));
+               std::max(size.height() - kTop - bottom, 1));
 }
 
 double FlightChart::XOfRecord(double record, const QSize& size) const {
   const QRect plot = PlotRect(size);
-  return plot.left() + (record - v0_) / (v1_ - v0_) * plot.width();
+  return plot.left() + 0.5 + ColumnOfRecord(record, v0_, v1_, plot.width());
 }
 
 int32_t FlightChart::RecordAtX(double x, const QSize& size) const {
   if (!flight_ || flight_->Empty()) return 0;
   const QRect plot = PlotRect(size);
-  const double r = v0_ + (x - plot.left()) * (v1_ - v0_) / plot.width();
+  const double r = v0_ + (x - plot.left() - 0.5) * RecordsPerPixel(size);
   return static_cast<int32_t>(
       std::clamp(std::lround(r), 0L, static_cast<long>(flight_->Count() - 1)));
 }
@@ -155,70 +210,126 @@ int32_t FlightChart::RecordAtX(double x, const QSize& size) const {
 QRect FlightChart::LaneRect(int lane, int laneCount, const QSize& size) const {
   const QRect plot = PlotRect(size);
   if (laneCount <= 0) return plot;
-  const double h = (plot.height() + kLaneGap) / static_cast<double>(laneCount);
-  const int top = plot.top() + static_cast<int>(std::lround(lane * h));
-  const int bottom = plot.top() + static_cast<int>(std::lround((lane + 1) * h)) - kLaneGap;
+  // The shown lanes share the height by their weights; any other count shares it evenly.
+  const std::vector<ChannelId> shown = ShownLanes();
+  const bool weighted = static_cast<int>(shown.size()) == laneCount;
+  auto weight = [&](int k) { return weighted ? LaneWeight(shown[static_cast<size_t>(k)]) : 1; };
+  int total = 0, before = 0;
+  for (int k = 0; k < laneCount; ++k) {
+    total += weight(k);
+    if (k < lane) before += weight(k);
+  }
+  const double unit = (plot.height() + kLaneGap) / static_cast<double>(total);
+  const int top = plot.top() + static_cast<int>(std::lround(before * unit));
+  const int bottom =
+      plot.top() + static_cast<int>(std::lround((before + weight(lane)) * unit)) - kLaneGap;
   return QRect(plot.left(), top, plot.width(), std::max(bottom - top, 2));
 }
 
-void FlightChart::DrawLane(QPainter& p, Column c, const QRect& r, const QSize& size) const {
-  const std::vector<double>& v = values_[c];
+bool FlightChart::ViewExtent(const AnalysisChannel& c, int width, double& lo, double& hi) const {
+  const std::vector<double>& v = c.values;
+  lo = std::numeric_limits<double>::infinity();
+  hi = -lo;
+  if (v.empty()) return false;
+  const long long n = static_cast<long long>(v.size());
+  if ((v1_ - v0_) / std::max(width - 1, 1) < 1.5) {
+    const long long from = std::clamp(static_cast<long long>(std::ceil(v0_)), 0LL, n - 1);
+    const long long to = std::clamp(static_cast<long long>(std::floor(v1_)), 0LL, n - 1);
+    for (long long i = from; i <= to; ++i) {
+      const double x = v[static_cast<size_t>(i)];
+      if (std::isnan(x)) continue;
+      lo = std::min(lo, x);
+      hi = std::max(hi, x);
+    }
+  } else {
+    MinMaxPerColumn(v.data(), v.size(), v0_, v1_, width, columns_);
+    for (const ColumnRange& cr : columns_) {
+      if (!cr.any) continue;
+      lo = std::min(lo, cr.min);
+      hi = std::max(hi, cr.max);
+    }
+  }
+  return lo <= hi;
+}
+
+ValueAxis FlightChart::LaneAxis(ChannelId id, const QSize& size) const {
+  const AnalysisChannel* c = Channel(id);
+  double lo, hi;
+  if (!c || !ViewExtent(*c, PlotRect(size).width(), lo, hi)) return ValueAxis{};
+  return NiceValueAxis(lo, hi, c->resolution);
+}
+
+void FlightChart::DrawLane(QPainter& p, const AnalysisChannel& c, const QRect& r,
+                           const QSize& size) const {
+  const std::vector<double>& v = c.values;
   if (v.empty()) return;
-  const double lo = lo_[c], hi = hi_[c] > lo_[c] ? hi_[c] : lo_[c] + 1;
-  // The altitude reading is drawn as the final graph draws it: smaller readings higher.
-  const bool inverted = c == kAdc16;
-  const double top = r.top() + 2, height = r.height() - 4;
+  const ValueAxis axis = LaneAxis(c.id, size);
+  // The raw altitude reading is drawn as the final graph draws it: smaller readings higher.
+  const bool inverted = c.inverted;
+  const double top = r.top() + 1, height = r.height() - 2;
   auto yOf = [&](double value) {
-    double f = (value - lo) / (hi - lo);
+    double f = (value - axis.lo) / (axis.hi - axis.lo);
     if (inverted) f = 1 - f;
     return top + (1 - f) * height;
   };
 
-  // Name and the values at the lane's top and bottom.
-  p.setPen(Qt::black);
-  const QFontMetrics fm = p.fontMetrics();
-  const int labelRight = r.left() - 6;
-  const QRect nameRect(4, r.top(), labelRight - 4, fm.height());
-  QFont bold = p.font();
-  bold.setBold(true);
+  // Left of the lane: name and unit, and the values at its top and bottom edge.
   p.save();
+  const QFont labelFont = LabelFont(p.font());
+  QFont bold = labelFont;
+  bold.setBold(true);
+  const QFontMetrics fm(labelFont);
+  const int labelRight = r.left() - 6;
+  const QRect upper(4, r.top(), labelRight - 4, fm.height());
+  const QRect lower(4, std::max(r.bottom() - fm.height() + 1, r.top() + fm.height()),
+                    labelRight - 4, fm.height());
   p.setFont(bold);
-  p.drawText(nameRect, Qt::AlignLeft | Qt::AlignTop, QString::fromUtf8(AllLanes()[c].name));
+  p.setPen(Qt::black);
+  p.drawText(upper, Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(c.name));
+  p.setFont(labelFont);
+  p.setPen(QColor(70, 70, 70));
+  p.drawText(lower, Qt::AlignLeft | Qt::AlignBottom, QString::fromStdString(c.unit));
+  const QString topValue = QString::fromStdString(AxisLabel(axis, inverted ? axis.lo : axis.hi));
+  const QString bottomValue = QString::fromStdString(AxisLabel(axis, inverted ? axis.hi : axis.lo));
+  p.drawText(upper, Qt::AlignRight | Qt::AlignTop, topValue);
+  p.drawText(lower, Qt::AlignRight | Qt::AlignBottom, bottomValue);
   p.restore();
-  p.setPen(QColor(90, 90, 90));
-  const QString topValue = QString::fromStdString(GermanNumber(inverted ? lo : hi, Decimals(c)));
-  const QString bottomValue = QString::fromStdString(GermanNumber(inverted ? hi : lo, Decimals(c)));
-  if (r.height() >= 2 * fm.height() + 4) {
-    p.drawText(QRect(4, r.top() + fm.height(), labelRight - 4, fm.height()),
-               Qt::AlignRight | Qt::AlignTop, topValue);
-    p.drawText(QRect(4, r.bottom() - fm.height() + 1, labelRight - 4, fm.height()),
-               Qt::AlignRight | Qt::AlignBottom, bottomValue);
-  }
   p.setPen(QColor(160, 160, 160));
   p.drawRect(r.adjusted(0, 0, -1, -1));
 
   p.save();
   p.setClipRect(r);
   p.setPen(QPen(kTrace, 1));
-  const double span = v1_ - v0_;
-  const double recordsPerPixel = span / r.width();
+  const double recordsPerPixel = RecordsPerPixel(size);
   const long long n = static_cast<long long>(v.size());
   if (recordsPerPixel < 1.5) {
-    // Zoomed in: a line through every record in view.
+    // Zoomed in: a line through every record in view, broken where a record has no value.
     const long long from = std::max(0LL, static_cast<long long>(std::floor(v0_)) - 1);
     const long long to = std::min(n - 1, static_cast<long long>(std::ceil(v1_)) + 1);
     QPolygonF line;
-    line.reserve(static_cast<int>(to - from + 1));
-    for (long long i = from; i <= to; ++i)
-      line << QPointF(XOfRecord(static_cast<double>(i), size), yOf(v[static_cast<size_t>(i)]));
-    p.drawPolyline(line);
+    std::vector<QPointF> dots;
+    auto flush = [&] {
+      if (line.size() > 1) p.drawPolyline(line);
+      if (line.size() == 1) p.drawPoint(line.front());
+      line.clear();
+    };
+    for (long long i = from; i <= to; ++i) {
+      const double value = v[static_cast<size_t>(i)];
+      if (std::isnan(value)) {
+        flush();
+        continue;
+      }
+      line << QPointF(XOfRecord(static_cast<double>(i), size), yOf(value));
+      dots.push_back(line.back());
+    }
+    flush();
     if (recordsPerPixel < 0.1) {
       p.setBrush(kTrace);
-      for (const QPointF& pt : line) p.drawEllipse(pt, 1.5, 1.5);
+      for (const QPointF& pt : dots) p.drawEllipse(pt, 1.5, 1.5);
     }
   } else {
-    // Zoomed out: per pixel column one stroke from its smallest to its largest value.
-    analysis::MinMaxPerColumn(v.data(), v.size(), v0_, v1_, r.width(), columns_);
+    // Zoomed out: per pixel column one stroke from its smallest to its largest value
+    // (the columns LaneAxis has just computed for this width).
     std::vector<QLineF> strokes;
     strokes.reserve(columns_.size());
     for (size_t col = 0; col < columns_.size(); ++col) {
@@ -234,7 +345,48 @@ void FlightChart::DrawLane(QPainter& p, Column c, const QRect& r, const QSize& s
   p.restore();
 }
 
-void FlightChart::Render(QPainter& p, const QSize& size) const {
+void FlightChart::Render(QPainter& p, const QSize& size) const { Render(p, size, !axisBelow_); }
+
+void FlightChart::Render(QPainter& p, const QSize& size, bool withTimeAxis) const {
+  // PlotRect and LaneRect follow the choice while this picture is drawn.
+  const bool was = withAxis_;
+  withAxis_ = withTimeAxis;
+  RenderAll(p, size);
+  withAxis_ = was;
+}
+
+void FlightChart::SetTimeAxisBelow(bool below) {
+  axisBelow_ = below;
+  withAxis_ = !below;
+  UpdateMinimumHeight();
+  update();
+}
+
+void FlightChart::RenderTimeAxis(QPainter& p, const QRect& strip, const QSize& chartSize) const {
+  if (!flight_ || flight_->Empty()) return;
+  const double dt = flight_->SampleInterval();
+  const QRect plot = PlotRect(chartSize);
+  const QFontMetrics fm = p.fontMetrics();
+  const double spacing = fm.horizontalAdvance(QStringLiteral("00:00:00,00")) + 16;
+  const auto ticks = TimeTicks(v0_ * dt, v1_ * dt, plot.width() - 1, spacing);
+  const double x0 = plot.left() + 0.5;
+  const int top = strip.top();
+  p.setPen(Qt::black);
+  p.drawLine(plot.left(), top + 1, plot.right(), top + 1);
+  for (const Tick& t : ticks) {
+    const double x = x0 + t.x;
+    p.drawLine(QPointF(x, top + 1), QPointF(x, top + 5));
+    const QString label = QString::fromStdString(t.label);
+    const int w = fm.horizontalAdvance(label);
+    p.drawText(
+        QPointF(std::clamp(x - w / 2.0, 0.0, strip.right() - w - 1.0), top + 6 + fm.ascent()),
+        label);
+  }
+  p.drawText(QRect(4, top + 6, kLabelWidth - 10, fm.height()), Qt::AlignLeft,
+             QString::fromStdString(TimeAxisCaption(v1_ * dt)));
+}
+
+void FlightChart::RenderAll(QPainter& p, const QSize& size) const {
   p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
   const QRect plot = PlotRect(size);
   if (!flight_ || flight_->Empty()) {
@@ -254,32 +406,21 @@ void FlightChart::Render(QPainter& p, const QSize& size) const {
       p.fillRect(QRectF(x1, plot.top(), std::max(x2 - x1, 1.0), plot.height()), kRangeShade);
   }
 
-  // Time grid and axis.
+  // Time grid, and the axis below the lanes unless a strip below the window draws it.
   const QFontMetrics fm = p.fontMetrics();
   const double spacing = fm.horizontalAdvance(QStringLiteral("00:00:00,00")) + 16;
-  const auto ticks = TimeTicks(v0_ * dt, v1_ * dt, plot.width(), spacing);
+  const auto ticks = TimeTicks(v0_ * dt, v1_ * dt, plot.width() - 1, spacing);
+  const double x0 = plot.left() + 0.5;  // the view's first record lies on this column's centre
   p.setPen(kGrid);
   for (const Tick& t : ticks)
-    p.drawLine(QPointF(plot.left() + t.x, plot.top()), QPointF(plot.left() + t.x, plot.bottom()));
-  p.setPen(Qt::black);
-  p.drawLine(plot.left(), plot.bottom() + 1, plot.right(), plot.bottom() + 1);
-  for (const Tick& t : ticks) {
-    const double x = plot.left() + t.x;
-    p.drawLine(QPointF(x, plot.bottom() + 1), QPointF(x, plot.bottom() + 5));
-    const QString label = QString::fromStdString(t.label);
-    const int w = fm.horizontalAdvance(label);
-    p.drawText(QPointF(std::clamp(x - w / 2.0, 0.0, size.width() - w - 1.0),
-                       plot.bottom() + 6 + fm.ascent()),
-               label);
-  }
-  p.drawText(QRect(4, plot.bottom() + 6, kLabelWidth - 10, fm.height()), Qt::AlignLeft,
-             QStringLiteral("Zeit (min:s)"));
+    p.drawLine(QPointF(x0 + t.x, plot.top()), QPointF(x0 + t.x, plot.bottom()));
+  if (withAxis_) RenderTimeAxis(p, QRect(0, plot.bottom(), size.width(), kAxisHeight), size);
 
   // The lanes.
-  const std::vector<Column> lanes = ShownLanes();
+  const std::vector<ChannelId> lanes = ShownLanes();
   for (size_t i = 0; i < lanes.size(); ++i)
-    DrawLane(p, lanes[i], LaneRect(static_cast<int>(i), static_cast<int>(lanes.size()), size),
-             size);
+    DrawLane(p, *Channel(lanes[i]),
+             LaneRect(static_cast<int>(i), static_cast<int>(lanes.size()), size), size);
   if (lanes.empty()) {
     p.setPen(Qt::black);
     p.drawText(plot, Qt::AlignCenter, QStringLiteral("Kein Kanal gewählt"));
@@ -310,6 +451,7 @@ void FlightChart::Render(QPainter& p, const QSize& size) const {
 void FlightChart::paintEvent(QPaintEvent*) {
   QPainter p(this);
   Render(p, size());
+  DrawHover(p, size());
   if (hasFocus()) {
     p.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
@@ -335,7 +477,10 @@ void FlightChart::mousePressEvent(QMouseEvent* e) {
   setFocus(Qt::MouseFocusReason);
   pressPos_ = lastPos_ = e->position().toPoint();
   const int near = CursorNear(pressPos_.x());
-  if (e->modifiers() & Qt::ControlModifier) {
+  dragLane_ = SeparatorAt(pressPos_);
+  if (dragLane_ >= 0) {
+    drag_ = Drag::LaneEdge;
+  } else if (e->modifiers() & Qt::ControlModifier) {
     drag_ = Drag::ZoomBox;
   } else if (near >= 0) {
     drag_ = Drag::Cursor;
@@ -362,8 +507,91 @@ void FlightChart::mouseMoveEvent(QMouseEvent* e) {
       PanByPixels(pos.x() - lastPos_.x());
       lastPos_ = pos;
       break;
-    case Drag::None: break;
+    case Drag::LaneEdge: {
+      // The lane's lower edge follows the mouse; every lane takes the same unit height.
+      const std::vector<ChannelId> lanes = ShownLanes();
+      const QRect lane = LaneRect(dragLane_, static_cast<int>(lanes.size()), size());
+      const int weight = LaneWeight(lanes[static_cast<size_t>(dragLane_)]);
+      const int wanted = std::max(pos.y() - lane.top(), 1);
+      SetLaneHeight((wanted + kLaneGap) / weight - kLaneGap);
+      emit LaneHeightChanged(LaneHeight());
+      break;
+    }
+    case Drag::None:
+      setCursor(SeparatorAt(pos) >= 0 ? Qt::SplitVCursor : Qt::ArrowCursor);
+      SetHover(PlotRect().contains(pos) ? RecordAtX(pos.x(), size()) : -1);
+      break;
   }
+}
+
+void FlightChart::leaveEvent(QEvent*) { SetHover(-1); }
+
+int FlightChart::SeparatorAt(const QPoint& p) const {
+  // In the label column, on a lane's lower edge or the gap below it.
+  if (p.x() >= PlotRect().left()) return -1;
+  const int count = static_cast<int>(ShownLanes().size());
+  for (int k = 0; k < count; ++k) {
+    const QRect lane = LaneRect(k, count, size());
+    if (p.y() >= lane.bottom() - 1 && p.y() <= lane.bottom() + kLaneGap) return k;
+  }
+  return -1;
+}
+
+void FlightChart::resizeEvent(QResizeEvent*) {
+  // A new width puts the ticks elsewhere: the axis below follows.
+  emit ViewChanged();
+}
+
+void FlightChart::SetHover(int32_t record) {
+  if (!flight_ || flight_->Empty()) record = -1;
+  if (record == hover_) return;
+  hover_ = record;
+  update();
+  emit HoverChanged(hover_);
+}
+
+QStringList FlightChart::ReadoutLines(int32_t record) const {
+  QStringList lines;
+  if (!flight_ || record < 0 || record >= flight_->Count()) return lines;
+  lines << QStringLiteral("Zeit %1 (Datensatz %2)")
+               .arg(QString::fromStdString(FormatHms(record * flight_->SampleInterval())))
+               .arg(record);
+  for (ChannelId id : ShownLanes()) {
+    const AnalysisChannel& c = *Channel(id);
+    lines << QStringLiteral("%1: %2 %3")
+                 .arg(QString::fromStdString(c.name),
+                      QString::fromStdString(FormatValue(c, c.values[static_cast<size_t>(record)])),
+                      QString::fromStdString(c.unit));
+  }
+  return lines;
+}
+
+void FlightChart::DrawHover(QPainter& p, const QSize& size) const {
+  if (hover_ < 0 || drag_ != Drag::None) return;
+  const QRect plot = PlotRect(size);
+  const double x = XOfRecord(hover_, size);
+  p.save();
+  p.setPen(QPen(QColor(90, 90, 90), 1, Qt::DashLine));
+  p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+  // The values in a box beside the line, on the side with more room.
+  const QStringList lines = ReadoutLines(hover_);
+  const QFont font = LabelFont(p.font());
+  p.setFont(font);
+  const QFontMetrics fm(font);
+  int w = 0;
+  for (const QString& l : lines) w = std::max(w, fm.horizontalAdvance(l));
+  const QSize box(w + 12, static_cast<int>(lines.size()) * fm.height() + 8);
+  const int left = x + 10 + box.width() <= plot.right() ? static_cast<int>(x) + 10
+                                                        : static_cast<int>(x) - 10 - box.width();
+  const QRect r(QPoint(std::max(left, 0), plot.top() + 4), box);
+  p.setPen(QColor(120, 120, 120));
+  p.setBrush(QColor(255, 255, 240, 235));
+  p.drawRect(r);
+  p.setPen(Qt::black);
+  for (int i = 0; i < lines.size(); ++i)
+    p.drawText(QRect(r.left() + 6, r.top() + 4 + i * fm.height(), w, fm.height()),
+               Qt::AlignLeft | Qt::AlignVCenter, lines[i]);
+  p.restore();
 }
 
 void FlightChart::mouseReleaseEvent(QMouseEvent* e) {
@@ -383,8 +611,8 @@ void FlightChart::mouseReleaseEvent(QMouseEvent* e) {
     const int x1 = std::min(pressPos_.x(), pos.x()), x2 = std::max(pressPos_.x(), pos.x());
     if (x2 - x1 > kClickSlop) {
       const QRect plot = PlotRect();
-      const double per = (v1_ - v0_) / plot.width();
-      SetView(v0_ + (x1 - plot.left()) * per, v0_ + (x2 - plot.left()) * per);
+      const double per = RecordsPerPixel(size());
+      SetView(v0_ + (x1 - plot.left() - 0.5) * per, v0_ + (x2 - plot.left() - 0.5) * per);
     }
     update();
   }

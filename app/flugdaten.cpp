@@ -441,7 +441,7 @@ void TForm1::Datenlesen() {
 
 void TForm1::TakeDownloadCopy() {
   if (graphView_.StoredRecords() && Flight.LastSampleIndex >= 0)
-    TabSheet3->TakeFlight(analysis::FlightFromDownload(Flight));
+    TabSheet3->TakeFlight(analysis::FlightFromDownload(Flight, Config.SerialSensor & 0x7F));
 }
 
 void TForm1::HideConfigGroups() {

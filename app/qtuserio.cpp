@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -118,7 +119,12 @@ std::optional<std::string> QtUserIO::FileDialog(bool save, const std::string& fi
   // An existing file is replaced without a question.
   if (save) dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
   if (!filter.empty()) dialog.setNameFilter(Utf8(filter));
-  if (!initialName.empty()) dialog.selectFile(Utf8(initialName));
+  // A name with a folder opens the dialog in that folder.
+  const QString initial = Utf8(initialName);
+  const qsizetype slash = initial.lastIndexOf(QLatin1Char('/'));
+  if (slash >= 0) dialog.setDirectory(initial.left(std::max<qsizetype>(slash, 1)));
+  const QString name = initial.mid(slash + 1);
+  if (!name.isEmpty()) dialog.selectFile(name);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty()) return std::nullopt;

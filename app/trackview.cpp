@@ -3,6 +3,9 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <limits>
+
+#include "analysis/stats.h"
 
 #include "model/coords.h"
 
@@ -22,6 +25,7 @@ TrackView::TrackView(QWidget* parent) : QWidget(parent) {
 
 void TrackView::SetFlight(std::shared_ptr<const Flight> flight) {
   flight_ = std::move(flight);
+  colourValues_.clear();
   fixIndex_.clear();
   xs_.clear();
   ys_.clear();
@@ -99,19 +103,43 @@ void TrackView::Render(QPainter& p, const QRect& r) const {
   p.save();
   p.setRenderHint(QPainter::Antialiasing, true);
   const Fitted f = Fit(r);
-  // The track, leaving out points closer than half a pixel to the last one drawn.
+  // The track piece by piece, leaving out points closer than half a pixel to the last one
+  // drawn.
+  p.setPen(QPen(QColor(60, 60, 60), 1.5));
+  const bool coloured = !colourValues_.empty();
   QPolygonF line;
   QPointF last(-1e9, -1e9);
   for (size_t k = 0; k < xs_.size(); ++k) {
+    if (coloured) {
+      // A stroke per step in the colour of its value; steps under half a pixel are joined.
+      const QPointF pt = ToPixel(f, xs_[k], ys_[k]);
+      const bool joined = k > 0 && fixIndex_[k] == fixIndex_[k - 1] + 1;
+      if (joined && std::abs(pt.x() - last.x()) < 0.5 && std::abs(pt.y() - last.y()) < 0.5 &&
+          k + 1 < xs_.size())
+        continue;
+      if (joined) {
+        p.setPen(QPen(RampColour(colourValues_[k], colourLo_, colourHi_), 2.5, Qt::SolidLine,
+                      Qt::RoundCap));
+        p.drawLine(last, pt);
+      }
+      last = pt;
+      continue;
+    }
+    const bool pieceEnds = k + 1 == xs_.size() || fixIndex_[k + 1] != fixIndex_[k] + 1;
     const QPointF pt = ToPixel(f, xs_[k], ys_[k]);
-    if (k + 1 < xs_.size() && std::abs(pt.x() - last.x()) < 0.5 &&
+    if (!pieceEnds && !line.isEmpty() && std::abs(pt.x() - last.x()) < 0.5 &&
         std::abs(pt.y() - last.y()) < 0.5)
       continue;
     line << pt;
     last = pt;
+    if (pieceEnds) {
+      if (line.size() > 1)
+        p.drawPolyline(line);
+      else
+        p.drawPoint(line.front());
+      line.clear();
+    }
   }
-  p.setPen(QPen(QColor(60, 60, 60), 1.5));
-  p.drawPolyline(line);
 
   // Start and end.
   const QPointF start = ToPixel(f, xs_.front(), ys_.front());
@@ -122,32 +150,27 @@ void TrackView::Render(QPainter& p, const QRect& r) const {
   p.setBrush(QColor(230, 140, 0));
   p.drawRect(QRectF(end.x() - 4.5, end.y() - 4.5, 9, 9));
   p.setBrush(Qt::NoBrush);
-  // Labels right of their mark, or left of it where the right edge is near.
-  const QFontMetrics fm = p.fontMetrics();
-  auto label = [&](const QPointF& at, double dy, const QString& text) {
-    const double w = fm.horizontalAdvance(text);
-    const double x = at.x() + 8 + w > r.right() - 2 ? at.x() - 8 - w : at.x() + 8;
-    p.drawText(QPointF(x, at.y() + dy), text);
-  };
-  label(start, -6, QStringLiteral("Start"));
-  label(end, 14, QStringLiteral("Ende"));
-
-  // The cursors.
+  // The cursors' marks, then every label where it covers nothing else.
   for (int c = 0; c < 2; ++c) {
     QPointF at;
     if (!PositionOf(c == 0 ? a_ : b_, r, at)) continue;
     p.setPen(QPen(Qt::white, 1));
     p.setBrush(kCursorColor[c]);
     p.drawEllipse(at, 6, 6);
-    p.setPen(kCursorColor[c]);
-    QFont bold = p.font();
-    bold.setBold(true);
-    p.setFont(bold);
-    label(at, 4, c == 0 ? QStringLiteral("A") : QStringLiteral("B"));
-    bold.setBold(false);
-    p.setFont(bold);
   }
   p.setBrush(Qt::NoBrush);
+  QFont bold = p.font();
+  bold.setBold(true);
+  p.setFont(bold);
+  for (const Label& l : Labels(r, QFontMetrics(bold))) {
+    const bool cursor = l.text == QStringLiteral("A") || l.text == QStringLiteral("B");
+    p.setPen(cursor ? kCursorColor[l.text == QStringLiteral("A") ? 0 : 1] : QColor(Qt::black));
+    p.drawText(l.box, Qt::AlignCenter, l.text);
+  }
+  bold.setBold(false);
+  p.setFont(bold);
+
+  if (coloured) DrawLegend(p, r);
 
   // The scale bar, at most 40 % of the width.
   const double metres = ScaleBarMetres(0.4 * (r.width() - 2 * kMargin) / f.scale);
@@ -163,6 +186,104 @@ void TrackView::Render(QPainter& p, const QRect& r) const {
     p.drawText(QPointF(x0 + px + 6, y0 + 4), QString::fromStdString(ScaleBarLabel(metres)));
   }
   p.restore();
+}
+
+QColor TrackView::RampColour(double value, double lo, double hi) {
+  if (std::isnan(value)) return QColor(160, 160, 160);
+  const double f = hi > lo ? std::clamp((value - lo) / (hi - lo), 0.0, 1.0) : 0.5;
+  // Hue from blue (240°) to red (0°).
+  return QColor::fromHsvF(static_cast<float>((1 - f) * 240.0 / 360.0), 0.9f, 0.85f);
+}
+
+void TrackView::SetColouring(const AnalysisChannel* channel) {
+  colourValues_.clear();
+  colourCaption_.clear();
+  if (channel) {
+    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+    for (int32_t i : fixIndex_) {
+      const double v = channel->values[static_cast<size_t>(i)];
+      colourValues_.push_back(v);
+      if (!std::isnan(v)) lo = std::min(lo, v), hi = std::max(hi, v);
+    }
+    colourLo_ = lo <= hi ? lo : 0;
+    colourHi_ = lo <= hi ? hi : 1;
+    colourCaption_ = QString::fromStdString(channel->name + " (" + channel->unit + ")");
+    colourDecimals_ = channel->decimals;
+  }
+  update();
+}
+
+void TrackView::DrawLegend(QPainter& p, const QRect& r) const {
+  // A colour bar in the top right corner, low at the bottom, with its ends labelled.
+  const QFontMetrics fm = p.fontMetrics();
+  const int barW = 10, barH = std::min(100, r.height() / 3);
+  const int x = r.right() - 8 - barW, y = r.top() + 8 + fm.height();
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing, false);
+  for (int i = 0; i < barH; ++i) {
+    p.setPen(RampColour(barH - 1 - i, 0, barH - 1));
+    p.drawLine(x, y + i, x + barW - 1, y + i);
+  }
+  p.setPen(Qt::black);
+  p.drawRect(x - 1, y - 1, barW + 1, barH + 1);
+  const QString hi = QString::fromStdString(GermanNumber(colourHi_, colourDecimals_));
+  const QString lo = QString::fromStdString(GermanNumber(colourLo_, colourDecimals_));
+  p.drawText(QPointF(x - 4 - fm.horizontalAdvance(hi), y + fm.ascent() - 2), hi);
+  p.drawText(QPointF(x - 4 - fm.horizontalAdvance(lo), y + barH), lo);
+  p.drawText(
+      QPointF(r.right() - 6 - fm.horizontalAdvance(colourCaption_), r.top() + 4 + fm.ascent()),
+      colourCaption_);
+  p.restore();
+}
+
+size_t TrackView::PieceCount() const {
+  size_t pieces = fixIndex_.empty() ? 0 : 1;
+  for (size_t k = 1; k < fixIndex_.size(); ++k) pieces += fixIndex_[k] != fixIndex_[k - 1] + 1;
+  return pieces;
+}
+
+std::vector<TrackView::Label> TrackView::Labels(const QRect& r, const QFontMetrics& fm) const {
+  std::vector<Label> labels;
+  if (fixIndex_.empty()) return labels;
+  const Fitted f = Fit(r);
+  labels.push_back({QStringLiteral("Start"), ToPixel(f, xs_.front(), ys_.front()), {}});
+  labels.push_back({QStringLiteral("Ende"), ToPixel(f, xs_.back(), ys_.back()), {}});
+  for (int c = 0; c < 2; ++c) {
+    QPointF at;
+    if (PositionOf(c == 0 ? a_ : b_, r, at))
+      labels.push_back({c == 0 ? QStringLiteral("A") : QStringLiteral("B"), at, {}});
+  }
+  // Every mark is kept free, and every label placed before.
+  std::vector<QRectF> taken;
+  for (const Label& l : labels) taken.emplace_back(l.mark - QPointF(6, 6), QSizeF(12, 12));
+  const QRectF inside = QRectF(r).adjusted(2, 2, -2, -2);
+  for (Label& l : labels) {
+    const QSizeF size(fm.horizontalAdvance(l.text) + 4, fm.height());
+    // Beside the mark first, then above and below it, then ever further out.
+    const double w = size.width(), h = size.height();
+    bool placed = false;
+    QRectF first;
+    for (int ring = 0; ring < 6 && !placed; ++ring) {
+      const double d = 8 + ring * h;
+      const QPointF offsets[] = {{d, -h / 2},          {-d - w, -h / 2},   {-w / 2, -d - h},
+                                 {-w / 2, d},          {d, -d - h / 2},    {d, d - h / 2},
+                                 {-d - w, -d - h / 2}, {-d - w, d - h / 2}};
+      for (const QPointF& o : offsets) {
+        const QRectF box(l.mark + o, size);
+        if (first.isNull()) first = box;
+        if (!inside.contains(box)) continue;
+        if (std::any_of(taken.begin(), taken.end(),
+                        [&](const QRectF& t) { return t.intersects(box); }))
+          continue;
+        l.box = box;
+        placed = true;
+        break;
+      }
+    }
+    if (!placed) l.box = first;
+    taken.push_back(l.box);
+  }
+  return labels;
 }
 
 void TrackView::paintEvent(QPaintEvent*) {

@@ -1,12 +1,36 @@
 #include "formats/flightcsv.h"
 
 #include <charconv>
+#include <filesystem>
 #include <limits>
 
 #include "formats/atomicfile.h"
 #include "formats/fileerror.h"
 
 namespace analysis {
+
+namespace {
+std::string LastPart(const std::string& path) {
+  const auto slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string KindOf(std::filesystem::file_type type) {
+  using std::filesystem::file_type;
+  switch (type) {
+    case file_type::directory: return "ein Ordner";
+    case file_type::fifo: return "eine benannte Pipe (FIFO)";
+    case file_type::character:
+    case file_type::block: return "ein Gerät";
+    case file_type::socket: return "ein Socket";
+    default: return "keine gewöhnliche Datei";
+  }
+}
+}  // namespace
+
+NotAFileError::NotAFileError(const std::string& path, std::filesystem::file_type type)
+    : std::runtime_error("„" + LastPart(path) + "“ ist " + KindOf(type) +
+                         ", keine Datei, die sich öffnen lässt.") {}
 
 CsvFormatError::CsvFormatError(int64_t line, const std::string& reason)
     : std::runtime_error("Zeile " + std::to_string(line) + ": " + reason), line_(line) {}
@@ -99,12 +123,20 @@ class Lines {
   }
   int64_t Number() const { return number_; }
   bool AtEnd() const { return pos_ >= text_.size(); }
+  size_t Position() const { return pos_; }
 
  private:
   std::string_view text_;
   size_t pos_ = 0;
   int64_t number_ = 0;
 };
+
+bool OnlyLineEndsFollow(std::string_view text, const Lines& lines) {
+  return text.find_first_not_of("\r\n", lines.Position()) == std::string_view::npos;
+}
+
+// The minutes of a coordinate value in thousandths: its last five digits.
+int64_t MinutesOf(int64_t v) { return (v < 0 ? -v : v) % 100000; }
 
 }  // namespace
 
@@ -141,11 +173,18 @@ Flight ParseFlightCsv(std::string_view text) {
   int64_t values[kColumnCount];
   while (lines.Next(line)) {
     // Nothing but line ends after the last record: the end of the file.
-    if (line.empty() && lines.AtEnd()) break;
+    if (line.empty() && OnlyLineEndsFollow(text, lines)) break;
     if (f.columns[0].size() == static_cast<size_t>(kMaxCsvRecords))
       throw CsvFormatError(lines.Number(),
                            "mehr als " + std::to_string(kMaxCsvRecords) + " Datensätze");
     ParseLine(line, lines.Number(), kRecordRanges, values);
+    for (int c : {kLatitude, kLongitude}) {
+      if (MinutesOf(values[c]) >= 60000)
+        throw CsvFormatError(lines.Number(), "Wert " + std::to_string(c + 1) + " (" +
+                                                 std::to_string(values[c]) + ") hat " +
+                                                 std::to_string(MinutesOf(values[c]) / 1000) +
+                                                 " Minuten, mehr als 59");
+    }
     for (int c = 0; c < kColumnCount; ++c) f.columns[c].push_back(values[c]);
   }
   if (f.Empty()) throw CsvFormatError(3, "die Datei enthält keinen Datensatz");
@@ -155,6 +194,12 @@ Flight ParseFlightCsv(std::string_view text) {
 }
 
 Flight ReadFlightCsvFile(const std::string& path) {
+  // A name that exists but is no plain file is told by what it is; the read itself opens
+  // without waiting, so that nothing chosen in a dialog can hold the window.
+  std::error_code ec;
+  const std::filesystem::file_status st = std::filesystem::status(path, ec);
+  if (!ec && std::filesystem::exists(st) && !std::filesystem::is_regular_file(st))
+    throw NotAFileError(path, st.type());
   // A file of this format holds at most about 18 MB. Of a larger one only the first
   // 64 MB are read: the first line that does not fit lies within them.
   constexpr size_t kLimit = 64u << 20;
@@ -162,8 +207,8 @@ Flight ReadFlightCsvFile(const std::string& path) {
   const bool cut = text.size() > kLimit;
   Flight f = ParseFlightCsv(text);
   if (cut) throw CsvFormatError(f.Count() + 3, "die Datei ist zu groß");
-  const auto slash = path.find_last_of('/');
-  f.fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+  f.fileName = LastPart(path);
+  f.filePath = path;
   return f;
 }
 

@@ -1,6 +1,8 @@
 #include "formats/trackfiles.h"
 
 #include <algorithm>
+#include <cmath>
+#include <ctime>
 
 #include "model/coords.h"
 #include "formats/atomicfile.h"
@@ -37,21 +39,66 @@ std::string XmlEscape(const std::string& text) {
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
       case '\'': out += "&apos;"; break;
-      default: out += c;
+      case '\t':
+      case '\n':
+      case '\r': out += c; break;
+      default:
+        // XML 1.0 has no place for the other control characters, not even as entities.
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+          out += ' ';
+        else
+          out += c;
     }
   }
   return out;
 }
 
-std::string GpxText(const Flight& f, int32_t a, int32_t b, const std::string& name) {
+std::string IsoTime(int64_t seconds, int centiseconds) {
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm tm{};
+  ::gmtime_r(&t, &tm);
+  char buf[48];
+  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
+  std::string out = buf;
+  if (centiseconds > 0) {
+    out += '.';
+    out += static_cast<char>('0' + centiseconds / 10);
+    if (centiseconds % 10) out += static_cast<char>('0' + centiseconds % 10);
+  }
+  return out + "Z";
+}
+
+namespace {
+// The altitudes above sea level the options give, or none.
+std::vector<double> Elevations(const Flight& f, const FlightOptions& o) {
+  return AltitudeIsAboveSeaLevel(o) ? AltitudeMetres(f, o) : std::vector<double>{};
+}
+
+std::string PointTime(const Flight& f, const FlightOptions& o, int32_t index) {
+  const long long cs = std::llround(index * f.SampleInterval() * 100);
+  return IsoTime(*o.takeOffUtc + cs / 100, static_cast<int>(cs % 100));
+}
+}  // namespace
+
+std::string GpxText(const Flight& f, int32_t a, int32_t b, const std::string& name,
+                    const FlightOptions& options) {
+  const std::vector<double> ele = Elevations(f, options);
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<gpx version=\"1.1\" creator=\"Morvala\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
       "  <trk>\n    <name>" +
       XmlEscape(name) + "</name>\n    <trkseg>\n";
-  for (const TrackPoint& p : TrackPoints(f, a, b))
+  const std::vector<TrackPoint> points = TrackPoints(f, a, b);
+  for (size_t k = 0; k < points.size(); ++k) {
+    // A gap in the fixes starts a new segment.
+    if (k > 0 && points[k].index != points[k - 1].index + 1) out += "    </trkseg>\n    <trkseg>\n";
+    const TrackPoint& p = points[k];
     out += "      <trkpt lat=\"" + FixedPoint(p.lat, kDecimals) + "\" lon=\"" +
-           FixedPoint(p.lon, kDecimals) + "\"></trkpt>\n";
+           FixedPoint(p.lon, kDecimals) + "\">";
+    if (!ele.empty()) out += "<ele>" + FixedPoint(ele[static_cast<size_t>(p.index)], 1) + "</ele>";
+    if (options.takeOffUtc) out += "<time>" + PointTime(f, options, p.index) + "</time>";
+    out += "</trkpt>\n";
+  }
   out += "    </trkseg>\n  </trk>\n</gpx>\n";
   return out;
 }
@@ -61,14 +108,26 @@ std::string KmlCoordinate(const TrackPoint& p) {
   return FixedPoint(p.lon, kDecimals) + "," + FixedPoint(p.lat, kDecimals);
 }
 
+std::string KmlCoordinate(const TrackPoint& p, const std::vector<double>& ele) {
+  if (ele.empty()) return KmlCoordinate(p);
+  return KmlCoordinate(p) + "," + FixedPoint(ele[static_cast<size_t>(p.index)], 1);
+}
+
 std::string Placemark(const std::string& name, const TrackPoint& p) {
   return "    <Placemark>\n      <name>" + name + "</name>\n      <Point><coordinates>" +
          KmlCoordinate(p) + "</coordinates></Point>\n    </Placemark>\n";
 }
 }  // namespace
 
-std::string KmlText(const Flight& f, int32_t a, int32_t b, const std::string& name) {
+std::string KmlText(const Flight& f, int32_t a, int32_t b, const std::string& name,
+                    const FlightOptions& options) {
   const std::vector<TrackPoint> points = TrackPoints(f, a, b);
+  const std::vector<double> ele = Elevations(f, options);
+  // At its altitude with a wall down to the ground, or on the ground.
+  const std::string mode = ele.empty() ? "        <tessellate>1</tessellate>\n"
+                                         "        <altitudeMode>clampToGround</altitudeMode>\n"
+                                       : "        <extrude>1</extrude>\n"
+                                         "        <altitudeMode>absolute</altitudeMode>\n";
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n  <Document>\n    <name>" +
@@ -76,10 +135,15 @@ std::string KmlText(const Flight& f, int32_t a, int32_t b, const std::string& na
   if (!points.empty()) {
     out += Placemark("Start", points.front());
     out += Placemark("Ende", points.back());
-    out +=
-        "    <Placemark>\n      <name>" + XmlEscape(name) +
-        "</name>\n      <LineString>\n        <tessellate>1</tessellate>\n        <coordinates>\n";
-    for (const TrackPoint& p : points) out += "          " + KmlCoordinate(p) + "\n";
+    // One line per run of fixes: no line across a gap.
+    for (size_t k = 0; k < points.size(); ++k) {
+      if (k == 0 || points[k].index != points[k - 1].index + 1) {
+        if (k > 0) out += "        </coordinates>\n      </LineString>\n    </Placemark>\n";
+        out += "    <Placemark>\n      <name>" + XmlEscape(name) + "</name>\n      <LineString>\n" +
+               mode + "        <coordinates>\n";
+      }
+      out += "          " + KmlCoordinate(points[k], ele) + "\n";
+    }
     out += "        </coordinates>\n      </LineString>\n    </Placemark>\n";
   }
   out += "  </Document>\n</kml>\n";
@@ -87,13 +151,13 @@ std::string KmlText(const Flight& f, int32_t a, int32_t b, const std::string& na
 }
 
 void WriteGpxFile(const std::string& path, const Flight& f, int32_t a, int32_t b,
-                  const std::string& name) {
-  AtomicFile::WriteWhole(path, GpxText(f, a, b, name));
+                  const std::string& name, const FlightOptions& options) {
+  AtomicFile::WriteWhole(path, GpxText(f, a, b, name, options));
 }
 
 void WriteKmlFile(const std::string& path, const Flight& f, int32_t a, int32_t b,
-                  const std::string& name) {
-  AtomicFile::WriteWhole(path, KmlText(f, a, b, name));
+                  const std::string& name, const FlightOptions& options) {
+  AtomicFile::WriteWhole(path, KmlText(f, a, b, name, options));
 }
 
 }  // namespace analysis

@@ -1,6 +1,7 @@
 #include "model/flight.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "model/coords.h"
 
@@ -46,8 +47,14 @@ std::vector<LaneInfo> Flight::RecordedLanes() const {
 
 double Flight::LaneValue(Column c, int32_t i) const {
   const int64_t v = columns[c][static_cast<size_t>(i)];
-  if (c == kLatitude || c == kLongitude) return DecimalDegrees(v);
+  if (c == kLatitude || c == kLongitude)
+    return FixAt(i) ? DecimalDegrees(v) : std::numeric_limits<double>::quiet_NaN();
   return static_cast<double>(v);
+}
+
+bool Flight::FixAt(int32_t i) const {
+  const size_t k = static_cast<size_t>(i);
+  return HasFix(columns[kLatitude][k], columns[kLongitude][k]);
 }
 
 int Flight::AltitudeColumn() const {
@@ -70,9 +77,10 @@ int64_t CoordinateValue(bool southOrWest, int64_t degrees, uint32_t minutes) {
 
 }  // namespace
 
-Flight FlightFromDownload(const FlightData& fd) {
+Flight FlightFromDownload(const FlightData& fd, int serialNumber) {
   Flight f;
   f.source = FlightSource::Download;
+  f.serialNumber = serialNumber;
   f.recordFlags1 = fd.RecordFlags1;
   f.recordFlags2 = fd.RecordFlags2;
   f.sampleRateCode = fd.SampleRateCode;

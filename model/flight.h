@@ -48,7 +48,9 @@ enum class FlightSource { None, Download, File, Logbook };
 
 struct Flight {
   FlightSource source = FlightSource::None;
-  std::string fileName;  // for a flight read from a file, or the logbook's description
+  std::string fileName;  // for a flight read from a file: the path's last part; or the
+                         // logbook's description
+  std::string filePath;  // for a flight read from a file: the path as it was opened
 
   // The header values as the CSV's lines 1 and 2 hold them.
   int recordFlags1 = 0;
@@ -60,6 +62,9 @@ struct Flight {
   int64_t latDegrees = 0;  // negative in the south
   int64_t lonDegrees = 0;  // negative in the west
   int64_t gpsHeaderValue = 0;
+  // The logger's serial number from the configuration read before the download; 0 for a
+  // flight from a file (the CSV holds none) or an unconfigured logger.
+  int serialNumber = 0;
 
   // columns[c][i]: column c of record i, as the CSV writes it.
   std::array<std::vector<int64_t>, kColumnCount> columns;
@@ -74,14 +79,19 @@ struct Flight {
   bool HasGps() const { return (recordFlags2 & 0x40) != 0; }
   // The lanes of the recorded channels, in drawing order.
   std::vector<LaneInfo> RecordedLanes() const;
-  // The value a lane shows for record i: decimal degrees for the coordinates.
+  // The value a lane shows for record i: decimal degrees for the coordinates, and not a
+  // number (NaN) for a coordinate of a record without a GPS fix, which has no position.
   double LaneValue(Column c, int32_t i) const;
+  // Record i has a GPS fix (see HasFix in model/coords.h).
+  bool FixAt(int32_t i) const;
+  // The flight's duration: the time from the first to the last record.
+  double Duration() const { return Count() > 1 ? (Count() - 1) * SampleInterval() : 0; }
   // The altitude channel as the graph takes it: the 16-bit ADC, else ADC 0; -1 for none.
   int AltitudeColumn() const;
 };
 
 // The copy at the end of a download: records 0 to LastSampleIndex with the values the CSV
 // export writes for them, the header summary and the export range.
-Flight FlightFromDownload(const FlightData& fd);
+Flight FlightFromDownload(const FlightData& fd, int serialNumber = 0);
 
 }  // namespace analysis

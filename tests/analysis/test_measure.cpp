@@ -1,12 +1,15 @@
 // Coordinates, cursor statistics, durations and the time axis's ticks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <random>
 
 #include "model/coords.h"
 #include "analysis/stats.h"
 #include "analysis/ticks.h"
+#include "analysis/valueaxis.h"
 
 using namespace analysis;
 
@@ -151,4 +154,72 @@ TEST(TimeAxis, TicksAndLabels) {
   EXPECT_EQ(ClockLabel(0.04, 0.02), "0:00,04");
   EXPECT_EQ(ClockLabel(59.5, 0.5), "0:59,5");
   EXPECT_TRUE(TimeTicks(5, 5, 100, 50).empty());
+}
+
+TEST(CursorStatistics, RecordsWithoutAFixAreNoCoordinates) {
+  // Four fixes at 47° 12,345' … and two records without one, one of them zeroed (the
+  // degree offset 0 makes it −100°), inside A..B.
+  Flight f;
+  f.recordFlags2 = 0x40;
+  const int64_t lat[] = {4712345, 4700000, 4712445, -10000000, 4712545, 4712645};
+  const int64_t lon[] = {812345, 800000, 812445, -10000000, 812545, 812645};
+  for (auto& col : f.columns) col.assign(6, 0);
+  for (int i = 0; i < 6; ++i) f.columns[kLatitude][i] = lat[i], f.columns[kLongitude][i] = lon[i];
+  EXPECT_TRUE(std::isnan(f.LaneValue(kLatitude, 1)));
+  EXPECT_TRUE(std::isnan(f.LaneValue(kLongitude, 3)));
+  const CursorStats s = StatsBetween(f, kLatitude, 0, 5);
+  EXPECT_EQ(s.counted, 4);
+  EXPECT_DOUBLE_EQ(s.min, 47 + 12345 / 60000.0);
+  EXPECT_DOUBLE_EQ(s.max, 47 + 12645 / 60000.0);
+  EXPECT_NEAR(s.mean, 47 + (12345 + 12445 + 12545 + 12645) / 4 / 60000.0, 1e-12);
+  // Only records without a fix between A and B: nothing to measure, shown as "–".
+  const CursorStats none = StatsBetween(f, kLongitude, 3, 3);
+  EXPECT_EQ(none.counted, 0);
+  EXPECT_EQ(GermanNumber(none.min, 6), "–");
+  EXPECT_EQ(GermanNumber(none.difference, 6), "–");
+  // The flight's duration is the time from its first to its last record, as A..B is.
+  f.sampleRateCode = 49;
+  EXPECT_DOUBLE_EQ(f.Duration(), SecondsBetween(0, 5, f.SampleInterval()));
+}
+
+TEST(TimeAxis, AFlightOverAnHourLabelsEveryTickWithHours) {
+  const auto ticks = TimeTicks(0, 5400, 1000, 80);
+  ASSERT_GT(ticks.size(), 2u);
+  for (const Tick& t : ticks)
+    EXPECT_EQ(std::count(t.label.begin(), t.label.end(), ':'), 2) << t.label;
+  EXPECT_EQ(ticks.front().label, "0:00:00");
+  EXPECT_EQ(TimeAxisCaption(5400), "Zeit (h:min:s)");
+  // Zoomed into the first minutes of that flight, but still beyond the hour at the end.
+  EXPECT_EQ(TimeTicks(3500, 3700, 800, 80).front().label.substr(0, 2), "0:");
+  // Below an hour: minutes and seconds, and the caption says so.
+  for (const Tick& t : TimeTicks(0, 1200, 1000, 80))
+    EXPECT_EQ(std::count(t.label.begin(), t.label.end(), ':'), 1) << t.label;
+  EXPECT_EQ(TimeAxisCaption(1200), "Zeit (min:s)");
+}
+
+TEST(ValueAxes, RoundEndsRoomAroundTheDataAndNoSwingFromAFlicker) {
+  // A one-count flicker spans at least ten counts, so it stays small in the lane.
+  const ValueAxis flicker = NiceValueAxis(10363, 10364, 1);
+  EXPECT_GE(flicker.hi - flicker.lo, 10);
+  EXPECT_LT(flicker.lo, 10363);
+  EXPECT_GT(flicker.hi, 10364);
+  EXPECT_LE((10364 - 10363) / (flicker.hi - flicker.lo), 0.1);
+  // A real swing fills at least half the lane, with room at both ends, on round numbers.
+  for (auto [lo, hi, res] : {std::tuple{10363.0, 10803.0, 1.0},
+                             {27.0, 29.0, 1.0},
+                             {47.2061, 47.2519, 1 / 60000.0},
+                             {-3.7, 12.25, 0.01}}) {
+    const ValueAxis a = NiceValueAxis(lo, hi, res);
+    EXPECT_LT(a.lo, lo);
+    EXPECT_GT(a.hi, hi);
+    EXPECT_LE(a.hi - a.lo, 2 * std::max(hi - lo, 10 * res)) << lo << " " << hi;
+    EXPECT_NEAR(std::remainder(a.lo, a.step), 0, a.step * 1e-6);
+    EXPECT_NEAR(std::remainder(a.hi, a.step), 0, a.step * 1e-6);
+    // The labels of both ends read back as the ends, with a decimal comma only when the
+    // step needs one.
+    std::string label = AxisLabel(a, a.hi);
+    EXPECT_EQ(label.find(',') != std::string::npos, a.step < 1) << label;
+    std::replace(label.begin(), label.end(), ',', '.');
+    EXPECT_NEAR(std::stod(label), a.hi, a.step * 1e-3) << label;
+  }
 }

@@ -3,10 +3,19 @@
 // through "zum Anfang" and a configuration read, files opened and refused, the cursors by
 // mouse and keys, the statistics, the track files and the picture.
 #include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimeZone>
 #include <QListWidget>
 #include <QPainter>
 #include <QTableWidget>
 #include <cmath>
+#include <functional>
+#include <map>
 
 #include "model/coords.h"
 #include "formats/flightcsv.h"
@@ -14,10 +23,13 @@
 #include "formats/trackfiles.h"
 #include "app/analysispage.h"
 #include "app/analysiswindow.h"
+#include "app/channeldialog.h"
 #include "app/flightchart.h"
 #include "app/trackview.h"
+#include "formats/channelprofiles.h"
 #include "formats/csvexport.h"
 #include "tests/support/files.h"
+#include "tests/support/modal.h"
 #include "tests/support/text.h"
 #include "tests/support/window_fixture.h"
 
@@ -122,6 +134,30 @@ class AnalysisTest : public WindowTest {
   }
 
   std::string Summary() { return Page()->SummaryLabel->text().toStdString(); }
+
+  // The pixel row at which a lane drawn on this axis shows value v (not inverted).
+  static int SpikeY(const analysis::ValueAxis& axis, const QRect& lane, double v) {
+    const double f = (v - axis.lo) / (axis.hi - axis.lo);
+    return static_cast<int>(std::lround(lane.top() + 1 + (1 - f) * (lane.height() - 2)));
+  }
+
+  // Opens a flight of n records of ADC4 only, from a table filled by fill.
+  AnalysisWindow* OpenAdc4(int n, const std::function<int(int)>& value, const std::string& name) {
+    auto fd = TableWith(n, 0x20, 0x00, 0,
+                        [&](int i, SampleRecord& r) { r.b[7] = static_cast<uint8_t>(value(i)); });
+    EXPECT_TRUE(WriteFile(TempPath(name), CsvOf(*fd)));
+    Open(TempPath(name));
+    return Diagram();
+  }
+};
+
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
 };
 
 }  // namespace
@@ -191,7 +227,7 @@ TEST_F(AnalysisTest, DownloadIsTakenIntoHandAndReadsBackFromItsCsvUnchanged) {
   const std::string s = Summary();
   EXPECT_NE(s.find("Herkunft: letzter Download\n"), std::string::npos) << s;
   EXPECT_NE(s.find("Datensätze: 90\n"), std::string::npos) << s;
-  EXPECT_NE(s.find("Dauer: 1 min 30 s\n"), std::string::npos) << s;
+  EXPECT_NE(s.find("Dauer: 1 min 29 s\n"), std::string::npos) << s;  // first to last record
   EXPECT_NE(s.find("Abtastrate: 1 s\n"), std::string::npos) << s;
   EXPECT_NE(
       s.find(
@@ -339,7 +375,7 @@ TEST_F(AnalysisTest, BrokenOrMissingFilesAreRefusedAndTheFlightInHandStays) {
   EXPECT_FALSE(Page()->GpxButton->isEnabled());
   EXPECT_FALSE(Page()->KmlButton->isEnabled());
   EXPECT_NE(Summary().find("Kanäle: 16-Bit-ADC\n"), std::string::npos) << Summary();
-  EXPECT_NE(Summary().find("Dauer: 0,1 s"), std::string::npos) << Summary();  // 5 x 0.02 s
+  EXPECT_NE(Summary().find("Dauer: 0,08 s"), std::string::npos) << Summary();  // 4 x 0.02 s
 }
 
 TEST_F(AnalysisTest, CursorsFollowMouseAndKeysAndTheTableMeasuresBetweenThem) {
@@ -504,16 +540,17 @@ TEST_F(AnalysisTest, AOneRecordSpikeStaysVisibleAtEveryZoom) {
       }
       const QRect lane = chart->LaneRect(0, 1, size);
       const int x = static_cast<int>(std::floor(chart->XOfRecord(spike, size)));
-      // The trace reaches the top of the lane at the spike's column (the cursors lie far
-      // outside this view), and stays low far from it.
+      // The trace reaches the spike's height on the lane's axis at the spike's column (the
+      // cursors lie far outside this view), and stays low far from it.
+      const int y = SpikeY(chart->LaneAxis(analysis::kAdc4, size), lane, 250);
       auto dark = [&](int px, int py) { return qGray(img.pixel(px, py)) < 100; };
       bool top = false;
       for (int dx = -1; dx <= 1; ++dx)
-        for (int dy = 0; dy <= 4; ++dy) top = top || dark(x + dx, lane.top() + dy);
+        for (int dy = -2; dy <= 2; ++dy) top = top || dark(x + dx, y + dy);
       EXPECT_TRUE(top) << "width " << width << " span " << span;
       const int far = x > width / 2 ? lane.left() + 5 : lane.right() - 5;
       bool farTop = false;
-      for (int dy = 3; dy <= 6; ++dy) farTop = farTop || dark(far, lane.top() + dy);
+      for (int dy = -1; dy <= 1; ++dy) farTop = farTop || dark(far, y + dy);
       EXPECT_FALSE(farTop) << "width " << width << " span " << span;
     }
   }
@@ -612,4 +649,511 @@ TEST_F(AnalysisTest, SmallestFlightsAndFlightsWithoutChannelsDrawAndMeasure) {
   EXPECT_NE(Summary().find("Kanäle: keine\nHöhe: nicht aufgezeichnet"), std::string::npos)
       << Summary();
   EXPECT_FALSE(w->DiagramImage().isNull());
+}
+
+TEST_F(AnalysisTest, AFlightOfTheSameLengthTakenIntoHandIsRedrawn) {
+  WindowWithoutLogger();
+  AnalysisWindow* w = OpenAdc4(
+      300, [](int) { return 10; }, "erster.csv");
+  ASSERT_NE(w, nullptr);
+  w->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  QApplication::processEvents();
+  PaintCounter counter;
+  w->Chart->installEventFilter(&counter);
+  // The same number of records, other values: the view stays the same, the lanes change.
+  OpenAdc4(
+      300, [](int i) { return 10 + i % 200; }, "zweiter.csv");
+  ASSERT_TRUE(WaitFor([&] { return counter.paints > 0; }));
+  EXPECT_EQ(w->Chart->FlightShown(), Page()->FlightInHand());
+}
+
+TEST_F(AnalysisTest, ASpikeOnTheRightEdgeOfTheViewShowsAtEveryPlotWidth) {
+  WindowWithoutLogger();
+  const int n = 6000;
+  AnalysisWindow* w = OpenAdc4(
+      n, [&](int i) { return i == n - 1 || i == 4000 ? 250 : 10; }, "rand.csv");
+  ASSERT_NE(w, nullptr);
+  FlightChart* chart = w->Chart;
+  const int labels = chart->PlotRect(QSize(1000, 200)).left();
+  const int margin = 1000 - chart->PlotRect(QSize(1000, 200)).right() - 1;
+  for (int plotWidth = 50; plotWidth <= 2000; ++plotWidth) {
+    const QSize size(plotWidth + labels + margin, 140);
+    ASSERT_EQ(chart->PlotRect(size).width(), plotWidth);
+    // The whole flight (its last record), and a zoomed view that ends on record 4000.
+    for (auto [from, to, spike] : {std::tuple{0.0, n - 1.0, n - 1}, {1234.5, 4000.0, 4000}}) {
+      chart->SetView(from, to);
+      ASSERT_DOUBLE_EQ(chart->ViewEnd(), to);
+      QImage img(size, QImage::Format_RGB32);
+      {
+        QPainter p(&img);
+        chart->Render(p, size);
+      }
+      const QRect lane = chart->LaneRect(0, 1, size);
+      const int x = static_cast<int>(std::floor(chart->XOfRecord(spike, size)));
+      ASSERT_LE(x, lane.right()) << plotWidth;
+      const int y = SpikeY(chart->LaneAxis(analysis::kAdc4, size), lane, 250);
+      bool seen = false;
+      for (int dy = -2; dy <= 2; ++dy) seen = seen || qGray(img.pixel(x, y + dy)) < 100;
+      ASSERT_TRUE(seen) << "plot width " << plotWidth << " view " << from << ".." << to;
+    }
+  }
+}
+
+TEST_F(AnalysisTest, EveryLaneHasAReadableValueScaleThatFollowsTheZoom) {
+  WindowWithoutLogger();
+  // Every channel; ADC4 flat at 10 for the first half, then 200.
+  auto fd = TableWith(2000, 0xFF, 0x77, 0, [](int i, SampleRecord& r) {
+    r.b[0] = 0x28;
+    r.b[1] = static_cast<uint8_t>(i % 2);  // the altitude reading flickers by one count
+    r.b[7] = i < 1000 ? 10 : 200;
+    r.b[15] = 27;
+    r.b[18] = static_cast<uint8_t>(1 + i % 50);
+    r.b[20] = 7;
+  });
+  ASSERT_TRUE(WriteFile(TempPath("alle.csv"), CsvOf(*fd)));
+  Open(TempPath("alle.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  QApplication::processEvents();
+  FlightChart* chart = w->Chart;
+  const auto lanes = chart->ShownLanes();
+  ASSERT_EQ(lanes.size(), 19u);  // sixteen recorded, speed, distance and track length
+  const QSize size = chart->size();
+  QImage img(size, QImage::Format_RGB32);
+  {
+    QPainter p(&img);
+    p.setFont(chart->font());
+    chart->Render(p, size);
+  }
+  const int labelRight = chart->PlotRect(size).left() - 6;
+  auto inkIn = [&](const QRect& box) {
+    for (int y = box.top(); y <= box.bottom(); ++y)
+      for (int x = box.left(); x <= box.right(); ++x)
+        if (qGray(img.pixel(x, y)) < 160) return true;
+    return false;
+  };
+  for (size_t k = 0; k < lanes.size(); ++k) {
+    const int count = static_cast<int>(lanes.size());
+    const QRect lane = chart->LaneRect(static_cast<int>(k), count, size);
+    // Tall enough for its labels, the altitude lane the tallest.
+    EXPECT_GE(lane.height(), chart->MinimumLaneHeight()) << k;
+    if (k > 0) EXPECT_GT(chart->LaneRect(0, count, size).height(), lane.height());
+    // A value at the top and one at the bottom, right of the name and the unit.
+    const int half = lane.height() / 2;
+    EXPECT_TRUE(inkIn(QRect(labelRight - 30, lane.top(), 30, half))) << k;
+    EXPECT_TRUE(inkIn(QRect(labelRight - 30, lane.top() + half, 30, lane.height() - half))) << k;
+  }
+  EXPECT_EQ(chart->UnitOf(analysis::kAdc16).toStdString(), "roh");
+  EXPECT_EQ(chart->UnitOf(analysis::kLatitude).toStdString(), "°");
+  // The one-count flicker of the altitude reading stays small in its lane.
+  const analysis::ValueAxis alt = chart->LaneAxis(analysis::kAdc16, size);
+  EXPECT_LE(1 / (alt.hi - alt.lo), 0.1);
+  // Zoomed into the flat first half, ADC4's scale fits it, not the whole flight.
+  const analysis::ValueAxis all = chart->LaneAxis(analysis::kAdc4, size);
+  EXPECT_GE(all.hi, 200);
+  chart->SetView(100, 900);
+  const analysis::ValueAxis zoomed = chart->LaneAxis(analysis::kAdc4, size);
+  EXPECT_LT(zoomed.hi, 30);
+  EXPECT_GT(zoomed.lo, -10);
+}
+
+TEST_F(AnalysisTest, RecordsWithoutAFixLeaveTheCoordinateLanesTheTableAndTheTrack) {
+  WindowWithoutLogger();
+  // Records 40..59 without a fix, record 70 zeroed (degree offset 0: −100° as a number).
+  auto fd = TableWith(100, 0x01, 0x40, 49, [](int i, SampleRecord& r) {
+    r.b[1] = static_cast<uint8_t>(i);
+    if (i >= 40 && i < 60) return;
+    r.b[17] = static_cast<uint8_t>((12000 + 10 * i) >> 8);
+    r.b[18] = static_cast<uint8_t>(12000 + 10 * i);
+    r.b[19] = static_cast<uint8_t>((30000 + 7 * i) >> 8);
+    r.b[20] = static_cast<uint8_t>(30000 + 7 * i);
+  });
+  fd->SampleTable[70] = SampleRecord{};
+  ASSERT_TRUE(WriteFile(TempPath("luecke.csv"), CsvOf(*fd)));
+  Open(TempPath("luecke.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  const double latMin = 47 + 12000 / 60000.0, latMax = 47 + 12990 / 60000.0;
+  const analysis::ValueAxis lat = w->Chart->LaneAxis(analysis::kLatitude, w->Chart->size());
+  EXPECT_GT(lat.lo, latMin - 0.01);
+  EXPECT_LT(lat.hi, latMax + 0.01);
+  // The table's row "Breite": minimum and mean of the 79 fixes, not of the gaps.
+  QTableWidget* t = w->StatsTable;
+  int row = -1;
+  for (int r = 0; r < t->rowCount(); ++r)
+    if (t->item(r, 0)->text() == QStringLiteral("Breite")) row = r;
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(t->item(row, 4)->text().toStdString(), analysis::GermanNumber(latMin, 6));
+  double sum = 0;
+  int fixes = 0;
+  for (int i = 0; i < 100; ++i)
+    if ((i < 40 || i >= 60) && i != 70) sum += 47 + (12000 + 10 * i) / 60000.0, ++fixes;
+  EXPECT_EQ(fixes, 79);
+  EXPECT_EQ(t->item(row, 6)->text().toStdString(), analysis::GermanNumber(sum / fixes, 6));
+  // A cursor on a record without a fix has no position: "–".
+  w->Chart->SetCursorRecord(FlightChart::A, 50);
+  EXPECT_EQ(t->item(row, 1)->text().toStdString(), "–");
+  // The track falls into three pieces: 0..39, 60..69, 71..99.
+  EXPECT_EQ(w->Track->PieceCount(), 3u);
+}
+
+TEST_F(AnalysisTest, TrackFilesAndPicturesAskBeforeReplacingAndStartInTheFlightsFolder) {
+  WindowWithoutLogger();
+  // GPS recorded; records 0..9 without a fix.
+  auto fd = TableWith(30, 0x01, 0x40, 49, [](int i, SampleRecord& r) {
+    if (i < 10) return;
+    r.b[18] = static_cast<uint8_t>(i);
+    r.b[20] = static_cast<uint8_t>(i);
+  });
+  ASSERT_TRUE(WriteFile(TempPath("reise.csv"), CsvOf(*fd)));
+  Open(TempPath("reise.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+
+  // A range without any fix: a box says so, no dialog, no file.
+  w->Chart->SetCursorRecord(FlightChart::A, 2);
+  w->Chart->SetCursorRecord(FlightChart::B, 8);
+  const size_t dialogs = ui.fileRequests.size();
+  QTest::mouseClick(Page()->GpxButton, Qt::LeftButton);
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text,
+            "Zwischen Datensatz 2 und 8 hat kein Datensatz eine GPS-Position.\rEs wurde keine "
+            "Datei geschrieben.");
+  EXPECT_EQ(ui.fileRequests.size(), dialogs);
+
+  // The dialog starts in the flight's folder; a name with a dot gets its extension.
+  w->Chart->SetCursorRecord(FlightChart::B, 29);
+  ui.fileAnswers.push_back(TempPath("reise.2024"));
+  QTest::mouseClick(Page()->GpxButton, Qt::LeftButton);
+  EXPECT_EQ(ui.fileRequests.back().initialName, TempPath("reise.gpx"));
+  const std::string gpx = ReadFile(TempPath("reise.2024.gpx"));
+  EXPECT_NE(gpx.find("<trkpt"), std::string::npos);
+  ui.fileAnswers.push_back(TempPath("reise.2024"));
+  QTest::mouseClick(Page()->KmlButton, Qt::LeftButton);
+  EXPECT_NE(ReadFile(TempPath("reise.2024.kml")).find("<LineString>"), std::string::npos);
+
+  // The same name again: asked in German; "Abbrechen" keeps the old file, "Ja" replaces it.
+  ASSERT_TRUE(WriteFile(TempPath("reise.2024.gpx"), "alt"));
+  ui.fileAnswers.push_back(TempPath("reise.2024.gpx"));
+  ui.confirmAnswers.push_back(false);
+  QTest::mouseClick(Page()->GpxButton, Qt::LeftButton);
+  ASSERT_TRUE(ui.boxes.back().confirm);
+  EXPECT_EQ(ui.boxes.back().text,
+            "Die Datei „reise.2024.gpx“ gibt es schon.\rSoll sie ersetzt werden?");
+  EXPECT_EQ(ReadFile(TempPath("reise.2024.gpx")), "alt");
+  ui.fileAnswers.push_back(TempPath("reise.2024.gpx"));
+  ui.confirmAnswers.push_back(true);
+  QTest::mouseClick(Page()->GpxButton, Qt::LeftButton);
+  EXPECT_EQ(ReadFile(TempPath("reise.2024.gpx")), gpx);
+
+  // The picture likewise.
+  ui.fileAnswers.push_back(TempPath("bild.2024"));
+  QTest::mouseClick(w->SaveImageButton, Qt::LeftButton);
+  EXPECT_EQ(ui.fileRequests.back().initialName, TempPath("flugauswertung.png"));
+  ASSERT_TRUE(WriteFile(TempPath("bild.2024.png"), "alt"));
+  const size_t boxes = ui.boxes.size();
+  ui.fileAnswers.push_back(TempPath("bild.2024"));
+  ui.confirmAnswers.push_back(false);
+  QTest::mouseClick(w->SaveImageButton, Qt::LeftButton);
+  ASSERT_EQ(ui.boxes.size(), boxes + 1);
+  EXPECT_TRUE(ui.boxes.back().confirm);
+  EXPECT_EQ(ReadFile(TempPath("bild.2024.png")), "alt");
+  // "Flug öffnen…" starts in the folder too.
+  QTest::mouseClick(Page()->OpenButton, Qt::LeftButton);
+  EXPECT_EQ(ui.fileRequests.back().initialName.rfind(TempPath(""), 0), 0u);
+}
+
+TEST_F(AnalysisTest, LabelsOfTheTrackMarksNeverCoverEachOther) {
+  WindowWithoutLogger();
+  // A round flight that lands where it started, the cursors at both ends.
+  auto fd = TableWith(200, 0x01, 0x40, 49, [](int i, SampleRecord& r) {
+    const double a = i * 2 * M_PI / 199;
+    const int lat = 30000 + static_cast<int>(std::lround(400 * std::sin(a)));
+    const int lon = 30000 + static_cast<int>(std::lround(600 * (1 - std::cos(a))));
+    r.b[17] = static_cast<uint8_t>(lat >> 8), r.b[18] = static_cast<uint8_t>(lat);
+    r.b[19] = static_cast<uint8_t>(lon >> 8), r.b[20] = static_cast<uint8_t>(lon);
+  });
+  ASSERT_TRUE(WriteFile(TempPath("runde.csv"), CsvOf(*fd)));
+  Open(TempPath("runde.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  ASSERT_EQ(w->Chart->CursorRecord(FlightChart::A), 0);
+  ASSERT_EQ(w->Chart->CursorRecord(FlightChart::B), 199);
+  for (QSize s : {QSize(200, 200), QSize(260, 420), QSize(600, 500)}) {
+    const QRect r(QPoint(0, 0), s);
+    QFont bold = w->Track->font();
+    bold.setBold(true);
+    const auto labels = w->Track->Labels(r, QFontMetrics(bold));
+    ASSERT_EQ(labels.size(), 4u);
+    for (size_t i = 0; i < labels.size(); ++i) {
+      EXPECT_TRUE(QRectF(r).contains(labels[i].box)) << labels[i].text.toStdString();
+      for (size_t j = 0; j < labels.size(); ++j) {
+        if (i == j) continue;
+        EXPECT_FALSE(labels[i].box.intersects(labels[j].box))
+            << labels[i].text.toStdString() << " " << labels[j].text.toStdString();
+        // No label on another mark either.
+        EXPECT_FALSE(labels[i].box.contains(labels[j].mark)) << labels[i].text.toStdString();
+      }
+    }
+  }
+}
+
+TEST_F(AnalysisTest, DurationOnTheTabIsTheTimeBetweenCursorsOverTheWholeFlight) {
+  WindowWithoutLogger();
+  AnalysisWindow* w = OpenAdc4(
+      1200, [](int) { return 5; }, "dauer.csv");  // 0,02 s each
+  ASSERT_NE(w, nullptr);
+  const std::string dauer = "Dauer: " + analysis::FormatHms(1199 * 0.02);
+  EXPECT_NE(Summary().find(dauer + "\n"), std::string::npos) << Summary();
+  EXPECT_NE(w->TimeLabel->text().toStdString().find("Zeit zwischen A und B: " +
+                                                    analysis::FormatHms(1199 * 0.02)),
+            std::string::npos);
+}
+
+TEST_F(AnalysisTest, ChannelsDialogCalibratesTheAltitudeAndTheExportsFollow) {
+  WindowWithoutLogger();
+  // The 16-bit ADC reads the pressure: raw 1000 → 900 hPa, raw 3000 → 1000 hPa (so raw
+  // r is 850 + r / 20 hPa); a fix in every record, one record a second.
+  auto fd = TableWith(60, 0x01, 0x40, 49, [](int i, SampleRecord& r) {
+    const int raw = 2975 - 10 * i;
+    r.b[0] = static_cast<uint8_t>(raw >> 8), r.b[1] = static_cast<uint8_t>(raw);
+    r.b[18] = static_cast<uint8_t>(1 + i), r.b[20] = static_cast<uint8_t>(1 + i);
+  });
+  ASSERT_TRUE(WriteFile(TempPath("hoch.csv"), CsvOf(*fd)));
+  Open(TempPath("hoch.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->Chart->UnitOf(analysis::kAdc16).toStdString(), "roh");
+
+  QString refused, computed;
+  std::vector<std::string> unnamed;
+  const QDateTime takeOff(QDate(2024, 5, 1), QTime(11, 30, 0), Qt::UTC);
+  modal::Answerer answer([&](QWidget* dlg) {
+    auto* d = qobject_cast<ChannelDialog*>(dlg);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->windowTitle().toStdString(), "Kanäle");
+    // Every control has a name for assistive technology.
+    for (QWidget* c : d->findChildren<QWidget*>()) {
+      if (!c->isVisible() || c->focusPolicy() == Qt::NoFocus || qobject_cast<QLabel*>(c)) continue;
+      QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
+      if (a && a->text(QAccessible::Name).isEmpty() && !c->objectName().startsWith("qt_"))
+        unnamed.push_back(c->metaObject()->className());
+    }
+    ASSERT_EQ(d->Table->item(0, ChannelDialog::kChannel)->text().toStdString(), "16-Bit-ADC");
+    d->Table->setCurrentCell(0, ChannelDialog::kName);
+    // Two equal reference points are refused; the factor stays.
+    QTest::keyClicks(d->Raw1, "1000");
+    QTest::keyClicks(d->Value1, "900");
+    QTest::keyClicks(d->Raw2, "1000");
+    QTest::keyClicks(d->Value2, "950");
+    QTest::mouseClick(modal::Button(d, "Faktor und Offset berechnen"), Qt::LeftButton);
+    refused = d->Message->text();
+    EXPECT_EQ(d->Table->item(0, ChannelDialog::kFactor)->text().toStdString(), "1");
+    d->Raw2->clear();
+    d->Value2->clear();
+    QTest::keyClicks(d->Raw2, "3000");
+    QTest::keyClicks(d->Value2, "1000");
+    QTest::mouseClick(modal::Button(d, "Faktor und Offset berechnen"), Qt::LeftButton);
+    computed = d->Table->item(0, ChannelDialog::kFactor)->text() + " " +
+               d->Table->item(0, ChannelDialog::kOffset)->text();
+    d->Table->item(0, ChannelDialog::kUnit)->setText("hPa");
+    d->AltitudeMethod->setCurrentIndex(1);  // hPa, then the standard atmosphere
+    d->Qnh->setValue(1013.25);
+    d->TakeOffGiven->setChecked(true);
+    d->TakeOff->setDateTime(takeOff);
+    QTest::mouseClick(modal::Button(d, "OK"), Qt::LeftButton);
+  });
+  QTest::mouseClick(w->ChannelsButton, Qt::LeftButton);
+  EXPECT_TRUE(unnamed.empty()) << unnamed.front();
+  EXPECT_EQ(refused.toStdString(),
+            "Die beiden Bezugspunkte haben denselben Rohwert: durch sie geht keine Gerade.");
+  EXPECT_EQ(computed.toStdString(), "0,05 850");
+
+  // The altitude in metres by the standard atmosphere, computed here; the climb rate lane.
+  const analysis::AnalysisChannel* alt = w->Chart->Channel(analysis::kAdc16);
+  ASSERT_NE(alt, nullptr);
+  EXPECT_EQ(alt->unit, "m");
+  for (int i : {0, 30, 59}) {
+    const double hPa = 850 + (2975 - 10 * i) / 20.0;
+    EXPECT_NEAR(alt->values[i], 44330.77 * (1 - std::pow(hPa / 1013.25, 0.190263)), 0.01) << i;
+  }
+  ASSERT_NE(w->Chart->Channel(analysis::kClimbRate), nullptr);
+  // Between A (record 0) and B (record 59): the altitude difference and the mean climb.
+  std::map<std::string, std::string> between;
+  for (int r = 0; r < w->StatsTable->rowCount(); ++r)
+    between[w->StatsTable->item(r, 0)->text().toStdString()] =
+        w->StatsTable->item(r, 3)->text().toStdString();
+  auto h = [](int i) {
+    return 44330.77 * (1 - std::pow((850 + (2975 - 10 * i) / 20.0) / 1013.25, 0.190263));
+  };
+  EXPECT_EQ(between["Höhenunterschied"], analysis::GermanNumber(h(59) - h(0), 1));
+  EXPECT_EQ(between["mittleres Steigen"], analysis::GermanNumber((h(59) - h(0)) / 59, 2));
+  EXPECT_EQ(between["geflogene Strecke"].empty(), false);
+  // The profile is in the settings folder; the GPX points carry altitude and time.
+  EXPECT_NE(ReadFile(dir / "morvala/kanaele-ohne-seriennummer.ini").find("Faktor=0.05"),
+            std::string::npos);
+  ui.fileAnswers.push_back(TempPath("hoch.gpx"));
+  QTest::mouseClick(Page()->GpxButton, Qt::LeftButton);
+  const std::string gpx = ReadFile(TempPath("hoch.gpx"));
+  EXPECT_NE(gpx.find("<ele>" + analysis::FixedPoint(alt->values[0], 1) + "</ele>"),
+            std::string::npos)
+      << gpx.substr(0, 400);
+  EXPECT_NE(gpx.find("<time>2024-05-01T11:30:01Z</time>"), std::string::npos);
+  // "Auswertung als CSV…" between the cursors.
+  ui.fileAnswers.push_back(TempPath("werte"));
+  QTest::mouseClick(w->SaveCsvButton, Qt::LeftButton);
+  EXPECT_EQ(ui.fileRequests.back().initialName, TempPath("hoch-auswertung.csv"));
+  const std::string csv = ReadFile(TempPath("werte.csv"));
+  EXPECT_EQ(csv.rfind("\xEF\xBB\xBFZeit (s);Höhe (m);", 0), 0u) << csv.substr(0, 80);
+
+  // The same logger's next flight comes with the profile, but not with this flight's time.
+  Open(TempPath("hoch.csv"));
+  EXPECT_EQ(w->Chart->UnitOf(analysis::kAdc16).toStdString(), "m");
+  EXPECT_FALSE(Page()->OptionsInHand().takeOffUtc.has_value());
+  // A damaged profile: put aside, said so in German, the raw view stays.
+  ASSERT_TRUE(WriteFile(dir / "morvala/kanaele-ohne-seriennummer.ini",
+                        "[Kanalprofil]\r\nFormat=1\r\nHoehenverfahren=Luftdruck\r\n"));
+  const size_t boxes = ui.boxes.size();
+  Open(TempPath("hoch.csv"));
+  ASSERT_EQ(ui.boxes.size(), boxes + 1);
+  EXPECT_EQ(ui.boxes.back().kind, BoxKind::Warning);
+  EXPECT_EQ(ui.boxes.back().text,
+            "Das Kanalprofil „kanaele-ohne-seriennummer.ini“ ist beschädigt (Höhenverfahren "
+            "„Luftdruck“ ist unbekannt).\rEs wurde als „kanaele-ohne-seriennummer.ini.defekt“ "
+            "beiseitegelegt. Die Kanäle werden roh gezeigt.");
+  EXPECT_EQ(w->Chart->UnitOf(analysis::kAdc16).toStdString(), "roh");
+}
+
+TEST_F(AnalysisTest, TheReadoutFollowsTheMouseAndTheCursorKeys) {
+  WindowWithoutLogger();
+  AnalysisWindow* w = OpenAdc4(
+      200, [](int i) { return i; }, "lesen.csv");  // 0,02 s each
+  ASSERT_NE(w, nullptr);
+  FlightChart* chart = w->Chart;
+  // The mouse over record 120: the line, the box and the label give its time and value.
+  const QPoint at(static_cast<int>(std::lround(chart->XOfRecord(120, chart->size()))),
+                  chart->PlotRect().center().y());
+  QMouseEvent move(QEvent::MouseMove, QPointF(at), chart->mapToGlobal(QPointF(at)), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(chart, &move);
+  EXPECT_EQ(chart->HoverRecord(), 120);
+  const std::string text = w->ReadoutLabel->text().toStdString();
+  EXPECT_EQ(text, "Maus – Zeit 2,4 s (Datensatz 120) · ADC4: 120 roh") << text;
+  // Read by assistive technology under its name.
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w->ReadoutLabel);
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->text(QAccessible::Name).toStdString(), "Werte: " + text);
+  // The mouse leaves: the readout is the active cursor's, and follows the arrow keys.
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(chart, &leave);
+  EXPECT_EQ(chart->HoverRecord(), -1);
+  chart->setFocus();
+  QTest::keyClick(chart, Qt::Key_Right);
+  EXPECT_EQ(w->ReadoutLabel->text().toStdString(), "A – Zeit 0,02 s (Datensatz 1) · ADC4: 1 roh");
+  EXPECT_EQ(a->text(QAccessible::Name).toStdString(),
+            "Werte: A – Zeit 0,02 s (Datensatz 1) · ADC4: 1 roh");
+  QTest::keyClick(chart, Qt::Key_Tab);
+  QTest::keyClick(chart, Qt::Key_Left);
+  EXPECT_EQ(w->ReadoutLabel->text().toStdString(),
+            "B – Zeit 3,96 s (Datensatz 198) · ADC4: 198 roh");
+}
+
+TEST_F(AnalysisTest, TheTrackIsColouredBySpeedWithALegend) {
+  WindowWithoutLogger();
+  // Slow in the first half, fast in the second: a tenth of a minute each second, then three.
+  auto fd = TableWith(120, 0x01, 0x40, 49, [](int i, SampleRecord& r) {
+    const int lat = 20000 + (i < 60 ? 100 * i : 6000 + 300 * (i - 60));
+    r.b[17] = static_cast<uint8_t>(lat >> 8), r.b[18] = static_cast<uint8_t>(lat);
+    r.b[19] = 0x10, r.b[20] = static_cast<uint8_t>(i);
+  });
+  ASSERT_TRUE(WriteFile(TempPath("farbe.csv"), CsvOf(*fd)));
+  Open(TempPath("farbe.csv"));
+  AnalysisWindow* w = Diagram();
+  ASSERT_NE(w, nullptr);
+  const QRect r(0, 0, 300, 400);
+  auto count = [&](auto pred) {
+    QImage img(r.size(), QImage::Format_RGB32);
+    QPainter p(&img);
+    w->Track->Render(p, r);
+    p.end();
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+      for (int x = 0; x < img.width(); ++x) n += pred(QColor(img.pixel(x, y)));
+    return n;
+  };
+  auto blue = [](const QColor& c) { return c.blue() > 150 && c.red() < 80 && c.green() < 120; };
+  auto red = [](const QColor& c) { return c.red() > 150 && c.blue() < 80 && c.green() < 80; };
+  // In one colour only the cursors' marks are red and blue.
+  const int redBefore = count(red), blueBefore = count(blue);
+  const int index = w->TrackColour->findText(QStringLiteral("Spur nach Geschwindigkeit"));
+  ASSERT_GE(index, 0);
+  w->TrackColour->setCurrentIndex(index);
+  // The slow half blue, the fast half red, and the legend's bar both.
+  EXPECT_GT(count(blue), blueBefore + 100);
+  EXPECT_GT(count(red), redBefore + 100);
+  EXPECT_EQ(TrackView::RampColour(0, 0, 10).hue(), 240);
+  EXPECT_EQ(TrackView::RampColour(10, 0, 10).hue(), 0);
+}
+
+TEST_F(AnalysisTest, LaneHeightsAreSetByTheUserAndKeptForTheNextSession) {
+  WindowWithoutLogger();
+  AnalysisWindow* w = OpenAdc4(
+      100, [](int i) { return i % 7; }, "spuren.csv");
+  ASSERT_NE(w, nullptr);
+  FlightChart* chart = w->Chart;
+  EXPECT_EQ(w->LaneHeight->value(), chart->MinimumLaneHeight());
+  EXPECT_FALSE(w->LaneHeight->accessibleName().isEmpty());
+  w->LaneHeight->setFocus();
+  w->LaneHeight->selectAll();
+  QTest::keyClicks(w->LaneHeight, "120");
+  QApplication::processEvents();
+  EXPECT_EQ(chart->LaneHeight(), 120);
+  EXPECT_GE(chart->minimumHeight(), 120);
+  // Never below what the labels need.
+  chart->SetLaneHeight(5);
+  EXPECT_EQ(chart->LaneHeight(), chart->MinimumLaneHeight());
+  // Dragging the lower edge of the lane beside the plot sets the height, and the setting
+  // follows.
+  chart->SetLaneHeight(40);
+  const QRect lane = chart->LaneRect(0, 1, chart->size());
+  const QPoint edge(chart->PlotRect().left() - 20, lane.bottom() + 1);
+  Drag(chart, edge, edge + QPoint(0, 80));
+  EXPECT_NEAR(chart->LaneHeight(), lane.height() + 80, 2);
+  EXPECT_EQ(w->LaneHeight->value(), chart->LaneHeight());
+  w->LaneHeight->setValue(120);
+  w->close();
+  // The next window starts with that height.
+  AnalysisWindow next(&io);
+  EXPECT_EQ(next.LaneHeight->value(), 120);
+  EXPECT_EQ(next.Chart->LaneHeight(), 120);
+  EXPECT_NE(ReadFile(dir / "morvala/auswertung.ini").find("Spurhoehe=120"), std::string::npos);
+}
+
+TEST_F(AnalysisTest, AFlightWithoutSerialNumberCanTakeAnotherLoggersProfile) {
+  WindowWithoutLogger();
+  analysis::ChannelProfile logger;
+  logger.serial = "012";
+  logger.channels[analysis::kAdc4] = {"Akku", "V", 2, true, {0.05, 0}};
+  analysis::SaveChannelProfile(logger);
+  AnalysisWindow* w = OpenAdc4(
+      50, [](int i) { return 100 + i; }, "ohne.csv");
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->Chart->UnitOf(analysis::kAdc4).toStdString(), "roh");
+  QStringList offered;
+  modal::Answerer answer([&](QWidget* dlg) {
+    auto* d = qobject_cast<ChannelDialog*>(dlg);
+    ASSERT_NE(d, nullptr);
+    for (int i = 0; i < d->ProfileChoice->count(); ++i) offered << d->ProfileChoice->itemText(i);
+    d->ProfileChoice->setCurrentIndex(d->ProfileChoice->findText(QStringLiteral("Logger 012")));
+    EXPECT_EQ(d->Table->item(0, ChannelDialog::kName)->text().toStdString(), "Akku");
+    QTest::mouseClick(modal::Button(d, "OK"), Qt::LeftButton);
+  });
+  QTest::mouseClick(w->ChannelsButton, Qt::LeftButton);
+  EXPECT_EQ(offered.join(",").toStdString(), "ohne Seriennummer,Logger 012");
+  const analysis::AnalysisChannel* akku = w->Chart->Channel(analysis::kAdc4);
+  ASSERT_NE(akku, nullptr);
+  EXPECT_EQ(akku->name, "Akku");
+  EXPECT_EQ(akku->unit, "V");
+  EXPECT_DOUBLE_EQ(akku->values[10], 110 * 0.05);
 }

@@ -107,6 +107,9 @@ TEST(FlightCsv, LineEndsAndTheEndOfTheFile) {
   noEnd.resize(noEnd.size() - 2);
   EXPECT_EQ(ParseFlightCsv(noEnd).Count(), 1);
   EXPECT_EQ(ParseFlightCsv(std::string(kHead) + kRecord + kRecord).Count(), 2);
+  // Any number of line ends after the last record end the file.
+  for (const char* tail : {"\r\n", "\r\n\r\n", "\n\n\n", "\r\n\r\n\r\n\r\n"})
+    EXPECT_EQ(ParseFlightCsv(std::string(kHead) + kRecord + tail).Count(), 1) << tail;
   // Line 1's count is not held against the lines.
   EXPECT_EQ(ParseFlightCsv(std::string(kHead) + kRecord).downloadCount, 3);
 }
@@ -141,6 +144,12 @@ TEST(FlightCsv, BrokenFilesNameTheFirstLineThatDoesNotFit) {
       {head + "1;-;3;4;5;6;7;8;9;10;11;12;13;4701000;800500;16;\r\n", 3,
        "„-“ ist keine ganze Zahl"},
       {head + rec + "\r\n" + rec, 4, "die Zeile ist leer"},
+      {head + rec + "\r\n\r\n" + rec, 4, "die Zeile ist leer"},
+      // Minutes of 60 and more are no coordinate.
+      {head + rec + "1;2;3;4;5;6;7;8;9;10;11;12;13;4799999;800500;16;\r\n", 4,
+       "Wert 14 (4799999) hat 99 Minuten, mehr als 59"},
+      {head + "1;2;3;4;5;6;7;8;9;10;11;12;13;4701000;-860000;16;\r\n", 3,
+       "Wert 15 (-860000) hat 60 Minuten"},
       {head + "1;2;3;4;5;6;7;8;9;10;11;12;13;99999999999999999999;800500;16;\r\n", 3, "Wert 14"},
       {head + std::string("1;\xff\xfe;3;\r\n"), 3, "ein Wert ist keine ganze Zahl"},
       {"Zeit;Höhe;\r\n" + head, 1, "„Zeit“ ist keine ganze Zahl (Wert 1)"},
@@ -173,13 +182,26 @@ TEST(FlightCsv, FilesThatCannotBeReadGiveTheFileErrors) {
   } catch (const EInOutError& e) {
     EXPECT_STREQ(e.what(), "Datei nicht gefunden");
   }
-  EXPECT_THROW(ReadFlightCsvFile(base), EInOutError);
-  // A named pipe without a writer and a device: refused at once, nothing waits.
+  // A folder, a named pipe without a writer and a device: refused at once (nothing
+  // waits), with the name and what it is.
+  auto refusal = [](const std::string& path) -> std::string {
+    try {
+      ReadFlightCsvFile(path);
+    } catch (const NotAFileError& e) {
+      return e.what();
+    }
+    return "read";
+  };
+  ::mkdir((base + "/ordner.csv").c_str(), 0700);
+  EXPECT_EQ(refusal(base + "/ordner.csv"),
+            "„ordner.csv“ ist ein Ordner, keine Datei, die sich öffnen lässt.");
   const std::string fifo = base + "/pipe.csv";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_THROW(ReadFlightCsvFile(fifo), EInOutError);
+  EXPECT_EQ(refusal(fifo),
+            "„pipe.csv“ ist eine benannte Pipe (FIFO), keine Datei, die sich öffnen lässt.");
   ::unlink(fifo.c_str());
-  EXPECT_THROW(ReadFlightCsvFile("/dev/zero"), EInOutError);
+  ::rmdir((base + "/ordner.csv").c_str());
+  EXPECT_EQ(refusal("/dev/zero"), "„zero“ ist ein Gerät, keine Datei, die sich öffnen lässt.");
   const std::string path = base + "/flug 1.csv";
   std::ofstream(path, std::ios::binary) << kHead << kRecord;
   const Flight f = ReadFlightCsvFile(path);
