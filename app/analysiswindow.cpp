@@ -32,7 +32,7 @@
 #include "formats/channelprofiles.h"
 #include "formats/filenames.h"
 #include "frontend/userio.h"
-#include "serial/profile.h"
+#include "formats/profile.h"
 
 using namespace analysis;
 

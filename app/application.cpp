@@ -9,7 +9,7 @@
 #include "app/qtuserio.h"
 #include "serial/comport.h"
 #include "serial/mainsync.h"
-#include "serial/settingspath.h"
+#include "formats/settingspath.h"
 
 MorvalaApplication::MorvalaApplication(int& argc, char** argv)
     : QApplication(argc, argv), plain_(std::make_unique<QtUserIO>()) {

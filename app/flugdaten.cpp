@@ -14,6 +14,7 @@
 
 #include "app/application.h"
 #include "app/fontfit.h"
+#include "app/logbookpage.h"
 #include "app/printing.h"
 #include "serial/portline.h"
 #include "formats/csvexport.h"
@@ -126,10 +127,12 @@ void TForm1::ConnectHandlers() {
     Run([this, index] {
       if (index == 0)
         TabSheet1Show();
+      else if (index == 1)
+        TabSheet2Show();
       else if (index == 2)
         TabSheet3Show();
       else
-        TabSheet2Show();
+        TabSheet4Show();
     });
   });
   connect(PaintBox1, &PaintBox::MouseDown, this,
@@ -253,6 +256,11 @@ void TForm1::TabSheet3Show() {
   io_.SetStatusColor(clBtnFace);
   io_.SetStatusText(
       1, "Auswertung: Flug nach dem Einlesen ansehen oder einen gespeicherten Flug öffnen");
+}
+
+void TForm1::TabSheet4Show() {
+  io_.SetStatusColor(clBtnFace);
+  io_.SetStatusText(1, "Flugbuch: jeder eingelesene Flug wird hier aufbewahrt");
 }
 
 void TForm1::ResetButton1Click() {
@@ -426,6 +434,12 @@ void TForm1::Datenlesen() {
       ::Datenlesen(ComPort1, Ring, graphView_, Flight, Config.EepromKByte);
   // 11.
   graphView_.HideStartAndLoggerButtons();
+  // The logbook keeps the download, also one a failing port ended, before anything else is
+  // shown: its commit is on the disk when the user sees the result.
+  LogbookPage::KeepResult kept;
+  if (result.stored)
+    kept =
+        TabSheet4->KeepDownload(result.dump, logbook::LoggerIdentity::FromConfig(Config), Flight);
   // 12.
   if (Flight.LastSampleIndex < 5) {
     // A failed port speaks for itself below; the box is for a flight that brought nothing.
@@ -436,6 +450,9 @@ void TForm1::Datenlesen() {
   // The analysis takes its own copy of every download that stored records, also of one
   // that a failing port ended: those records are as good as the CSV export's.
   TakeDownloadCopy();
+  // A flight that could not be kept is said after the written system's own messages.
+  if (!kept.error.empty()) io_.ShowMessage(BoxKind::Error, kept.error);
+  if (!kept.notice.empty()) io_.ShowMessage(BoxKind::Information, kept.notice);
   if (result.portError) std::rethrow_exception(result.portError);
 }
 

@@ -41,6 +41,7 @@ class TForm1 : public TForm1Base {
   void TabSheet1Show();
   void TabSheet2Show();
   void TabSheet3Show();
+  void TabSheet4Show();
   void ResetButton1Click();
   void SetupButtonClick();
   void ToolButton1Click();

@@ -29,7 +29,7 @@
 #include "serial/mainsync.h"
 #include "serial/portlist.h"
 #include "serial/rxring.h"
-#include "serial/settingspath.h"
+#include "formats/settingspath.h"
 
 namespace cli {
 

@@ -1,19 +1,18 @@
 #include "formats/channelprofiles.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 
 #include "formats/atomicfile.h"
 #include "formats/filenames.h"
-#include "serial/profile.h"
-#include "serial/settingspath.h"
+#include "formats/profile.h"
+#include "formats/settingsfile_io.h"
+#include "formats/settingspath.h"
 
 namespace analysis {
 
@@ -89,9 +88,7 @@ ChannelProfile Parse(const std::string& path, const std::string& serial) {
 
 // The folder and its parents, as the settings file's first write makes them.
 void MakeFolders(const std::string& dir) {
-  if (dir.empty() || PathExists(dir)) return;
-  MakeFolders(FolderOf(dir));
-  ::mkdir(dir.c_str(), 0700);
+  if (!dir.empty()) MakeSettingsFolders(dir);
 }
 
 }  // namespace
@@ -139,18 +136,21 @@ LoadedProfile LoadChannelProfile(const std::string& serial) {
 
 std::vector<std::string> SavedProfileSerials() {
   std::vector<std::string> out;
-  DIR* dir = ::opendir(SettingsDirectory().c_str());
-  if (!dir) return out;
+  std::error_code ec;
+  const std::string folder = SettingsDirectory();  // UTF-8
+  std::filesystem::directory_iterator dir(
+      std::filesystem::path(std::u8string(folder.begin(), folder.end())), ec);
+  if (ec) return out;
   const std::string head = "kanaele-", tail = ".ini";
-  while (const dirent* e = ::readdir(dir)) {
-    const std::string name = e->d_name;
+  for (const auto& e : dir) {
+    const std::u8string utf8 = e.path().filename().u8string();
+    const std::string name(utf8.begin(), utf8.end());
     if (name.size() <= head.size() + tail.size() || name.compare(0, head.size(), head) != 0 ||
         name.compare(name.size() - tail.size(), tail.size(), tail) != 0)
       continue;
     const std::string key = name.substr(head.size(), name.size() - head.size() - tail.size());
     out.push_back(key == "ohne-seriennummer" ? "" : key);
   }
-  ::closedir(dir);
   std::sort(out.begin(), out.end());
   return out;
 }

@@ -1,9 +1,8 @@
 #include "formats/filenames.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 namespace analysis {
 
@@ -43,8 +42,9 @@ std::string InFolder(const std::string& folder, const std::string& name) {
 }
 
 bool PathExists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::symlink_status(
+      std::filesystem::path(std::u8string(path.begin(), path.end())), ec));
 }
 
 std::string ReplaceQuestion(const std::string& path) {

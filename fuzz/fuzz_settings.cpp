@@ -19,7 +19,7 @@
 
 #include "serial/comport.h"
 #include "serial/comsettings.h"
-#include "serial/profile.h"
+#include "formats/profile.h"
 #include "tests/support/files.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "serial/profile.h"
+#include "formats/profile.h"
 
 namespace {
 

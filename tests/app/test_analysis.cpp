@@ -738,7 +738,9 @@ TEST_F(AnalysisTest, EveryLaneHasAReadableValueScaleThatFollowsTheZoom) {
     const QRect lane = chart->LaneRect(static_cast<int>(k), count, size);
     // Tall enough for its labels, the altitude lane the tallest.
     EXPECT_GE(lane.height(), chart->MinimumLaneHeight()) << k;
-    if (k > 0) EXPECT_GT(chart->LaneRect(0, count, size).height(), lane.height());
+    if (k > 0) {
+      EXPECT_GT(chart->LaneRect(0, count, size).height(), lane.height());
+    }
     // A value at the top and one at the bottom, right of the name and the unit.
     const int half = lane.height() / 2;
     EXPECT_TRUE(inkIn(QRect(labelRight - 30, lane.top(), 30, half))) << k;

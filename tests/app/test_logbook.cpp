@@ -327,4 +327,31 @@ TEST_F(LogbookPageTest, KeepingADownloadAddsItOnceAndReportsWhatCannotBeKept) {
   EXPECT_TRUE(r.kept && !r.duplicate);
 }
 
+// "Daten einlesen" keeps every download at once, the same download once; the kept dump
+// decodes to the table the window downloaded, and the status bar says what it always said.
+TEST_F(LogbookPageTest, EveryDownloadOfTheWindowIsKeptOnce) {
+  loggersim::SimFlight f = loggersim::SampleFlight();
+  f.records.resize(240);
+  StartFullSpeed(f);
+  DownloadData();
+  ASSERT_EQ(form->Flight.LastSampleIndex, 239) << Panel(1);
+  EXPECT_EQ(Panel(1), "239 Datenblöcke gelesen - Datei nun speichern");
+  ASSERT_EQ(Page()->ShownIds().size(), 1u);
+  const auto entry = Page()->Book()->Get(Page()->ShownIds()[0]);
+  ASSERT_TRUE(entry.has_value());
+  EXPECT_EQ(entry->serialNumber, 12);
+  auto kept = std::make_unique<FlightData>();
+  Page()->Book()->DecodeInto(Page()->ShownIds()[0], *kept);
+  ASSERT_EQ(kept->LastSampleIndex, 239);
+  EXPECT_EQ(CsvText(*kept), CsvText(form->Flight));
+
+  // The logger switched on again with the same flight: the same bytes, kept once.
+  Sim().PowerOn();
+  DownloadData();
+  EXPECT_EQ(Page()->ShownIds().size(), 1u);
+  EXPECT_NE(Text(Page()->MessageLabel).find("bereits im Flugbuch"), std::string::npos)
+      << Text(Page()->MessageLabel);
+  for (const auto& box : ui.boxes) EXPECT_NE(box.kind, BoxKind::Error) << box.text;
+}
+
 }  // namespace

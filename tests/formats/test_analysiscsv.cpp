@@ -48,7 +48,9 @@ TEST(AnalysisCsv, NamesAndUnitsSemicolonsDecimalCommasCrLfAndAByteOrderMark) {
   // Lines end with CR LF, and there is no LF without its CR.
   ASSERT_EQ(text.substr(text.size() - 2), "\r\n");
   for (size_t i = 0; i < text.size(); ++i)
-    if (text[i] == '\n') ASSERT_EQ(text[i - 1], '\r') << i;
+    if (text[i] == '\n') {
+      ASSERT_EQ(text[i - 1], '\r') << i;
+    }
   const std::vector<std::string> lines = Split(text.substr(3, text.size() - 5), "\r\n");
   ASSERT_EQ(lines.size(), 7u);  // the header and records 10..15
   EXPECT_EQ(

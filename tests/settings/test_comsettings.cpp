@@ -5,7 +5,7 @@
 
 #include "serial/comport.h"
 #include "serial/comsettings.h"
-#include "serial/profile.h"
+#include "formats/profile.h"
 #include <filesystem>
 
 #include "tests/support/files.h"

@@ -4,8 +4,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include "serial/profile.h"
-#include "serial/settingspath.h"
+#include "formats/profile.h"
+#include "formats/settingspath.h"
 #include <filesystem>
 
 #include "tests/support/files.h"

@@ -17,8 +17,8 @@
 #include "formats/hexfile.h"
 #include "serial/comport.h"
 #include "serial/portlist.h"
-#include "serial/profile.h"
-#include "serial/settingspath.h"
+#include "formats/profile.h"
+#include "formats/settingspath.h"
 #include "tests/support/files.h"
 
 namespace {

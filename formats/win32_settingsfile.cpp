@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "serial/settingsfile_io.h"
+#include "formats/settingsfile_io.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // Profile-file layer: parsing and in-place update; the disk access is settingsfile_io.h.
-#include "serial/profile.h"
+#include "formats/profile.h"
 
 #include <climits>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
 
-#include "serial/settingsfile_io.h"
-#include "serial/settingspath.h"
+#include "formats/settingsfile_io.h"
+#include "formats/settingspath.h"
 
 namespace {
 

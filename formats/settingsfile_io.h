@@ -1,5 +1,5 @@
-// The settings file's disk access, one file per system (posix_files.cpp,
-// win32_files.cpp): reading a small file whole, creating the settings folder, and
+// The settings file's disk access, one file per system (posix_settingsfile.cpp,
+// win32_settingsfile.cpp): reading a small file whole, creating the settings folder, and
 // replacing a file all or nothing. Paths are UTF-8.
 #pragma once
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "serial/settingsfile_io.h"
+#include "formats/settingsfile_io.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "serial/settingspath.h"
+#include "formats/settingspath.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Location of the settings file and the data folder on POSIX (XDG).
-#include "serial/settingspath.h"
+#include "formats/settingspath.h"
 
 #include <pwd.h>
 #include <unistd.h>
