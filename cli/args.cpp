@@ -8,14 +8,15 @@ namespace cli {
 namespace {
 
 const std::set<std::string> kCommands = {"ports",   "config", "download", "flash",
-                                         "convert", "help",   "version"};
+                                         "convert", "log",    "help",     "version"};
 
 // The options each command takes, besides -q, --port and --baud where a logger is talked to.
 bool Takes(const std::string& command, const std::string& option) {
   static const std::set<std::pair<std::string, std::string>> table = {
       {"config", "--json"}, {"config", "--set"},   {"config", "--delete"}, {"config", "--yes"},
       {"download", "-o"},   {"download", "--gpx"}, {"download", "--kml"},  {"download", "--dump"},
-      {"flash", "--yes"},   {"convert", "--gpx"},  {"convert", "--kml"}};
+      {"flash", "--yes"},   {"convert", "--gpx"},  {"convert", "--kml"},   {"download", "--no-log"},
+      {"log", "--json"},    {"log", "-o"}};
   if (option == "-q") return true;
   if (option == "--port" || option == "--baud")
     return command == "config" || command == "download" || command == "flash";
@@ -97,8 +98,10 @@ Args ParseArgs(const std::vector<std::string>& argv) {
     a.files.push_back(arg);
   }
   if (a.command.empty()) throw UsageError("kein Befehl angegeben (siehe --help)");
+  if (a.command == "log" && a.files.empty())
+    throw UsageError("log braucht list, export, import oder dump");
   const size_t wantFiles = (a.command == "flash" || a.command == "convert") ? 1 : 0;
-  if (a.command != "help" && a.files.size() != wantFiles) {
+  if (a.command != "help" && a.command != "log" && a.files.size() != wantFiles) {
     if (a.files.size() < wantFiles)
       throw UsageError(a.command == "flash" ? "flash braucht eine HEX-Datei"
                                             : "convert braucht eine CSV-Datei");
@@ -119,11 +122,16 @@ Befehle:
   config [--json]                die Konfiguration des Loggers lesen (wie "Konfiguration lesen")
   config --set NAME=WERT ... [--delete multilog|singlelog --yes]
                                  die Konfiguration ändern und schreiben (wie "Konfiguration festlegen")
-  download [-o DATEI.csv|-] [--gpx DATEI] [--kml DATEI] [--dump DATEI]
-                                 Konfiguration lesen, dann die Daten einlesen
+  download [-o DATEI.csv|-] [--gpx DATEI] [--kml DATEI] [--dump DATEI] [--no-log]
+                                 Konfiguration lesen, dann die Daten einlesen; der Flug
+                                 kommt ins Flugbuch (außer mit --no-log)
   flash DATEI.hex [--yes]        neue Firmware über den Bootloader brennen
   convert DATEI.csv --gpx DATEI | --kml DATEI
                                  einen gespeicherten Flug als GPX oder KML schreiben
+  log list [--json]              die Flüge im Flugbuch
+  log export ID -o DATEI         einen Flug als CSV, GPX oder KML (nach der Endung)
+  log import DATEI...            gespeicherte CSV-Dateien (oder Ordner) ins Flugbuch
+  log dump ID -o DATEI           die Rohdaten eines Downloads
 
 Optionen:
   --port GERÄT   diese Schnittstelle (38400 Baud, 8N2, ohne Flusssteuerung),

@@ -17,13 +17,15 @@ class UsageError : public std::runtime_error {
 };
 
 struct Args {
-  std::string command;              // ports, config, download, flash, convert, help, version
-  std::vector<std::string> files;   // flash: the HEX file; convert: the CSV file
+  std::string command;              // ports, config, download, flash, convert, log, help, version
+  std::vector<std::string> files;   // flash: the HEX file; convert: the CSV file; log: what
+                                    // (list, export, import, dump) and its arguments
   std::optional<std::string> port;  // --port DEVICE
   std::optional<int> baud;          // --baud RATE
   bool json = false;                // config --json
   bool quiet = false;               // -q
   bool yes = false;                 // --yes
+  bool noLog = false;               // download --no-log
   std::vector<std::pair<std::string, std::string>> sets;  // config --set NAME=VALUE
   std::string deleteMode;                                 // config --delete multilog|singlelog
   std::string out;   // download -o FILE.csv ("-" standard output)

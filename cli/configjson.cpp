@@ -6,33 +6,11 @@
 #include <sstream>
 
 #include "cli/args.h"
+#include "cli/jsontext.h"
 
 namespace cli {
 
 namespace {
-
-std::string Quoted(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
-std::string List(const std::vector<std::string>& items) {
-  std::string out = "[";
-  for (size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + Quoted(items[i]);
-  return out + "]";
-}
 
 // The channels of a group whose bits are set, without the group's switch.
 std::vector<std::string> Captions(const std::array<bool, chCount>& on, bool telemetrySide) {
@@ -44,12 +22,6 @@ std::vector<std::string> Captions(const std::array<bool, chCount>& on, bool tele
 }
 
 const char* kIntervals[SampleRateItemCount] = {"0,02 s", "0,06 s", "0,26 s", "0,5 s", "1 s", "5 s"};
-
-std::string Seconds(double s) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.2f", s);
-  return buf;
-}
 
 int Number(const std::string& name, const std::string& text, int low, int high) {
   int value = 0;
@@ -105,26 +77,23 @@ std::string ConfigJson(const LoggerConfig& cfg) {
   const LoggerSettings s = SettingsFromConfig(cfg);
   const ConfigControls shown = ControlsAfterFirstRead(cfg);
   const RecordingEstimate estimate = EstimateRecordingTime(shown, cfg.EepromKByte);
-  std::string j = "{\n";
-  auto field = [&](const char* name, const std::string& value, bool last = false) {
-    j += std::string("  \"") + name + "\": " + value + (last ? "\n" : ",\n");
-  };
-  field("serialNumber", std::to_string(s.serialNumber));
-  field("sensor", Quoted(s.ms5534a ? "MS5534A" : "MPX4100"));
-  field("flightNumber", std::to_string(cfg.FlightNumber()));
-  field("storedData", std::to_string(cfg.DataCount));
-  field("eepromKByte", std::to_string(cfg.EepromKByte));
-  field("sampleRateCode", std::to_string(s.sampleRateCode));
-  field("sampleInterval", Seconds(s.sampleRateCode * 0.02 + 0.02));
-  field("recordedChannels", List(Captions(s.channels, false)));
-  field("telemetry", s.channels[chTele] ? "true" : "false");
-  field("telemetry4800", s.telemetryChannels[chT4800] ? "true" : "false");
-  field("telemetryChannels", List(Captions(s.telemetryChannels, true)));
-  field("offset", std::to_string(s.offset));
-  field("leadByte", std::to_string(cfg.LeadByte));
-  field("sampleRateItem", std::to_string(shown.rateItem));
-  field("recordingTime", Quoted(estimate.showLabel ? estimate.text : ""), true);
-  return j + "}\n";
+  JsonObject j;
+  j.Number("serialNumber", s.serialNumber);
+  j.Text("sensor", s.ms5534a ? "MS5534A" : "MPX4100");
+  j.Number("flightNumber", cfg.FlightNumber());
+  j.Number("storedData", cfg.DataCount);
+  j.Number("eepromKByte", cfg.EepromKByte);
+  j.Number("sampleRateCode", s.sampleRateCode);
+  j.Real("sampleInterval", s.sampleRateCode * 0.02 + 0.02, 2);
+  j.Raw("recordedChannels", JsonList(Captions(s.channels, false)));
+  j.Flag("telemetry", s.channels[chTele]);
+  j.Flag("telemetry4800", s.telemetryChannels[chT4800]);
+  j.Raw("telemetryChannels", JsonList(Captions(s.telemetryChannels, true)));
+  j.Number("offset", s.offset);
+  j.Number("leadByte", cfg.LeadByte);
+  j.Number("sampleRateItem", shown.rateItem);
+  j.Text("recordingTime", estimate.showLabel ? estimate.text : "");
+  return j.Close() + "\n";
 }
 
 std::string ConfigSummary(const LoggerConfig& cfg) {

@@ -11,6 +11,7 @@
 #include "cli/args.h"
 #include "cli/configjson.h"
 #include "cli/interrupt.h"
+#include "cli/logbookcmd.h"
 #include "cli/report.h"
 #include "formats/atomicfile.h"
 #include "formats/csvexport.h"
@@ -195,6 +196,16 @@ int Download(const Args& args, Reporter& reporter) {
   if (!result.stored) return status;
   if (status != kExitOk && fd->LastSampleIndex >= 0)
     reporter.Message("die empfangenen Daten werden trotzdem geschrieben");
+  // The logbook first: the flight is safe before anything else can go wrong.
+  if (!args.noLog) {
+    try {
+      const std::string kept = KeepDownload(result.dump, cfg, *fd);
+      if (!kept.empty() && !args.quiet) reporter.Status(kept);
+    } catch (const std::exception& e) {
+      reporter.Message(std::string("nicht ins Flugbuch aufgenommen: ") + e.what());
+      if (status == kExitOk) status = kExitFile;
+    }
+  }
   if (!args.dump.empty()) OnFile(args.dump, [&] { WriteRawDumpFile(args.dump, result.dump); });
   if (!args.out.empty()) WriteOut(args.out, CsvText(*fd));
   if ((!args.gpx.empty() || !args.kml.empty()) && fd->LastSampleIndex >= 0)
@@ -289,6 +300,7 @@ int Run(const std::vector<std::string>& argv) {
     if (args.command == "download") return Download(args, reporter);
     if (args.command == "flash") return Flash(args, reporter);
     if (args.command == "convert") return Convert(args);
+    if (args.command == "log") return LogCommand(args);
     return kExitUsage;
   } catch (const UsageError& e) {
     std::fprintf(stderr, "morvala-cli: %s\n", e.what());

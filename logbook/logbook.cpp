@@ -703,6 +703,8 @@ AddResult Logbook::ImportCsv(const std::string& path, const LocalTime& when) {
                        " ist keine CSV-Datei dieses Programms: " + e.what());
   } catch (const EInOutError& e) {
     throw LogbookError("Die Datei " + Quote(name) + " lässt sich nicht lesen: " + e.what());
+  } catch (const analysis::NotAFileError& e) {
+    throw LogbookError(std::string("Die Datei lässt sich nicht lesen: ") + e.what());
   }
   try {
     return Insert(Source::Import, f, nullptr, text, {}, when, name);

@@ -242,6 +242,7 @@ TEST_F(CliTest, SignalInMidDownloadEndsWithoutAFile) {
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.status, sig == SIGINT ? 130 : 143) << r.err;
     EXPECT_FALSE(std::filesystem::exists(csv));
+    EXPECT_EQ(Cli({"log", "list"}).out, "");  // nothing kept of it
     // The port is free again: another program opens it.
     TComPort next;
     ApplyComPort1Design(next);
@@ -264,4 +265,39 @@ TEST_F(CliTest, ConvertWritesTheTrackOfASavedFlight) {
   EXPECT_EQ(bad.status, 2);
   EXPECT_NE(bad.err.find("x.csv: "), std::string::npos) << bad.err;
   EXPECT_FALSE(std::filesystem::exists(dir / "x.kml"));
+}
+
+// Every download goes into the logbook (unless --no-log), the same download once; the
+// log commands give it back as the download wrote it.
+TEST_F(CliTest, DownloadsAreKeptInTheLogbookAndComeBackOut) {
+  const loggersim::SimFlight flight = SmallFlight(300);
+  StartSim(loggersim::ConfigForFlight(flight), flight);
+  const std::string csv = dir / "flug.csv", dump = dir / "flug.dump";
+  ProcessResult r = CliOnSim({"download", "-o", csv, "--dump", dump});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("im Flugbuch als Nr. 1"), std::string::npos) << r.err;
+  sim->PowerOn();
+  r = CliOnSim({"download", "-q"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  sim->PowerOn();
+  r = CliOnSim({"download", "--no-log"});
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  const ProcessResult list = Cli({"log", "list", "--json"});
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '{'), 1) << list.out;
+  for (const char* field :
+       {"\"id\": 1", "\"source\": \"download\"", "\"records\": 300", "\"durationS\": 299.00",
+        "\"serialNumber\": 12", "\"flightNumber\": 7", "\"model\": \"\"", "\"downloaded\": \"20"})
+    EXPECT_NE(list.out.find(field), std::string::npos) << field << "\n" << list.out;
+
+  ASSERT_EQ(Cli({"log", "export", "1", "-o", dir / "wieder.csv"}).status, 0);
+  EXPECT_TRUE(ReadFile(dir / "wieder.csv") == ReadFile(csv));
+  ASSERT_EQ(Cli({"log", "dump", "1", "-o", dir / "wieder.dump"}).status, 0);
+  EXPECT_TRUE(ReadFile(dir / "wieder.dump") == ReadFile(dump));
+  // The saved CSV is that flight: taken as a duplicate, not twice.
+  const ProcessResult imp = Cli({"log", "import", csv});
+  EXPECT_EQ(imp.status, 0) << imp.err;
+  EXPECT_NE(imp.out.find("bereits im Flugbuch"), std::string::npos) << imp.out;
+  EXPECT_EQ(Cli({"log", "export", "7", "-o", dir / "x.csv"}).status, 1);
 }
