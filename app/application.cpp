@@ -4,7 +4,6 @@
 #include <QLocale>
 #include <QMetaObject>
 #include <QTranslator>
-#include <cerrno>
 
 #include "app/qtuserio.h"
 #include "serial/comport.h"
@@ -91,19 +90,20 @@ std::string ErrorText(const std::exception& e) {
       return text;
     }
     const bool opening = com->ErrorNumber() == ceOpen;
-    if (opening && (code == EACCES || code == EPERM)) {
+    const PortFault fault = ClassifySystemError(code);
+    if (opening && fault == PortFault::kNoPermission) {
       text += "\rKeine Berechtigung für " + device +
               ". Benutzer zur Gruppe dialout hinzufügen und neu anmelden.";
-    } else if (opening && code == ENOENT) {
+    } else if (opening && fault == PortFault::kNoSuchDevice) {
       text += "\rDas Gerät " + device +
               " gibt es nicht. Bitte unter \"COM-Schnittstellen-Setup\" eine Schnittstelle "
               "wählen.";
-    } else if (opening && (code == EAGAIN || code == EWOULDBLOCK || code == EBUSY)) {
+    } else if (opening && fault == PortFault::kBusy) {
       // The lock or TIOCEXCL of another program holds the device.
       text += "\rDie Schnittstelle" + (device.empty() ? std::string() : " " + device) +
               " ist von einem anderen Programm belegt. Bitte das andere Programm beenden und "
               "noch mal versuchen.";
-    } else if (code == EIO || code == ENXIO || code == ENODEV || code == EPIPE) {
+    } else if (fault == PortFault::kLineDead) {
       // The line went dead during a transfer: logger switched off, cable or adapter pulled.
       text += "\rDie Verbindung zum Logger" + (device.empty() ? std::string() : " an " + device) +
               " ist abgebrochen. Bitte Kabel und Logger prüfen, \"zum Anfang\" drücken und noch "

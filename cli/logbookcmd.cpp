@@ -69,8 +69,8 @@ int List(const Args& args) {
 std::string KeepDownload(const RawDump& dump, const LoggerConfig& cfg, const FlightData& fd) {
   if (fd.LastSampleIndex + 1 < logbook::kMinRecordsKept) return "";
   const auto book = OpenLogbook();
-  const logbook::AddResult r = book->AddDownload(dump, logbook::LoggerIdentity::FromConfig(cfg),
-                                                 logbook::LocalTime::Now());
+  const logbook::AddResult r =
+      book->AddDownload(dump, logbook::LoggerIdentity::FromConfig(cfg), logbook::LocalTime::Now());
   return r.duplicate ? "der Download ist bereits im Flugbuch (Nr. " + std::to_string(r.id) + ")"
                      : "im Flugbuch als Nr. " + std::to_string(r.id);
 }

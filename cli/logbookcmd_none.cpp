@@ -5,8 +5,6 @@ namespace cli {
 
 std::string KeepDownload(const RawDump&, const LoggerConfig&, const FlightData&) { return ""; }
 
-int LogCommand(const Args&) {
-  throw UsageError("dieses morvala-cli ist ohne Flugbuch gebaut");
-}
+int LogCommand(const Args&) { throw UsageError("dieses morvala-cli ist ohne Flugbuch gebaut"); }
 
 }  // namespace cli

@@ -1,5 +1,7 @@
 // The console on POSIX: SIGINT and SIGTERM only note the signal; standard output needs
 // nothing.
+#include <unistd.h>
+
 #include <csignal>
 
 #include "cli/console.h"
@@ -23,5 +25,9 @@ void CatchInterrupts() {
 }
 
 void PrepareStandardOutput() {}
+
+bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
+
+bool CanAsk() { return ::isatty(STDIN_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1; }
 
 }  // namespace cli

@@ -1,16 +1,15 @@
 #include "cli/report.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
 
+#include "cli/console.h"
 #include "cli/interrupt.h"
 
 namespace cli {
 
 Reporter::Reporter(std::FILE* err, bool quiet)
-    : err_(err), quiet_(quiet), terminal_(::isatty(::fileno(err)) == 1) {}
+    : err_(err), quiet_(quiet), terminal_(IsTerminal(err)) {}
 
 void Reporter::EndProgressLine() {
   if (progressOpen_ && terminal_) std::fputc('\n', err_);
@@ -108,7 +107,7 @@ void FirmwareReport::Done() {
 }
 
 bool AskOnTerminal(const std::string& question) {
-  if (::isatty(STDIN_FILENO) != 1 || ::isatty(STDERR_FILENO) != 1) return false;
+  if (!CanAsk()) return false;
   std::fprintf(stderr, "%s [j/N] ", question.c_str());
   std::fflush(stderr);
   std::string answer;

@@ -1,7 +1,5 @@
 #include "cli/tool.h"
 
-#include <unistd.h>
-
 #include <csignal>
 #include <cstdio>
 #include <exception>

@@ -30,4 +30,8 @@ void CatchInterrupts() { ::SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
 
 void PrepareStandardOutput() { ::_setmode(::_fileno(stdout), _O_BINARY); }
 
+bool IsTerminal(std::FILE* stream) { return ::_isatty(::_fileno(stream)) != 0; }
+
+bool CanAsk() { return ::_isatty(0) != 0 && ::_isatty(2) != 0; }
+
 }  // namespace cli
