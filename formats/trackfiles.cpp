@@ -1,8 +1,9 @@
 #include "formats/trackfiles.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
-#include <ctime>
+#include <cstdio>
 
 #include "model/coords.h"
 #include "formats/atomicfile.h"
@@ -54,11 +55,16 @@ std::string XmlEscape(const std::string& text) {
 }
 
 std::string IsoTime(int64_t seconds, int centiseconds) {
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm tm{};
-  ::gmtime_r(&t, &tm);
+  // The calendar date of the day by the proleptic Gregorian rules, as every system counts
+  // UTC, without the system's time functions.
+  const auto days = std::chrono::floor<std::chrono::days>(std::chrono::sys_seconds{
+      std::chrono::seconds{seconds}});
+  const std::chrono::year_month_day date{days};
+  const int64_t inDay = seconds - std::chrono::sys_seconds{days}.time_since_epoch().count();
   char buf[48];
-  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
+  std::snprintf(buf, sizeof buf, "%04d-%02u-%02uT%02d:%02d:%02d", int(date.year()),
+                unsigned(date.month()), unsigned(date.day()), int(inDay / 3600),
+                int(inDay / 60 % 60), int(inDay % 60));
   std::string out = buf;
   if (centiseconds > 0) {
     out += '.';
