@@ -57,8 +57,8 @@ std::string XmlEscape(const std::string& text) {
 std::string IsoTime(int64_t seconds, int centiseconds) {
   // The calendar date of the day by the proleptic Gregorian rules, as every system counts
   // UTC, without the system's time functions.
-  const auto days = std::chrono::floor<std::chrono::days>(std::chrono::sys_seconds{
-      std::chrono::seconds{seconds}});
+  const auto days = std::chrono::floor<std::chrono::days>(
+      std::chrono::sys_seconds{std::chrono::seconds{seconds}});
   const std::chrono::year_month_day date{days};
   const int64_t inDay = seconds - std::chrono::sys_seconds{days}.time_since_epoch().count();
   char buf[48];
