@@ -28,6 +28,7 @@ struct UiTestAnswers {
   std::deque<std::optional<std::string>> fileAnswers;  // nullopt: cancelled
   std::optional<std::string> defaultFileAnswer;        // when none is queued (nullopt: cancelled)
   int beeps = 0;
+  std::vector<int> sleeps;  // every pause of an exchange, in ms, as asked for
 
   void Message(BoxKind kind, const std::string& text);
   bool Confirm(const std::string& text);

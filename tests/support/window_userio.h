@@ -34,6 +34,10 @@ class AnsweringWindowIO : public QtUserIO {
     if (real_) return QtUserIO::Beep();
     ++answers_.beeps;
   }
+  void SleepMs(int ms) override {
+    answers_.sleeps.push_back(ms);
+    QtUserIO::SleepMs(ms);
+  }
 
  private:
   UiTestAnswers& answers_;
