@@ -208,11 +208,11 @@ if [ -n "$display" ] && command -v xdotool >/dev/null; then
   done
   m=$(medianMs <"$tmp/start_morvala")
   b=$(medianMs <"$tmp/start_bare")
-  echo "   build/morvala: median $m ms over $(wc -l <"$tmp/start_morvala") runs ($(sort -n "$tmp/start_morvala" | awk '{ printf "%s%.1f", NR > 1 ? " " : "", $1 / 1000 }'))"
-  echo "   bare Qt window: median $b ms over $(wc -l <"$tmp/start_bare") runs ($(sort -n "$tmp/start_bare" | awk '{ printf "%s%.1f", NR > 1 ? " " : "", $1 / 1000 }'))"
+  echo "   build/morvala: median $m ms over $(wc -l <"$tmp/start_morvala") runs ($(sort -n "$tmp/start_morvala" | awk '{ printf "%s%.1f", (NR > 1 ? " " : ""), $1 / 1000 }'))"
+  echo "   bare Qt window: median $b ms over $(wc -l <"$tmp/start_bare") runs ($(sort -n "$tmp/start_bare" | awk '{ printf "%s%.1f", (NR > 1 ? " " : ""), $1 / 1000 }'))"
   [ "$m" != none ] && [ "$b" != none ] && awk -v m="$m" -v b="$b" 'BEGIN {
     printf "   ratio %.2f (target <= 1.15: %s; the poll with xdotool adds up to about 5 ms to both)\n",
-           m / b, m / b <= 1.15 ? "met" : "NOT met" }'
+           m / b, (m / b <= 1.15 ? "met" : "NOT met") }'
 else
   echo "   not measured: needs Xvfb and xdotool"
   idleRss=
@@ -305,14 +305,15 @@ for pace in 256000 fast; do
     --announce-every 0 --power-on-delay 1500 --lifetime 120 >"$tmp/sim_c$pace.log" 2>&1 &
   simPid=$!
   for _ in $(seq 100); do [ -e "$tmp/tty_c$pace" ] && break; sleep 0.05; done
-  "$build/morvala-cli" download --port "$tmp/tty_c$pace" -o "$tmp/cli_$pace.csv" 2>"$tmp/cli_$pace.err"
+  "$build/morvala-cli" download --no-log --port "$tmp/tty_c$pace" -o "$tmp/cli_$pace.csv" \
+    2>"$tmp/cli_$pace.err"
   kill "$simPid" 2>/dev/null; wait "$simPid" 2>/dev/null
   cr=$(grep 'Datensätze/s' "$tmp/cli_$pace.err" | tail -1 | sed -n 's/.*Bytes, \([0-9]*\) Datensätze\/s.*/\1/p')
   cn=$(grep 'Datensätze/s' "$tmp/cli_$pace.err" | tail -1 | sed -n 's/^\([0-9]*\) Datensätze.*/\1/p')
   awk -v p="$pace" -v w="$(field "$wd" rate)" -v wc="$(field "$wd" complete)" -v c="${cr:-0}" -v cn="${cn:-0}" 'BEGIN {
     printf "   %-7s window %.0f rec/s (%s), morvala-cli %.0f rec/s (%s records): CLI / window = %.2f (goal >= 1)\n",
-           p == "fast" ? "unpaced" : p, w, wc == 1 ? "all records" : "RECORDS LOST", c, cn,
-           w > 0 ? c / w : 0 }'
+           (p == "fast" ? "unpaced" : p), w, (wc == 1 ? "all records" : "RECORDS LOST"), c, cn,
+           (w > 0 ? c / w : 0) }'
 done
 "$build/loggersim" --fast --link "$tmp/tty_start" --announce-every 0 --power-on-delay 600000 \
   --lifetime 120 >"$tmp/sim_start.log" 2>&1 &
