@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "serial/mainsync.h"
+#include "serial/rxring.h"
 
 namespace cli {
 
@@ -52,6 +53,11 @@ int32_t ToolLine::Write(const void* bytes, int32_t count) {
 }
 
 std::optional<uint8_t> ToolLine::Receive() {
+  // A byte already in the ring is taken at once; the batches are run when it is empty.
+  if (ring_ && ring_->Unread() > 0) {
+    ThrowIfInterrupted();
+    return inner_.Receive();
+  }
   Pump();
   const std::optional<uint8_t> b = inner_.Receive();
   if (!b) Pump();  // what arrived during the read time-out is in the ring for the next one

@@ -41,7 +41,7 @@ void SleepInterruptibly(int ms);
 class ToolLine : public SerialLine {
  public:
   ToolLine(TCustomComPort& port, ReceiveRing& ring, MainThreadSync& sync)
-      : inner_(port, ring), sync_(&sync) {}
+      : inner_(port, ring), ring_(&ring), sync_(&sync) {}
   explicit ToolLine(TCustomComPort& port) : inner_(port) {}
 
   bool Connected() const override { return inner_.Connected(); }
@@ -60,6 +60,7 @@ class ToolLine : public SerialLine {
  private:
   void Pump();
   PortLine inner_;
+  ReceiveRing* ring_ = nullptr;
   MainThreadSync* sync_ = nullptr;
 };
 

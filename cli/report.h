@@ -21,6 +21,8 @@ class Reporter {
   void Status(const std::string& text);
   // The progress line: replaced in place on a terminal, else printed once per second.
   void Progress(const std::string& text, bool final = false);
+  // Whether a progress line now would be shown (so that it is only made then).
+  bool ProgressDue() const;
   // A warning or an error: always printed (also with -q), on a line of its own.
   void Message(const std::string& text);
   bool Quiet() const { return quiet_; }
