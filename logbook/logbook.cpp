@@ -1,28 +1,29 @@
 #include "logbook/logbook.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
+#include <filesystem>
 #include <map>
+#include <system_error>
 
 #include "formats/atomicfile.h"
 #include "formats/csvexport.h"
 #include "formats/fileerror.h"
 #include "formats/flightcsv.h"
+#include "formats/settingsfile_io.h"
+#include "formats/settingspath.h"
 #include "formats/trackfiles.h"
+#include "logbook/logbook_system.h"
 #include "model/coords.h"
 #include "model/loggerconfig.h"
 #include "model/sampletable.h"
 
 namespace logbook {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -64,18 +65,18 @@ std::string SqliteText(sqlite3* db, int rc, int busyTimeoutMs) {
     case SQLITE_LOCKED:
       return "das Flugbuch wird von einem anderen Morvala benutzt (nach " + Seconds(busyTimeoutMs) +
              " Warten aufgegeben)";
-    case SQLITE_FULL: return IoErrorText(ENOSPC);
+    case SQLITE_FULL: return IoErrorText(platform::NoSpaceError());
     case SQLITE_READONLY:
-    case SQLITE_PERM: return IoErrorText(EACCES);
+    case SQLITE_PERM: return IoErrorText(platform::AccessDeniedError());
     case SQLITE_CANTOPEN: return err ? IoErrorText(err) : "die Datei lässt sich nicht öffnen";
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT: return "die Datei ist keine intakte Flugbuch-Datenbank";
     case SQLITE_IOERR:
       // SQLite reads errno only after the fact; a write that failed without a known
       // cause ran out of room (a full disk, a file-size limit).
-      if (err == ENOSPC || err == EFBIG || err == EDQUOT) return IoErrorText(ENOSPC);
+      if (platform::IsOutOfRoom(err)) return IoErrorText(platform::NoSpaceError());
       if (err == 0 && (rc == SQLITE_IOERR_WRITE || rc == SQLITE_IOERR_TRUNCATE))
-        return IoErrorText(ENOSPC);
+        return IoErrorText(platform::NoSpaceError());
       return err ? IoErrorText(err) : "E/A-Fehler";
     default: return std::string("Datenbankfehler: ") + sqlite3_errstr(rc);
   }
@@ -252,42 +253,55 @@ bool SameContent(const analysis::Flight& a, const analysis::Flight& b) {
 
 // ---- files -------------------------------------------------------------------------
 
-// Creates the folder and its parents; errno on failure.
+// A UTF-8 name as std::filesystem takes it.
+fs::path FsPath(const std::string& s) { return fs::path(std::u8string(s.begin(), s.end())); }
+
+std::string Utf8(const fs::path& p) {
+  const std::u8string u = p.u8string();
+  return std::string(u.begin(), u.end());
+}
+
+// Creates the folder and its parents; the system's error code on failure.
 int MakeFolders(const std::string& folder) {
   if (folder.empty() || folder == "/" || folder == ".") return 0;
-  struct stat st;
-  if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-  if (const int err = MakeFolders(FolderOf(folder))) return err;
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
-  return 0;
+  std::error_code ec;
+  const fs::file_status st = fs::status(FsPath(folder), ec);
+  if (fs::exists(st)) return fs::is_directory(st) ? 0 : platform::NotAFolderError();
+  if (MakeSettingsFolders(folder)) return 0;
+  const int err = platform::LastError();
+  return err ? err : platform::NotAFolderError();
 }
 
 std::string ReadWhole(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) throw EInOutError(errno, FileOp::Read);
-  std::string text;
-  char buf[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int err = errno;
-      ::close(fd);
-      throw EInOutError(err, FileOp::Read);
-    }
-    if (n == 0) break;
-    text.append(buf, static_cast<size_t>(n));
-  }
-  ::close(fd);
+  // As much as the flight CSV reader takes; a file that grew beyond it since is refused.
+  constexpr size_t kLimit = 64u << 20;
+  std::string text = ReadPlainFile(path, kLimit);
+  if (text.size() > kLimit) throw analysis::CsvFormatError(0, "die Datei ist zu groß");
   return text;
 }
 
+// A time of day and its date by the proleptic Gregorian calendar.
+struct Civil {
+  int year;
+  unsigned month, day;
+  int hour, minute, second;
+};
+
+Civil CivilOf(int64_t seconds) {
+  const auto days = std::chrono::floor<std::chrono::days>(
+      std::chrono::sys_seconds{std::chrono::seconds{seconds}});
+  const std::chrono::year_month_day date{days};
+  const int64_t inDay = seconds - std::chrono::sys_seconds{days}.time_since_epoch().count();
+  return {int(date.year()),  unsigned(date.month()), unsigned(date.day()),
+          int(inDay / 3600), int(inDay / 60 % 60),   int(inDay % 60)};
+}
+
 std::string DamagedSuffix() {
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  char buf[40];
-  std::strftime(buf, sizeof buf, ".defekt-%Y-%m-%d-%H%M%S", &tm);
+  const LocalTime now = LocalTime::Now();
+  const Civil c = CivilOf(now.utcSeconds + now.offsetSeconds);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, ".defekt-%04d-%02u-%02u-%02d%02d%02d", c.year, c.month, c.day,
+                c.hour, c.minute, c.second);
   return buf;
 }
 
@@ -327,19 +341,13 @@ LoggerIdentity LoggerIdentity::FromConfig(const LoggerConfig& c) {
   return who;
 }
 
-LocalTime LocalTime::Now() {
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  return {static_cast<int64_t>(now), static_cast<int32_t>(tm.tm_gmtoff)};
-}
+// LocalTime::Now() is in the system's file (posix_logbook_system.cpp).
 
 std::string LocalTime::Iso() const {
-  const std::time_t local = static_cast<std::time_t>(utcSeconds + offsetSeconds);
-  std::tm tm{};
-  gmtime_r(&local, &tm);
-  char buf[40];
-  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
+  const Civil c = CivilOf(utcSeconds + offsetSeconds);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%04d-%02u-%02uT%02d:%02d:%02d", c.year, c.month, c.day, c.hour,
+                c.minute, c.second);
   const int off = offsetSeconds < 0 ? -offsetSeconds : offsetSeconds;
   char zone[16];
   std::snprintf(zone, sizeof zone, "%c%02d:%02d", offsetSeconds < 0 ? '-' : '+', off / 3600,
@@ -443,17 +451,7 @@ bool Entry::Matches(const std::string& search) const {
 
 // ---- opening -----------------------------------------------------------------------
 
-std::string Logbook::DefaultPath() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  std::string base;
-  if (data && *data == '/') {
-    base = data;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home && *home ? home : ".") + "/.local/share";
-  }
-  return base + "/morvala/flugbuch.sqlite";
-}
+std::string Logbook::DefaultPath() { return DataDirectory() + "/flugbuch.sqlite"; }
 
 Logbook::Logbook(std::string path, const Options& options)
     : path_(std::move(path)), options_(options) {}
@@ -469,10 +467,11 @@ std::unique_ptr<Logbook> Logbook::Open(const std::string& path, const Options& o
 
   if (const int err = MakeFolders(FolderOf(path)))
     throw LogbookError(where + "der Ordner lässt sich nicht anlegen (" + IoErrorText(err) + ").");
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-    throw LogbookError(where + (S_ISDIR(st.st_mode) ? "an seiner Stelle steht ein Ordner."
-                                                    : "an seiner Stelle steht keine Datei."));
+  std::error_code ec;
+  const fs::file_status st = fs::status(FsPath(path), ec);
+  if (fs::exists(st) && !fs::is_regular_file(st))
+    throw LogbookError(where + (fs::is_directory(st) ? "an seiner Stelle steht ein Ordner."
+                                                     : "an seiner Stelle steht keine Datei."));
 
   for (int attempt = 0; attempt < 2; ++attempt) {
     sqlite3* db = nullptr;
@@ -498,11 +497,12 @@ std::unique_ptr<Logbook> Logbook::Open(const std::string& path, const Options& o
       sqlite3_close_v2(db);
       if (attempt > 0) throw LogbookError(where + "die neue Datei ist nicht lesbar.");
       const std::string aside = path + DamagedSuffix();
-      if (::rename(path.c_str(), aside.c_str()) != 0)
+      fs::rename(FsPath(path), FsPath(aside), ec);
+      if (ec)
         throw LogbookError(where + "die beschädigte Datei lässt sich nicht umbenennen (" +
-                           IoErrorText(errno) + ").");
+                           IoErrorText(platform::ErrorCode(ec)) + ").");
       for (const char* journal : {"-wal", "-shm", "-journal"})
-        ::rename((path + journal).c_str(), (aside + journal).c_str());
+        fs::rename(FsPath(path + journal), FsPath(aside + journal), ec);
       lb->notice_ = "Das Flugbuch war beschädigt. Es wurde nach " + Quote(aside) +
                     " verschoben; ein neues, leeres Flugbuch wurde angelegt.";
       continue;
@@ -717,18 +717,15 @@ AddResult Logbook::ImportCsv(const std::string& path, const LocalTime& when) {
 std::vector<ImportOutcome> Logbook::ImportFiles(const std::vector<std::string>& paths) {
   std::vector<std::string> files;
   for (const std::string& p : paths) {
-    struct stat st;
-    if (::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    std::error_code ec;
+    if (fs::is_directory(fs::status(FsPath(p), ec))) {
       std::vector<std::string> inFolder;
-      if (DIR* d = ::opendir(p.c_str())) {
-        while (const dirent* e = ::readdir(d)) {
-          std::string n = e->d_name;
-          if (n.size() < 5 || n[0] == '.') continue;
-          std::string ext = n.substr(n.size() - 4);
-          std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
-          if (ext == ".csv") inFolder.push_back(p + "/" + n);
-        }
-        ::closedir(d);
+      for (fs::directory_iterator it(FsPath(p), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string n = Utf8(it->path().filename());
+        if (n.size() < 5 || n[0] == '.') continue;
+        std::string ext = n.substr(n.size() - 4);
+        std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
+        if (ext == ".csv") inFolder.push_back(p + "/" + n);
       }
       std::sort(inFolder.begin(), inFolder.end());
       files.insert(files.end(), inFolder.begin(), inFolder.end());
@@ -969,17 +966,13 @@ RawDump Logbook::Dump(int64_t id) const {
 void Logbook::Backup(const std::string& path) const {
   // Into a temporary file beside the target, which replaces it once complete and on the
   // disk; a failed copy leaves the target as it was.
-  std::string tmpl = FolderOf(path) + "/.morvala-sicherung-XXXXXX";
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  const int fd = ::mkstemp(name.data());
-  if (fd < 0)
-    throw LogbookError("Die Sicherung wurde nicht geschrieben: " + IoErrorText(errno) + ".");
-  ::close(fd);
-  const std::string tmp = name.data();
+  std::string tmp;
+  if (const int err = platform::CreateUniqueFile(FolderOf(path) + "/.morvala-sicherung-", tmp))
+    throw LogbookError("Die Sicherung wurde nicht geschrieben: " + IoErrorText(err) + ".");
   auto fail = [&](const std::string& why) {
-    ::unlink(tmp.c_str());
-    ::unlink((tmp + "-journal").c_str());
+    std::error_code ec;
+    fs::remove(FsPath(tmp), ec);
+    fs::remove(FsPath(tmp + "-journal"), ec);
     throw LogbookError("Die Sicherung wurde nicht geschrieben: " + why + ".");
   };
   sqlite3* dest = nullptr;
@@ -1002,11 +995,10 @@ void Logbook::Backup(const std::string& path) const {
   const std::string why = rc == SQLITE_OK ? "" : SqliteText(dest, rc, options_.busyTimeoutMs);
   sqlite3_close_v2(dest);
   if (rc != SQLITE_OK) fail(why);
-  const int f = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC);
-  const bool synced = f >= 0 && ::fsync(f) == 0;
-  if (f >= 0) ::close(f);
-  if (!synced) fail(IoErrorText(errno));
-  if (::rename(tmp.c_str(), path.c_str()) != 0) fail(IoErrorText(errno));
+  if (const int err = platform::SyncFile(tmp)) fail(IoErrorText(err));
+  std::error_code ec;
+  fs::rename(FsPath(tmp), FsPath(path), ec);
+  if (ec) fail(IoErrorText(platform::ErrorCode(ec)));
 }
 
 }  // namespace logbook
