@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <system_error>
+#include <thread>
 
 #include "formats/atomicfile.h"
 #include "formats/csvexport.h"
@@ -140,9 +141,20 @@ class Stmt {
   sqlite3_stmt* s_ = nullptr;
 };
 
+// A statement that another Morvala's connection holds up. SQLite waits through its busy
+// handler where it can; where it cannot (the switch to WAL, or a recovery of the journal
+// while a second program creates the same new logbook) it answers busy at once, and the
+// statement is tried again until the same bound has passed.
 void Exec(sqlite3* db, const char* sql, int busyMs) {
-  const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) throw LogbookError(SqliteText(db, rc, busyMs));
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyMs);
+  for (;;) {
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) return;
+    const bool busy = (rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED;
+    if (!busy || std::chrono::steady_clock::now() >= end)
+      throw LogbookError(SqliteText(db, rc, busyMs));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 // One write transaction, taken at once (BEGIN IMMEDIATE), so that a second writer waits

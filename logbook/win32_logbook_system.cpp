@@ -70,7 +70,8 @@ bool IsOutOfRoom(int err) {
 
 int CreateUniqueFile(const std::string& prefix, std::string& path) {
   static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  unsigned long long seed = ::GetTickCount64() ^ (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32);
+  unsigned long long seed =
+      ::GetTickCount64() ^ (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32);
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = prefix;
     for (int i = 0; i < 6; ++i) {
@@ -92,9 +93,9 @@ int CreateUniqueFile(const std::string& prefix, std::string& path) {
 }
 
 int SyncFile(const std::string& path) {
-  const HANDLE h =
-      ::CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE h = ::CreateFileW(Widen(path).c_str(), GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return static_cast<int>(::GetLastError());
   const int err = ::FlushFileBuffers(h) ? 0 : static_cast<int>(::GetLastError());
   ::CloseHandle(h);
