@@ -6,16 +6,9 @@
 #include <string>
 
 #include "formats/settingsfile_io.h"
+#include "formats/win32_text.h"
 
 namespace {
-
-std::wstring Widen(const std::string& s) {
-  if (s.empty()) return std::wstring();
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
 
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");

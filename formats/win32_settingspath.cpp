@@ -5,18 +5,9 @@
 #include <string>
 
 #include "formats/settingspath.h"
+#include "formats/win32_text.h"
 
 namespace {
-
-std::string Narrow(const std::wstring& w) {
-  if (w.empty()) return std::string();
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                      nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                        nullptr);
-  return s;
-}
 
 std::string Environment(const wchar_t* name) {
   wchar_t buf[32768];

@@ -5,20 +5,13 @@
 #include <chrono>
 #include <ctime>
 
+#include "formats/win32_text.h"
 #include "logbook/logbook.h"
 #include "logbook/logbook_system.h"
 
 namespace logbook {
 
 namespace {
-
-std::wstring Widen(const std::string& s) {
-  if (s.empty()) return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
 
 // Seconds since 1970 of a broken-down time read as UTC.
 int64_t SecondsOf(const std::tm& tm) {

@@ -23,16 +23,9 @@
 #include <mutex>
 
 #include "serial/serial_device.h"
+#include "formats/win32_text.h"
 
 namespace {
-
-std::wstring Widen(const std::string& s) {
-  if (s.empty()) return std::wstring();
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
 
 DWORD AllOnes(int32_t v) { return v == -1 ? MAXDWORD : static_cast<DWORD>(v < 0 ? 0 : v); }
 

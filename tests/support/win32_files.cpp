@@ -7,26 +7,7 @@
 #include <iterator>
 
 #include "tests/support/files.h"
-
-namespace {
-
-std::wstring Widen(const std::string& s) {
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-
-std::string Narrow(const std::wstring& w) {
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                      nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                        nullptr);
-  return s;
-}
-
-}  // namespace
+#include "formats/win32_text.h"
 
 TempDir::TempDir(const std::string& base) {
   std::string folder = base;

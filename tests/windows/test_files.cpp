@@ -20,20 +20,14 @@
 #include "formats/profile.h"
 #include "formats/settingspath.h"
 #include "tests/support/files.h"
+#include "formats/win32_text.h"
 
 namespace {
-
-std::wstring Wide(const std::string& s) {
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
 
 // The names in a folder.
 std::vector<std::string> Names(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(Wide(folder))))
+  for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(Widen(folder))))
     names.push_back(e.path().filename().string());
   return names;
 }
@@ -82,7 +76,7 @@ TEST(SettingsOnWindows, Utf8FolderNamesReachTheSystem) {
   ScopedEnv env("APPDATA", folder.c_str());
   ASSERT_TRUE(WriteProfileString("ComPort1", "Port", "COM12", "logger3.ini"));
   EXPECT_EQ(GetProfileString("ComPort1", "Port", "-", "logger3.ini"), "COM12");
-  EXPECT_NE(::GetFileAttributesW(Wide(folder + "\\Morvala\\logger3.ini").c_str()),
+  EXPECT_NE(::GetFileAttributesW(Widen(folder + "\\Morvala\\logger3.ini").c_str()),
             INVALID_FILE_ATTRIBUTES);
 }
 
@@ -107,7 +101,7 @@ TEST_F(AtomicFileOnWindows, ReplacesTheTargetAndLeavesNothingElse) {
 
 TEST_F(AtomicFileOnWindows, TargetHeldOpenByAnotherProgramStaysWhole) {
   // Another program (a spreadsheet) holds the file open without sharing it.
-  HANDLE held = ::CreateFileW(Wide(target).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  HANDLE held = ::CreateFileW(Widen(target).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_EQ(ErrorOf([&] { AtomicFile::WriteWhole(target, "half a flight"); }),
