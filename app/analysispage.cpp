@@ -16,24 +16,12 @@
 #include "app/analysiswindow.h"
 #include "app/application.h"
 #include "app/flightchart.h"
+#include "app/widgets.h"
 #include "frontend/userio.h"
 
 using namespace analysis;
 
 namespace {
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QString& hint) {
-  auto* b = new QPushButton(caption, parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setToolTip(hint);
-  QString accessible = caption;
-  accessible.remove(QChar(0x2026));
-  b->setAccessibleName(accessible);
-  b->setAccessibleDescription(hint);
-  b->setAutoDefault(false);
-  return b;
-}
 
 // The base of the track files' names: the CSV's name without ".csv", or "flug".
 std::string BaseName(const Flight& f) {

@@ -27,6 +27,7 @@
 
 #include "app/analysispage.h"
 #include "app/qtuserio.h"
+#include "app/widgets.h"
 #include "formats/fileerror.h"
 #include "model/sampletable.h"
 
@@ -56,19 +57,6 @@ QString FlightsText(long long n) {
 
 // The flight as the user names it: "Flug vom 09.12.2026 04:30".
 QString Describe(const Entry& e) { return QStringLiteral("Flug vom %1").arg(Utf8(e.DateText())); }
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QString& hint) {
-  auto* b = new QPushButton(caption, parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setToolTip(hint);
-  QString accessible = caption;
-  accessible.remove(QChar(0x2026));
-  b->setAccessibleName(accessible);
-  b->setAccessibleDescription(hint);
-  b->setAutoDefault(false);
-  return b;
-}
 
 }  // namespace
 

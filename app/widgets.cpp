@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QResizeEvent>
 #include <QShowEvent>
@@ -252,4 +253,17 @@ void PaintBox::SyncSurface() {
 void PaintBox::mousePressEvent(QMouseEvent* e) {
   const QPoint pos = e->position().toPoint();
   emit MouseDown(e->button(), e->modifiers(), pos.x(), pos.y());
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QString& hint) {
+  auto* b = new QPushButton(caption, parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setToolTip(hint);
+  QString accessible = caption;
+  accessible.remove(QChar(0x2026));
+  b->setAccessibleName(accessible);
+  b->setAccessibleDescription(hint);
+  b->setAutoDefault(false);
+  return b;
 }

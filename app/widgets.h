@@ -25,6 +25,13 @@ QColor ColorFromBGR(uint32_t value);
 // and of the colour at once; panel 0, which counts the records of a download, is
 // announced at most a few times a second, and its last count before panel 1's next
 // text.
+class QPushButton;
+
+// A button of the pages beside the written system's: caption, hint as tool tip and
+// description, and the caption without its "…" as the name assistive technology reads.
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QString& hint);
+
 class StatusBar : public QWidget {
   Q_OBJECT
  public:
